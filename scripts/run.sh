@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts the unit simulator on 127.0.0.1 and
+# the program pointed at it. Never talks to a real unit.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run.sh: no display available (DISPLAY and WAYLAND_DISPLAY are unset); start it from a graphical session." >&2
+  exit 1
+fi
+scripts/install-deps.sh
+scripts/build.sh
+
+port=${ZEB_SIM_PORT:-16543}
+build/tools/unitsim/zeb-unitsim --port "$port" &
+sim=$!
+trap 'kill $sim 2>/dev/null || true' EXIT
+# The program keeps its settings file and records beside its executable.
+build/src/zeb --instrument "127.0.0.1:$port"

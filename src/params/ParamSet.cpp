@@ -1,0 +1,247 @@
+#include "ParamSet.h"
+
+#include "instrument/TraceStore.h"
+
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+const int kDefaultLayoutSizes[16] = {60, 50, 50, 60, 50, 50, 50, 50, 50, 50, 50, 50, 17, 26, 24, 20};
+const int kFontSizeIndex = 12; // the last four layout sizes are the font point sizes
+const int kDefaultGroupGains[4] = {0, 24, 48, 60};
+
+QString &programDirOverride()
+{
+    static QString dir;
+    return dir;
+}
+
+// The settings file is a Qt 4.0 data stream; version 7 fixes the encodings of
+// texts, floats and colours, whatever Qt writes by default today.
+void prepareStream(QDataStream &s)
+{
+    s.setVersion(QDataStream::Qt_4_0);
+    s.setByteOrder(QDataStream::BigEndian);
+    s.setFloatingPointPrecision(QDataStream::SinglePrecision);
+}
+
+// Items 2 to 31 of the settings file, in file order, read or written by one
+// template so that the two directions can never disagree.
+template <typename Stream, typename Set>
+void streamSavedItems(Stream &s, Set &p)
+{
+    auto &h = p.Header;
+    s % h.ProjectName % h.TestUnit % h.Tester % h.ProfileNumber;
+    s % h.SurveyMethod % h.ChannelCount;
+    s % h.SampleInterval;
+    s % h.SampleLength % h.TraceOrder;
+    s % h.TraceSpacing % h.Offset % h.Delay % h.Filter;
+    s % h.TriggerMethod % h.TriggerLevel;
+    s % p.Colours.Background % p.Colours.Baseline % p.Colours.Fill;
+    for (auto &g : p.Gains)
+        s % g;
+    s % p.Sensor.SensorType % p.Sensor.MeteringSignal % p.Sensor.SettingMethod;
+    for (auto &f : p.Sensor.Sensitivity)
+        s % f;
+    s % p.ColourTheme;
+    s % p.MeteringOn;
+    s % p.InstrumentNumber % p.SerialNumber % p.UploadProfileNumber;
+    s % p.Longitude % p.Latitude;
+    s % p.ServerPort;
+    for (auto &b : p.ServerAddress)
+        s % b;
+}
+
+struct Reader
+{
+    QDataStream &s;
+    template <typename T> Reader &operator%(T &v) { s >> v; return *this; }
+};
+
+struct Writer
+{
+    QDataStream &s;
+    template <typename T> Writer &operator%(const T &v) { s << v; return *this; }
+};
+
+} // namespace
+
+ParamSet::ParamSet()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    Header.Date = now.toString(QStringLiteral("yyyy-MM-dd"));
+    Header.Time = now.toString(QStringLiteral("hh:mm:ss"));
+    for (int ch = 0; ch < kMaxChannels; ++ch)
+        Gains[ch] = kDefaultGroupGains[ch / kGainGroupSize];
+    Sensor.Sensitivity.fill(1.0f);
+    ResetWorkState();
+}
+
+void ParamSet::ResetWorkState()
+{
+    std::copy(std::begin(kDefaultLayoutSizes), std::end(kDefaultLayoutSizes), LayoutSizes.begin());
+    for (int i = 0; i < 4; ++i) {
+        QFont f(QStringLiteral("yaheikr"));
+        f.setPointSize(LayoutSizes[kFontSizeIndex + i]);
+        f.setWeight(QFont::Normal);
+        f.setItalic(false);
+        Fonts[i] = f;
+    }
+    FocusStyleSheet = QStringLiteral(
+        "QPushButton:focus{background-color:rgb(0, 255, 255);}QToolButton:focus{background-color:rgb(0, 255, 255);}");
+    DisabledStyleSheet = QStringLiteral(
+        "QPushButton:!enabled{color:rgb(128, 128, 128);}QToolButton:!enabled{color:rgb(128, 128, 128);}");
+    LabelThemeColours = {QColor(255, 255, 0), QColor(200, 0, 0), QColor(255, 255, 255)};
+    ButtonThemeColours = {QColor(0, 0, 255), QColor(0, 255, 0), QColor(255, 255, 255)};
+    ColourTheme = 2;
+    CurrentChannel = 1;
+    HighPassLimit = 0;
+    LowPassLimit = 10000;
+    Store().ResetStacking();
+    BrowserPage = 1;
+    BrowserSort = 1;
+    CurrentRecordPath.clear();
+    UploadMode = 0;
+}
+
+QString ParamSet::SettingsPath() const
+{
+    return ProgramDir() + QLatin1Char('/') + SettingsFileName;
+}
+
+QString ParamSet::ProjectFolderPath() const
+{
+    return DataRoot + QLatin1Char('/') + Header.ProjectName + QLatin1Char('.') + ProjectFolderExt;
+}
+
+int ParamSet::LoadSettings()
+{
+    DataRoot = ProgramDir() + QLatin1Char('/') + DataFolderName;
+    QDir().mkpath(DataRoot);
+
+    QFile file(SettingsPath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        ResetWorkState();
+        return 1;
+    }
+    QDataStream in(&file);
+    prepareStream(in);
+    QString tag;
+    in >> tag;
+    if (in.status() == QDataStream::Ok && tag == SettingsFormatTag) {
+        // Read into a copy: a file that ends early or is damaged must not
+        // leave the set half overwritten.
+        ParamSet loaded = *this;
+        Reader r{in};
+        streamSavedItems(r, loaded);
+        if (in.status() == QDataStream::Ok) {
+            *this = loaded;
+            return 1;
+        }
+    }
+    file.close();
+    QFile::remove(SettingsPath());
+    ResetWorkState();
+    return -1;
+}
+
+int ParamSet::SaveSettings()
+{
+    EqualiseGainGroups();
+    // Written beside the old file and renamed over it, so a power cut while
+    // saving leaves either the old settings or the new ones, never a mix.
+    QSaveFile file(SettingsPath());
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    QDataStream out(&file);
+    prepareStream(out);
+    out << SettingsFormatTag;
+    Writer w{out};
+    streamSavedItems(w, *this);
+    if (out.status() == QDataStream::Ok)
+        file.commit();
+    else
+        file.cancelWriting();
+    return 1;
+}
+
+QString ParamSet::RecordTitle() const
+{
+    if (CurrentRecordPath.isEmpty())
+        return QString();
+    QString base = CurrentRecordPath.mid(CurrentRecordPath.lastIndexOf(QLatin1Char('/')) + 1);
+    const int dot = base.indexOf(QLatin1Char('.'));
+    return dot >= 0 ? base.left(dot) : base;
+}
+
+void ParamSet::EqualiseGainGroups()
+{
+    for (int ch = 0; ch < kMaxChannels; ++ch)
+        Gains[ch] = Gains[ch - ch % kGainGroupSize];
+}
+
+int ParamSet::ChannelsInUse() const
+{
+    return qBound(0, Header.ChannelCount, kMaxChannels);
+}
+
+int ParamSet::SampleLengthInUse() const
+{
+    return qMax(0, Header.SampleLength);
+}
+
+void ParamSet::CopyAcquisition(ParamSet &target, const ParamSet &source)
+{
+    const QString date = target.Header.Date;
+    const QString time = target.Header.Time;
+    target.Header = source.Header;
+    target.Header.Date = date;
+    target.Header.Time = time;
+    target.Colours = source.Colours;
+    target.Gains = source.Gains;
+    target.Sensor = source.Sensor;
+}
+
+ParamSet &CurrentParams()
+{
+    static ParamSet set;
+    return set;
+}
+
+ParamSet &BackupParams()
+{
+    static ParamSet set;
+    return set;
+}
+
+void ResetParamSets()
+{
+    CurrentParams() = ParamSet();
+    BackupParams() = ParamSet();
+}
+
+QString ProgramDir()
+{
+    const QString &dir = programDirOverride();
+    if (!dir.isEmpty())
+        return dir;
+    return QCoreApplication::applicationDirPath();
+}
+
+void SetProgramDir(const QString &dir)
+{
+    programDirOverride() = dir;
+}
+
+quint32 ByteSum(const char *buf, int start, int count)
+{
+    quint32 sum = 0;
+    for (int i = 0; i < count; ++i)
+        sum += static_cast<quint8>(buf[start + i]);
+    return sum;
+}

@@ -1,0 +1,146 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <array>
+
+/// Most channels the unit and every screen can hold.
+constexpr int kMaxChannels = 24;
+/// Channels that share one amplifier gain.
+constexpr int kGainGroupSize = 6;
+
+/// Survey and acquisition parameters carried by every record.
+struct RecordHeader
+{
+    QString ProjectName = QStringLiteral("QUARTZON");
+    QString TestUnit = QStringLiteral("QUARTZON");
+    QString Tester = QStringLiteral("QUARTZON");
+    QString ProfileNumber = QStringLiteral("001");
+    int SurveyMethod = 1;
+    int ChannelCount = 12;
+    float SampleInterval = 500.0f; ///< microseconds
+    int SampleLength = 1024;       ///< samples per channel
+    int TraceOrder = 1;            ///< 1 forward, anything else reverse
+    float TraceSpacing = 2.0f;     ///< metres
+    float Offset = 4.0f;           ///< metres
+    float Delay = 0.0f;            ///< milliseconds
+    float Filter = 4096.0f;        ///< Hz; 4096 or more is all-pass
+    int TriggerMethod = 1;         ///< 1 external, 0 automatic
+    int TriggerLevel = 1;          ///< 0 low, 1 medium, 2 high
+    QString Date;                  ///< "yyyy-MM-dd"
+    QString Time;                  ///< "hh:mm:ss"
+};
+
+/// Background, baseline and fill colour of the trace view, in this order.
+struct DisplayColours
+{
+    QColor Background{255, 255, 255};
+    QColor Baseline{255, 255, 255};
+    QColor Fill{0, 0, 0};
+};
+
+struct SensorBlock
+{
+    int SensorType = 1;     ///< non-zero velocity, 0 acceleration
+    int MeteringSignal = 1; ///< non-zero velocity, 0 signal source
+    int SettingMethod = 0;  ///< non-zero one value for all channels, 0 each channel
+    std::array<float, kMaxChannels> Sensitivity{};
+};
+
+/// Everything the screens share, once for the whole process (two instances:
+/// CurrentParams() and BackupParams()). Fields are read and written directly.
+class ParamSet
+{
+public:
+    ParamSet();
+
+    // Paths, names and versions
+    QString SoftwareVersion = QStringLiteral("1.0.20106");
+    QString HardwareVersionText;
+    QString SettingsFileName = QStringLiteral("ZEB.ini");
+    QString SettingsFormatTag = QStringLiteral("1.0.10720");
+    QString DataRoot;
+    QString DataFolderName = QStringLiteral("QDW-FILE");
+    QString LastRecordName;
+    QString FocusStyleSheet;
+    QString DisabledStyleSheet;
+
+    // Look of the screens
+    std::array<int, 16> LayoutSizes{};
+    std::array<QFont, 4> Fonts;
+    QString RecordFileExt = QStringLiteral("QDW");
+    QString ProjectFolderExt = QStringLiteral("PRO");
+    std::array<QColor, 3> LabelThemeColours;
+    std::array<QColor, 3> ButtonThemeColours;
+    int ColourTheme = 2;
+    int CurrentChannel = 1;       ///< 1-based; 0 or negative: none
+    int HighPassLimit = 0;        ///< Hz
+    int LowPassLimit = 10000;     ///< Hz
+    QString InstrumentAddress = QStringLiteral("192.168.0.120");
+    QString InstrumentPort = QStringLiteral("6543");
+    bool MeteringOn = false;
+    int MeteringReserve = 30;     ///< pixels kept free below the screens when metering is on
+
+    // Record blocks and display colours
+    RecordHeader Header;
+    DisplayColours Colours;
+    std::array<int, kMaxChannels> Gains{}; ///< dB, channel 1 first
+    SensorBlock Sensor;
+
+    // Browser and upload settings
+    int BrowserPage = 1;
+    int BrowserSort = 1;
+    QString InstrumentNumber;
+    QString SerialNumber;
+    QString UploadProfileNumber;
+    QString UploadFileName;
+    QString LastUploadRecord;
+    float Longitude = 114.3f;
+    float Latitude = 30.57f;
+    int ServerPort = 5005;
+    std::array<qint8, 4> ServerAddress{127, 0, 0, 1};
+    QString CurrentRecordPath;
+    int UploadMode = 0;
+
+    /// Resets the look, current channel, filter limits, stacking state, browser
+    /// position, current record path and upload mode; leaves the record blocks alone.
+    void ResetWorkState();
+    /// 1 when read or missing, −1 when a foreign or damaged file was discarded.
+    int LoadSettings();
+    /// Always 1; an unwritable file is left as it was.
+    int SaveSettings();
+    /// Base name of the current record path, cut before its first ".".
+    QString RecordTitle() const;
+
+    /// Gives every channel of each group of six the gain of the group's first channel.
+    void EqualiseGainGroups();
+
+    /// The header's channel count, bounded to what the program can index (0…24).
+    int ChannelsInUse() const;
+    /// The header's sample length, never negative.
+    int SampleLengthInUse() const;
+
+    /// Path of the settings file in the program directory.
+    QString SettingsPath() const;
+    /// Project folder of the header's project below the data root.
+    QString ProjectFolderPath() const;
+
+    /// Copies header (without date and time), colours, gains and sensor block.
+    static void CopyAcquisition(ParamSet &target, const ParamSet &source);
+};
+
+/// The set every screen uses.
+ParamSet &CurrentParams();
+/// The set that keeps the operator's acquisition parameters while a record is open.
+ParamSet &BackupParams();
+/// Rebuilds both sets from their defaults (tests call this between cases).
+void ResetParamSets();
+
+/// Directory that holds the program, its settings file and its data folder.
+QString ProgramDir();
+/// Replaces the program directory (tests point it at a temporary directory).
+void SetProgramDir(const QString &dir);
+
+/// Adds count bytes of buf from start as unsigned values into a 32-bit sum.
+quint32 ByteSum(const char *buf, int start, int count);

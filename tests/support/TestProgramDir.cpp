@@ -1,0 +1,29 @@
+#include "TestProgramDir.h"
+
+#include "instrument/TraceStore.h"
+#include "params/ParamSet.h"
+
+TestProgramDir::TestProgramDir()
+    : m_previous(ProgramDir())
+{
+    Q_ASSERT(m_dir.isValid());
+    SetProgramDir(m_dir.path());
+    ResetProcessState();
+}
+
+TestProgramDir::~TestProgramDir()
+{
+    SetProgramDir(m_previous);
+    ResetProcessState();
+}
+
+int ScaledTimeout(int ms)
+{
+    return qEnvironmentVariableIsSet("CI") ? ms * 3 : ms;
+}
+
+void ResetProcessState()
+{
+    ResetParamSets();
+    Store().Reset();
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+/// Gives a test case its own program directory (settings file, data folder)
+/// and fresh process-wide state; undoes both when it goes out of scope.
+class TestProgramDir
+{
+public:
+    TestProgramDir();
+    ~TestProgramDir();
+    TestProgramDir(const TestProgramDir &) = delete;
+    TestProgramDir &operator=(const TestProgramDir &) = delete;
+
+    QString path() const { return m_dir.path(); }
+    /// A path below the program directory.
+    QString file(const QString &relative) const { return m_dir.filePath(relative); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+/// A wait in milliseconds, stretched when the tests run under CI (slower, shared machine).
+int ScaledTimeout(int ms);
+
+/// Resets the parameter sets and the trace store to their start-up state.
+void ResetProcessState();
