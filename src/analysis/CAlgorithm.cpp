@@ -85,10 +85,11 @@ void CAlgorithm::LowPass(const float *src, float *dst, int n, float dt, float fc
     CopyIfDistinct(src, dst, n);
     if (dt == 0.0f)
         return;
-    if (dt < 0.0f || !(fc > 0.0f)) {
+    if (!(dt > 0.0f) || !(fc > 0.0f)) {
         // At 0 Hz both poles sit on z = 1 and the output becomes a ramp through
-        // the first two samples; below 0 the recursion diverges. Neither is a
-        // filtered trace, so the samples are kept as they came.
+        // the first two samples; below 0 (or with a negative period) the
+        // recursion diverges. None of it is a filtered trace, so the samples
+        // are kept as they came.
         qCDebug(lcAnalysis) << "low-pass skipped: cut-off" << fc << "Hz, period" << dt << "s";
         return;
     }

@@ -246,6 +246,7 @@ void TstCAlgorithm::lowPassWithoutFilteringOnlyCopies_data()
     QTest::newRow("cut-off 0") << 1000 << 1e-3f << 0.0f;
     QTest::newRow("negative cut-off") << 1000 << 1e-3f << -50.0f;
     QTest::newRow("negative period") << 1000 << -1e-3f << 100.0f;
+    QTest::newRow("period not a number") << 1000 << std::numeric_limits<float>::quiet_NaN() << 100.0f;
 }
 
 void TstCAlgorithm::lowPassWithoutFilteringOnlyCopies()
