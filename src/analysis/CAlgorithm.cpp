@@ -25,8 +25,8 @@ constexpr double kHighPassSqrt2 = 1.4142135;
 // has its pole here, and beyond it the recursion turns unstable.
 constexpr double kNyquistFraction = 0.5;
 
-// The transform's twiddle step has always used this pi; keep it so that spectra
-// stay comparable with the ones operators already have on paper.
+// The transform's twiddle step has always used this eight-digit pi; kept so that
+// spectra match the ones the program has always shown.
 constexpr double kFftPi = 3.14159265;
 // Largest transform exponent: 2^30 points, so that every index fits in an int.
 constexpr int kMaxFftExponent = 30;
@@ -189,7 +189,7 @@ void CAlgorithm::Fft(double *re, double *im, int p)
     // (not a cos/sin pair per butterfly) into a small table, so that the
     // butterflies can then run block by block: walking j first with a
     // power-of-two stride through the arrays thrashes the cache and took twice
-    // as long on the controller-sized records.
+    // as long at 16384 points.
     std::vector<double> twiddleRe(m / 2 + 1);
     std::vector<double> twiddleIm(m / 2 + 1);
     for (int stage = 0; stage < p; ++stage) {

@@ -34,7 +34,7 @@ public:
     static std::uint64_t NextPow2(std::uint32_t n);
 
     /// Unscaled forward transform (e^(-2 pi i k / M)) of length M = 2^p, in place,
-    /// result in natural order.
+    /// result in natural order. A p outside 0 to 30 leaves the arrays alone.
     static void Fft(double *re, double *im, int p);
     /// The same on 32-bit arrays; the arithmetic is still done in double precision.
     static void Fft(float *re, float *im, int p);
