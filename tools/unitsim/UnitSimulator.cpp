@@ -83,9 +83,15 @@ void UnitSimulator::SetFault(char letter, Fault fault, int param, int times)
     m_faults[letter] = FaultEntry{fault, param, times};
 }
 
+void UnitSimulator::SetReplyOverride(char letter, const QByteArray &datagram, int times)
+{
+    m_overrides[letter] = {datagram, times};
+}
+
 void UnitSimulator::ClearFaults()
 {
     m_faults.clear();
+    m_overrides.clear();
     m_silentAfter = -1;
 }
 
@@ -154,6 +160,13 @@ void UnitSimulator::handle(const QByteArray &request, const QHostAddress &from, 
         return;
     if (m_silentAfter > 0)
         --m_silentAfter;
+
+    auto over = m_overrides.find(letter);
+    if (over != m_overrides.end()) {
+        reply = over->second.first;
+        if (--over->second.second <= 0)
+            m_overrides.erase(over);
+    }
 
     int delay = m_replyDelayMs;
     FaultEntry f{};

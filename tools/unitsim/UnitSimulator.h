@@ -62,6 +62,8 @@ public:
     /// replaces an earlier fault of that letter.
     void SetFault(char letter, Fault fault, int param = 0, int times = -1);
     void ClearFaults();
+    /// Answers the next times commands letter with datagram instead of the real reply.
+    void SetReplyOverride(char letter, const QByteArray &datagram, int times = 1);
     /// Answers the next commands commands, then stays silent (negative: never silent).
     void SetSilentAfter(int commands);
 
@@ -127,6 +129,7 @@ private:
     int m_shot = 0;
 
     std::map<char, FaultEntry> m_faults; // one fault per command letter
+    std::map<char, std::pair<QByteArray, int>> m_overrides;
     int m_silentAfter = -1;
 
     std::array<int, 26> m_received{};
