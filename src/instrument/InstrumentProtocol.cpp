@@ -225,6 +225,6 @@ float ConvertSamples(const char *samples, int count, double gainFactor, bool rem
         if (i < kOffsetSamples)
             sum += a;
     }
-    // The divisor stays 200 even for shorter traces, as the unit's firmware expects.
+    // The divisor stays 200 for shorter traces too; records taken so far were levelled that way.
     return removeOffset ? static_cast<float>(sum / kOffsetSamples) : 0.0f;
 }

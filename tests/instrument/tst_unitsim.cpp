@@ -6,6 +6,7 @@
 #include "params/ParamSet.h"
 #include "support/TestProgramDir.h"
 
+#include <QProcess>
 #include <QUdpSocket>
 #include <QtEndian>
 #include <QtTest>
@@ -87,6 +88,7 @@ private slots:
     void noiseDiffersPerShotAndStackingHelps();
     void selfCheckIsNoiseOnly();
     void gainScalesAndClips();
+    void programAnswersOnLoopback();
 };
 
 void TstUnitSim::answersEveryCommand()
@@ -411,6 +413,34 @@ void TstUnitSim::gainScalesAndClips()
     for (qint16 s : b)
         clipped += (s == 32767 || s == -32768);
     QVERIFY(clipped > 0);
+}
+
+void TstUnitSim::programAnswersOnLoopback()
+{
+    QProcess bad;
+    bad.start(QStringLiteral(ZEB_UNITSIM_PROGRAM), {QStringLiteral("--battery"), QStringLiteral("x")});
+    QVERIFY(bad.waitForFinished(ScaledTimeout(5000)));
+    QCOMPARE(bad.exitCode(), 2);
+    QVERIFY(bad.readAllStandardError().contains("--battery"));
+
+    QProcess unit;
+    unit.start(QStringLiteral(ZEB_UNITSIM_PROGRAM),
+               {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--version-byte"),
+                QStringLiteral("0x42"), QStringLiteral("--battery"), QStringLiteral("3"),
+                QStringLiteral("--no-reply"), QStringLiteral("g")});
+    QVERIFY(unit.waitForStarted(ScaledTimeout(5000)));
+    QVERIFY(QTest::qWaitFor([&] { return unit.canReadLine(); }, ScaledTimeout(5000)));
+    const QString line = QString::fromUtf8(unit.readLine()).trimmed();
+    QVERIFY2(line.startsWith(QStringLiteral("zeb-unitsim: acquisition unit on 127.0.0.1:")),
+             qPrintable(line));
+    const quint16 port = line.section(QLatin1Char(':'), -1).toUShort();
+    QVERIFY(port != 0);
+    Client c(port);
+    QCOMPARE(c.ask("VRKb"), shortReply('b', 0x42));
+    QCOMPARE(c.ask("VRKc"), shortReply('c', 3));
+    QVERIFY(c.ask("VRKg", 200).isEmpty());
+    unit.terminate();
+    QVERIFY(unit.waitForFinished(ScaledTimeout(5000)));
 }
 
 QTEST_GUILESS_MAIN(TstUnitSim)

@@ -36,7 +36,7 @@ int main(int argc, char *argv[])
         "and takes synthetic surface-wave shots."));
     parser.addHelpOption();
     const QList<QCommandLineOption> options = {
-        {QStringLiteral("port"), QStringLiteral("UDP port on 127.0.0.1 (default 16543)."), QStringLiteral("N")},
+        {QStringLiteral("port"), QStringLiteral("UDP port on 127.0.0.1 (default 16543; 0 picks a free one)."), QStringLiteral("N")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the shot noise (default 1)."), QStringLiteral("S")},
         {QStringLiteral("version-byte"), QStringLiteral("Hardware version byte (default 0x9B)."), QStringLiteral("B")},
         {QStringLiteral("battery"), QStringLiteral("Battery level 0..10 (default 8)."), QStringLiteral("N")},
@@ -54,7 +54,7 @@ int main(int argc, char *argv[])
 
     int port = kDefaultPort, seed = 1, version = 0x9B, battery = 8, triggerWait = 1500;
     int replyDelay = 0, silentAfter = -1;
-    if (!parseInt(parser, QStringLiteral("port"), 1, 65535, port)
+    if (!parseInt(parser, QStringLiteral("port"), 0, 65535, port)
         || !parseInt(parser, QStringLiteral("seed"), 0, INT_MAX, seed)
         || !parseInt(parser, QStringLiteral("version-byte"), 0, 255, version)
         || !parseInt(parser, QStringLiteral("battery"), -128, 127, battery)
