@@ -7,8 +7,6 @@
 #include <QObject>
 #include <QVector>
 
-class QUdpSocket;
-
 /// Result of a command that timed out, was refused or got the wrong reply.
 constexpr int kLinkFailed = -1;
 /// Wait for a plain command's reply.
