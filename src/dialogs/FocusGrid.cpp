@@ -1,5 +1,7 @@
 #include "FocusGrid.h"
 
+#include "ScreenSetup.h"
+
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QRegularExpression>
@@ -119,7 +121,7 @@ void FocusGrid::SetIndex(int index)
 void FocusGrid::Refresh()
 {
     // A screen closed by the key just handled keeps neither focus nor keyboard.
-    if (m_owner->isHidden() && m_owner->testAttribute(Qt::WA_WState_ExplicitShowHide))
+    if (WasClosed(m_owner))
         return;
     m_owner->setFocus();
     if (m_grabOnRefresh)
@@ -137,15 +139,14 @@ QWidget *FocusGrid::FocusedWidget() const
     return m_index >= 0 && m_index < m_count ? Item(m_index) : nullptr;
 }
 
-void FocusGrid::ClickFocused()
+QWidget *FocusGrid::ClickFocused()
 {
     auto *button = qobject_cast<QAbstractButton *>(FocusedWidget());
     if (!button || !button->isEnabled())
-        return;
+        return nullptr;
     QPointer<QAbstractButton> clicked(button);
     button->click();
-    if (m_afterEnter && clicked)
-        m_afterEnter(clicked);
+    return clicked.data();
 }
 
 bool FocusGrid::RunShortcut(int key)
@@ -194,8 +195,12 @@ bool FocusGrid::HandleKey(QKeyEvent *event)
             m_confirm();
             return true;
         }
-        ClickFocused();
+    {
+        QPointer<QWidget> clicked = ClickFocused();
+        if (m_afterEnter)
+            m_afterEnter(clicked.data());
         return true;
+    }
     case Qt::Key_Left:
         SetIndex(IndexAfter(m_index, Move::Left));
         return true;

@@ -62,7 +62,7 @@ public:
 
     /// Alt+Enter/Return runs confirm; without one, the keys are left to the owner.
     void SetConfirm(std::function<void()> confirm) { m_confirm = std::move(confirm); }
-    /// Runs after Enter/Return has clicked the focused widget.
+    /// Runs after every plain Enter/Return, with the button it clicked (or null).
     void SetAfterEnter(std::function<void(QWidget *clicked)> after) { m_afterEnter = std::move(after); }
     /// Buttons that Alt+letter reaches (default: the items that are buttons).
     void SetShortcutButtons(const QList<QAbstractButton *> &buttons);
@@ -77,6 +77,9 @@ public:
     /// Focuses the owner, grabs the keyboard, then focuses the current item when it is within reach.
     void Refresh();
 
+    /// Clicks the focused widget when it is an enabled button; returns it, or null.
+    QWidget *ClickFocused();
+
     /// Handles one key press; true when it was used.
     bool HandleKey(QKeyEvent *event);
 
@@ -89,7 +92,6 @@ protected:
 private:
     bool Available(int index) const;
     QWidget *FocusedWidget() const;
-    void ClickFocused();
     bool RunShortcut(int key);
 
     QWidget *m_owner;

@@ -45,6 +45,11 @@ QRect ScreenArea(const QWidget *widget, bool reserveMetering)
     return area;
 }
 
+bool WasClosed(const QWidget *widget)
+{
+    return widget->isHidden() && widget->testAttribute(Qt::WA_WState_ExplicitShowHide);
+}
+
 void SetTitleOnlyFlags(QWidget *dialog)
 {
     dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -86,7 +91,7 @@ KeyboardGrabPause::~KeyboardGrabPause()
 {
     // A screen that was closed meanwhile must not take the keyboard back: a
     // hidden grabber would swallow every key of its caller until destroyed.
-    if (m_holder && !(m_holder->isHidden() && m_holder->testAttribute(Qt::WA_WState_ExplicitShowHide)))
+    if (m_holder && !WasClosed(m_holder))
         m_holder->grabKeyboard();
 }
 

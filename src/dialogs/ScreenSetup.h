@@ -41,6 +41,10 @@ QFont ScreenFont(int pointSize);
 /// reserve of the parameter set when reserveMetering and metering is on.
 QRect ScreenArea(const QWidget *widget, bool reserveMetering = true);
 
+/// True when widget was shown and has been closed (or hidden) since; a
+/// widget never shown yet is not closed.
+bool WasClosed(const QWidget *widget);
+
 /// Gives dialog a title bar with its title only (no close button).
 void SetTitleOnlyFlags(QWidget *dialog);
 
