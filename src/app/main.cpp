@@ -1,7 +1,32 @@
+#include "app/CDlgZEB.h"
+#include "app/CommandLine.h"
+#include "params/ParamSet.h"
+
 #include <QApplication>
+#include <QFont>
+#include <QIcon>
+#include <QStyleFactory>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::addLibraryPath(QStringLiteral("./plugins"));
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("windows")));
+    // The screens name the family "yaheikr"; on a controller without it the
+    // CJK font installed with the program draws the texts.
+    QFont::insertSubstitutions(QStringLiteral("yaheikr"),
+                               {QStringLiteral("Microsoft YaHei"), QStringLiteral("WenQuanYi Micro Hei")});
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/icon.ico")));
+
+    QString error;
+    if (!ApplyCommandLine(QApplication::arguments(), CurrentParams(), &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 2;
+    }
+
+    CDlgZEB launcher;
+    QObject::connect(&launcher, &QDialog::finished, &app, &QCoreApplication::quit);
+    launcher.show();
+    return app.exec();
 }

@@ -1,0 +1,195 @@
+#include "app/CDlgZEB.h"
+#include "app/Platform.h"
+#include "instrument/InstrumentSocket.h"
+#include "params/ParamSet.h"
+#include "support/ModalDriver.h"
+#include "support/TestProgramDir.h"
+#include "UnitSimulator.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QUdpSocket>
+#include <QtTest>
+
+namespace {
+
+const QString kFetching = QStringLiteral("硬件版本: 正在获取中……");
+const QString kFailed = QStringLiteral("硬件版本: <b><font color =red>获取失败</font></b>");
+
+class FakePlatform : public Platform
+{
+public:
+    explicit FakePlatform(QString stick) : m_stick(std::move(stick)) {}
+    QString FindUsbStick() override { return m_stick; }
+    int RunCommand(const QString &, const QStringList &) override { return 0; }
+
+private:
+    QString m_stick;
+};
+
+CDlgZEB *findLauncher()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *d = qobject_cast<CDlgZEB *>(w))
+            return d;
+    return nullptr;
+}
+
+QString hardLabel(const CDlgZEB &dlg)
+{
+    return dlg.findChild<QLabel *>(QStringLiteral("lbHardVer"))->text();
+}
+
+} // namespace
+
+class TstCDlgZEB : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<TestProgramDir>();
+        m_sim = std::make_unique<UnitSimulator>();
+        QVERIFY(m_sim->Start(0));
+        CurrentParams().InstrumentAddress = QStringLiteral("127.0.0.1");
+        CurrentParams().InstrumentPort = QString::number(m_sim->Port());
+    }
+
+    void cleanup()
+    {
+        DeleteInstrumentSocket();
+        SetPlatform(nullptr);
+        m_sim.reset();
+        m_dir.reset();
+    }
+
+    void showsTheUnitsVersion()
+    {
+        m_sim->SetVersionByte(0x9B);
+        CDlgZEB dlg;
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("QD-ZEB 引导界面"));
+        QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("lbVar"))->text(), QStringLiteral("软件版本: 1.0.20106"));
+        QTRY_COMPARE_WITH_TIMEOUT(hardLabel(dlg), QStringLiteral("硬件版本: D2.1 H2.3"), ScaledTimeout(5000));
+        QCOMPARE(dlg.Answer(), 1);
+        QVERIFY(!dlg.IsBusy());
+        QCOMPARE(m_sim->Received('b'), 1);
+        // The settings file was loaded: the data folder exists.
+        QVERIFY(QFileInfo(m_dir->file("QDW-FILE")).isDir());
+    }
+
+    void silentUnitFailsThenRetryRecovers()
+    {
+        m_sim->SetFault('b', UnitSimulator::Fault::NoReply, 0, 1);
+        // The version wait starts inside the constructor, with the launcher shown.
+        bool busyWhileWaiting = false;
+        QString labelWhileWaiting;
+        QTimer::singleShot(200, [&] {
+            if (CDlgZEB *d = findLauncher()) {
+                busyWhileWaiting = d->IsBusy();
+                labelWhileWaiting = hardLabel(*d);
+            }
+        });
+        CDlgZEB dlg;
+        QVERIFY(busyWhileWaiting);
+        QCOMPARE(labelWhileWaiting, kFetching);
+        // The next clock tick after the 5 s wait shows the failure.
+        QTRY_COMPARE_WITH_TIMEOUT(hardLabel(dlg), kFailed, ScaledTimeout(3000));
+        QCOMPARE(dlg.Answer(), 0);
+        QVERIFY(!dlg.IsBusy());
+
+        dlg.findChild<QPushButton *>(QStringLiteral("btnUpdate"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(hardLabel(dlg), QStringLiteral("硬件版本: D2.1 H2.3"), ScaledTimeout(5000));
+        QCOMPARE(m_sim->Received('b'), 2);
+    }
+
+    void unitGoneFailsAndNewSocketOnRetry()
+    {
+        m_sim->Stop();
+        CDlgZEB dlg;
+        QTRY_COMPARE_WITH_TIMEOUT(hardLabel(dlg), kFailed, ScaledTimeout(9000));
+        // After a task screen deleted the socket, a retry makes a new one.
+        DeleteInstrumentSocket();
+        QVERIFY(!InstrumentSocket());
+        QVERIFY(m_sim->Start(0));
+        CurrentParams().InstrumentPort = QString::number(m_sim->Port());
+        dlg.findChild<QPushButton *>(QStringLiteral("btnUpdate"))->click();
+        QVERIFY(InstrumentSocket());
+        QTRY_COMPARE_WITH_TIMEOUT(hardLabel(dlg), QStringLiteral("硬件版本: D2.1 H2.3"), ScaledTimeout(5000));
+    }
+
+    void escapeWhileBusyDoesNotQuit()
+    {
+        m_sim->SetFault('b', UnitSimulator::Fault::NoReply, 0, 1);
+        ModalDriver driver;
+        driver.Expect([](ModalDialog &d) {
+            QCOMPARE(d.Text(QStringLiteral("labelMsg")), QStringLiteral("操作正在进行中，暂时无法退出，请稍候再试！"));
+            d.Key(Qt::Key_Return);
+        });
+        bool pressed = false;
+        QTimer::singleShot(200, [&] {
+            if (CDlgZEB *d = findLauncher()) {
+                pressed = d->IsBusy();
+                QTest::keyClick(d, Qt::Key_Escape);
+            }
+        });
+        CDlgZEB dlg;
+        QVERIFY(pressed);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(dlg.result(), 0);
+
+        // Once the wait is over, Esc closes the launcher.
+        QSignalSpy finished(&dlg, &QDialog::finished);
+        QVERIFY(!dlg.IsBusy());
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    }
+
+    void exportWithoutUsbStick()
+    {
+        SetPlatform(std::make_unique<FakePlatform>(QString()));
+        CDlgZEB dlg;
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsBusy(), ScaledTimeout(5000));
+        ModalDriver driver;
+        driver.Expect([](ModalDialog &d) {
+            QCOMPARE(d.Text(QStringLiteral("labelMsg")), QStringLiteral("找不到U盘，无法导出！"));
+            d.Key(Qt::Key_Return);
+        });
+        QTest::keyClick(&dlg, Qt::Key_E, Qt::AltModifier);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    }
+
+    void disabledButtonsIgnoreTheirShortcut()
+    {
+        SetPlatform(std::make_unique<FakePlatform>(QString()));
+        CDlgZEB dlg;
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsBusy(), ScaledTimeout(5000));
+        dlg.findChild<QPushButton *>(QStringLiteral("btnFile"))->setEnabled(false);
+        ModalDriver driver(300);
+        driver.Expect([](ModalDialog &d) { d.Key(Qt::Key_Return); });
+        QTest::keyClick(&dlg, Qt::Key_E, Qt::AltModifier);
+        QVERIFY(!driver.Finished(300)); // no message box: the shortcut did nothing
+        QCOMPARE(driver.Answered(), 0);
+    }
+
+    void foreignSettingsFileIsReplaced()
+    {
+        QFile f(m_dir->file("ZEB.ini"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("\x00\x00\x00\x02\x00\x31", 6));
+        f.close();
+        CDlgZEB dlg;
+        QVERIFY(!QFile::exists(m_dir->file("ZEB.ini")));
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsBusy(), ScaledTimeout(5000));
+    }
+
+private:
+    std::unique_ptr<TestProgramDir> m_dir;
+    std::unique_ptr<UnitSimulator> m_sim;
+};
+
+QTEST_MAIN(TstCDlgZEB)
+#include "tst_cdlgzeb.moc"
