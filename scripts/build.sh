@@ -4,5 +4,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ ! -f build/build.ninja ]; then
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+elif [ -n "$(find . -name CMakeLists.txt -newer build/build.ninja -not -path './build*' -print -quit)" ]; then
+  # A file list changed (a merge, a new screen): CMake's moc/uic step does
+  # not notice new files by itself in an existing tree, so make it rescan.
+  find build -path '*_autogen/timestamp' -delete
 fi
 cmake --build build
