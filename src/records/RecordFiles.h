@@ -1,0 +1,9 @@
+#pragma once
+
+#include "RecordFile.h"
+
+class ParamSet;
+
+/// ReadRecordFile with the progress window shown while the samples are read:
+/// the read the screens use. Result codes as ReadRecordFile.
+int ReadRecord(ParamSet &params, const QString &path);
