@@ -63,7 +63,7 @@ public:
     {
         if (m_progress) {
             m_progress->Started(QString::fromUtf8(kProgressLabel), 0, maximum);
-            m_progress->SetValue(0);
+            m_progress->Step(0);
         }
     }
     ~ProgressScope()
@@ -215,7 +215,7 @@ ParsedRecord ParseRecord(const QByteArray &bytes, RecordProgress *progress)
             for (int i = 0; i < length; ++i, p += kFieldSize) {
                 out[i] = floatAt(p);
                 if (progress)
-                    progress->SetValue(base + i);
+                    progress->Step(base + i);
             }
         }
     }

@@ -8,6 +8,11 @@ namespace {
 // Lets the window system map and paint the window before the loop, which
 // does not return to the event loop, starts.
 const int kShowWaitMs = 10;
+// One frame of the display: more frequent repaints are never seen.
+const qint64 kFrameMs = 16;
+// Reading the clock costs more than a sample; look at it only after this
+// many of them.
+const int kValuesPerClockCheck = 512;
 } // namespace
 
 RecordProgressWindow::RecordProgressWindow() = default;
@@ -22,12 +27,24 @@ void RecordProgressWindow::Started(const QString &label, int minimum, int maximu
     m_window->SetValue(minimum);
     m_window->show();
     WaitMs(kShowWaitMs);
+    m_maximum = maximum;
+    m_sinceShown.start();
+    m_shownAtMs = 0;
+    SetWanted(minimum);
 }
 
 void RecordProgressWindow::SetValue(int value)
 {
-    if (m_window)
-        m_window->SetValue(value);
+    if (!m_window)
+        return;
+    // The last value is always asked for, so the window ends full.
+    SetWanted(value < m_maximum ? qMin(value + kValuesPerClockCheck, m_maximum) : value + 1);
+    const bool last = value >= m_maximum;
+    const qint64 now = m_sinceShown.elapsed();
+    if (!last && now - m_shownAtMs < kFrameMs)
+        return;
+    m_shownAtMs = now;
+    m_window->SetValue(value);
 }
 
 void RecordProgressWindow::Finished()

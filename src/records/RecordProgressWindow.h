@@ -2,12 +2,18 @@
 
 #include "RecordProgress.h"
 
+#include <QElapsedTimer>
+
 #include <memory>
 
 class Prodwidget;
 
 /// Shows a record operation's progress in the progress window: built and
 /// shown when the operation starts, closed and destroyed when it finishes.
+/// Values reach the window at most once a display frame, and the last one
+/// always: a read converts hundreds of thousands of samples in a few
+/// milliseconds, and a repaint per visible step of the bar would cost far
+/// more than the read itself without showing the operator anything more.
 class RecordProgressWindow : public RecordProgress
 {
 public:
@@ -20,4 +26,7 @@ public:
 
 private:
     std::unique_ptr<Prodwidget> m_window;
+    QElapsedTimer m_sinceShown;
+    qint64 m_shownAtMs = 0;
+    int m_maximum = 0;
 };

@@ -6,6 +6,7 @@
 
 #include "dialogs/Prodwidget.h"
 #include "records/RecordFiles.h"
+#include "records/RecordProgressWindow.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -65,6 +66,21 @@ private slots:
         QVERIFY(!shownProgressWindow());
         QCOMPARE(Store().Traces[23].size(), 512);
         QCOMPARE(Store().Traces[23][511], RecordBytes::Sample(23, 511));
+    }
+
+    void windowEndsOnTheLastValue()
+    {
+        // Values reach the window at most once a frame; the last one always.
+        RecordProgressWindow progress;
+        const int maximum = 24 * 16384 - 1;
+        progress.Started(QStringLiteral("文件打开中..."), 0, maximum);
+        Prodwidget *w = shownProgressWindow();
+        QVERIFY(w);
+        for (int v = 0; v <= maximum; ++v)
+            progress.Step(v);
+        QCOMPARE(w->Value(), maximum);
+        progress.Finished();
+        QVERIFY(!shownProgressWindow());
     }
 
     void refusedFileShowsNoWindow()
