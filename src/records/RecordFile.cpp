@@ -6,6 +6,7 @@
 #include "params/ParamSet.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -62,7 +63,54 @@ int writeFailed(QFile &file, const char *what)
     return RecordWriteFailed;
 }
 
+// A name typed on the keypad or kept in the settings must not lead the file
+// out of its folder.
+bool isPlainName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+        && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+QString dataRoot(const ParamSet &params)
+{
+    // Set when the settings are loaded; a save before that still goes below the program.
+    if (!params.DataRoot.isEmpty())
+        return params.DataRoot;
+    return ProgramDir() + QLatin1Char('/') + params.DataFolderName;
+}
+
 } // namespace
+
+QString RecordSavePath(const ParamSet &params, const QString &name)
+{
+    return dataRoot(params) + QLatin1Char('/') + params.Header.ProjectName + QLatin1Char('.')
+        + params.ProjectFolderExt + QLatin1Char('/') + name + QLatin1Char('.') + params.RecordFileExt;
+}
+
+QString RecordOpenPath(const ParamSet &params, const QString &project, const QString &record)
+{
+    return ProgramDir() + QLatin1Char('/') + params.DataFolderName + QLatin1Char('/') + project
+        + QLatin1Char('.') + params.ProjectFolderExt + QLatin1Char('/') + record + QLatin1Char('.')
+        + params.RecordFileExt;
+}
+
+int SaveRecordAs(ParamSet &params, const QString &name)
+{
+    params.LastRecordName = name;
+    if (!isPlainName(name) || !isPlainName(params.Header.ProjectName)) {
+        qCWarning(lcRecords) << "refusing record name" << name << "in project" << params.Header.ProjectName;
+        return RecordWriteFailed;
+    }
+    const QString path = RecordSavePath(params, name);
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        qCWarning(lcRecords) << "cannot create project folder" << folder;
+        return RecordWriteFailed;
+    }
+    if (QFileInfo::exists(path))
+        return RecordExists;
+    return WriteRecord(params, path);
+}
 
 RecordBlocks BlocksFromParams(const ParamSet &params)
 {

@@ -7,6 +7,21 @@
 class ParamSet;
 class RecordProgress;
 
+/// Most characters of a record name (the limit of the save prompt).
+constexpr int kMaxRecordNameLength = 8;
+
+/// Where a record saved under name goes: data root / project name.PRO / name.QDW.
+QString RecordSavePath(const ParamSet &params, const QString &name);
+/// Where the record the browser picked lives:
+/// program directory / data folder / project.PRO / record.QDW.
+QString RecordOpenPath(const ParamSet &params, const QString &project, const QString &record);
+
+/// Saves the current record under the typed name: the name becomes the last
+/// record name, the project folder is created when missing, a name the
+/// project already has is refused (RecordExists) and nothing is overwritten;
+/// otherwise the result of WriteRecord.
+int SaveRecordAs(ParamSet &params, const QString &name);
+
 /// Writes the current record (record blocks of params, traces on screen) to
 /// path, stamped with the moment of saving. Never overwrites an existing file.
 /// Returns RecordOk once the complete file is on the disk, RecordWriteFailed

@@ -99,6 +99,8 @@ QString RecordResultMessage(int code)
         return QStringLiteral("打开文件失败，文件已损坏！");
     case RecordNotSurfaceWave:
         return QStringLiteral("打开文件失败，此文件非面波文件！");
+    case RecordExists:
+        return QStringLiteral("保存文件失败，文件已存在！");
     case RecordWriteFailed:
     default:
         return QStringLiteral("保存文件失败，无法写入文件！");

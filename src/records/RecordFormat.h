@@ -18,6 +18,7 @@ enum RecordResult : int {
     RecordCorrupt = -2,        ///< marked "OLD", or its layout does not hold together
     RecordNotSurfaceWave = -3, ///< a record type other than 0
     RecordWriteFailed = -4,    ///< the file could not be created or written completely
+    RecordExists = -5,         ///< saving under a name the project already has
 };
 
 /// The operator's message for a result code; empty for RecordOk.

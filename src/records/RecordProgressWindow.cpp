@@ -2,6 +2,7 @@
 
 #include "RecordFiles.h"
 #include "dialogs/Prodwidget.h"
+#include "params/ParamSet.h"
 #include "params/Wait.h"
 
 namespace {
@@ -58,4 +59,10 @@ int ReadRecord(ParamSet &params, const QString &path)
 {
     RecordProgressWindow window;
     return ReadRecordFile(params, path, &window);
+}
+
+int OpenRecord(ParamSet &params, const QString &project, const QString &record)
+{
+    params.LastRecordName = record;
+    return ReadRecord(params, RecordOpenPath(params, project, record));
 }

@@ -68,6 +68,21 @@ private slots:
         QCOMPARE(Store().Traces[23][511], RecordBytes::Sample(23, 511));
     }
 
+    void openTakesTheRecordFromItsProjectFolder()
+    {
+        TestProgramDir dir;
+        QVERIFY(QDir().mkpath(dir.file(QStringLiteral("QDW-FILE/南坡.PRO"))));
+        const QString path = dir.file(QStringLiteral("QDW-FILE/南坡.PRO/L7.QDW"));
+        RecordBytes rb;
+        QVERIFY(WriteBytes(path, rb.Build()));
+        QCOMPARE(OpenRecord(CurrentParams(), QStringLiteral("南坡"), QStringLiteral("L7")), 1);
+        QCOMPARE(CurrentParams().LastRecordName, QStringLiteral("L7"));
+        QCOMPARE(CurrentParams().CurrentRecordPath, path);
+        QCOMPARE(OpenRecord(CurrentParams(), QStringLiteral("南坡"), QStringLiteral("L8")), -1);
+        QCOMPARE(CurrentParams().LastRecordName, QStringLiteral("L8"));
+        QCOMPARE(CurrentParams().CurrentRecordPath, path);
+    }
+
     void windowEndsOnTheLastValue()
     {
         // Values reach the window at most once a frame; the last one always.

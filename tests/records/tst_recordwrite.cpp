@@ -243,6 +243,50 @@ private slots:
         QCOMPARE(ReadRecordFile(CurrentParams(), path, nullptr), 1);
     }
 
+    void saveAsUsesTheProjectFolderAndNeverOverwrites()
+    {
+        TestProgramDir dir;
+        CurrentParams().LoadSettings();
+        prepareRecord();
+        CurrentParams().Header.ProjectName = QStringLiteral("P9");
+        const QString path = dir.file(QStringLiteral("QDW-FILE/P9.PRO/S1.QDW"));
+        QCOMPARE(RecordSavePath(CurrentParams(), QStringLiteral("S1")), path);
+        QCOMPARE(SaveRecordAs(CurrentParams(), QStringLiteral("S1")), 1);
+        QCOMPARE(CurrentParams().LastRecordName, QStringLiteral("S1"));
+        const QByteArray first = readAll(path);
+        QCOMPARE(first.size(), 646 + 4 * 12 * 1024);
+
+        Store().Traces[0].fill(99.0f);
+        QCOMPARE(SaveRecordAs(CurrentParams(), QStringLiteral("S1")), int(RecordExists));
+        QCOMPARE(RecordResultMessage(RecordExists), QStringLiteral("保存文件失败，文件已存在！"));
+        QCOMPARE(readAll(path), first);
+
+        QCOMPARE(RecordOpenPath(CurrentParams(), QStringLiteral("P9"), QStringLiteral("S1")), path);
+    }
+
+    void saveAsRefusesNamesThatLeaveTheFolder_data()
+    {
+        QTest::addColumn<QString>("project");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("parent") << QStringLiteral("P") << QStringLiteral("..");
+        QTest::newRow("slash") << QStringLiteral("P") << QStringLiteral("../x");
+        QTest::newRow("backslash") << QStringLiteral("P") << QStringLiteral("a\\b");
+        QTest::newRow("empty") << QStringLiteral("P") << QString();
+        QTest::newRow("project with slash") << QStringLiteral("../../etc") << QStringLiteral("x");
+    }
+    void saveAsRefusesNamesThatLeaveTheFolder()
+    {
+        QFETCH(QString, project);
+        QFETCH(QString, name);
+        TestProgramDir dir;
+        CurrentParams().LoadSettings();
+        prepareRecord();
+        CurrentParams().Header.ProjectName = project;
+        QCOMPARE(SaveRecordAs(CurrentParams(), name), int(RecordWriteFailed));
+        QCOMPARE(QDir(dir.file(QStringLiteral("QDW-FILE"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+    }
+
     void writeThatFailsHalfWayLeavesNoRecord()
     {
         // A file size limit makes the system refuse the write part way, as a full disk does.
