@@ -171,6 +171,9 @@ int LoadRecordBytes(const QString &path, QByteArray &bytes, bool *opened)
     if (opened)
         *opened = false;
     bytes.clear();
+    // A device or a pipe is no record, and reading one might never end.
+    if (!QFileInfo(path).isFile())
+        return RecordUnrecognised;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return RecordUnrecognised;
@@ -180,7 +183,8 @@ int LoadRecordBytes(const QString &path, QByteArray &bytes, bool *opened)
         qCWarning(lcRecords) << path << "is too large for a record:" << file.size() << "bytes";
         return RecordCorrupt;
     }
-    bytes = file.readAll();
+    // The size as it was checked, even if the file grows while it is read.
+    bytes = file.read(file.size());
     if (file.error() != QFileDevice::NoError) {
         qCWarning(lcRecords) << "reading" << path << "failed:" << file.errorString();
         bytes.clear();
