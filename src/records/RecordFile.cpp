@@ -1,0 +1,229 @@
+#include "RecordFile.h"
+
+#include "RecordLog.h"
+#include "RecordProgress.h"
+#include "instrument/TraceStore.h"
+#include "params/ParamSet.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+Q_LOGGING_CATEGORY(lcRecords, "zeb.records")
+
+using namespace RecordLayout;
+
+namespace {
+
+const char kDateFormat[] = "yyyy-MM-dd";
+const char kTimeFormat[] = "hh:mm:ss";
+
+// flush() only hands the bytes to the system; a power cut may still lose
+// them. The record must be on the disk before the screen clears its traces.
+bool syncToDisk(QFile &file)
+{
+    if (!file.flush())
+        return false;
+#ifdef Q_OS_UNIX
+    return ::fsync(file.handle()) == 0;
+#else
+    return true;
+#endif
+}
+
+// Makes the new directory entry itself durable; the file's own sync does not.
+void syncDirectory(const QString &dir)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0)
+        qCWarning(lcRecords) << "could not sync folder" << dir << std::strerror(errno);
+    if (fd >= 0)
+        ::close(fd);
+#else
+    Q_UNUSED(dir);
+#endif
+}
+
+int writeFailed(QFile &file, const char *what)
+{
+    qCWarning(lcRecords) << "writing" << file.fileName() << "failed:" << what << file.errorString();
+    file.close();
+    // Only ever a file this call created (NewOnly): a half-written record
+    // would otherwise block the name and show up in the browser as damaged.
+    file.remove();
+    return RecordWriteFailed;
+}
+
+// A name typed on the keypad or kept in the settings must not lead the file
+// out of its folder.
+bool isPlainName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+        && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+QString dataRoot(const ParamSet &params)
+{
+    // Set when the settings are loaded; a save before that still goes below the program.
+    if (!params.DataRoot.isEmpty())
+        return params.DataRoot;
+    return ProgramDir() + QLatin1Char('/') + params.DataFolderName;
+}
+
+} // namespace
+
+QString RecordSavePath(const ParamSet &params, const QString &name)
+{
+    return dataRoot(params) + QLatin1Char('/') + params.Header.ProjectName + QLatin1Char('.')
+        + params.ProjectFolderExt + QLatin1Char('/') + name + QLatin1Char('.') + params.RecordFileExt;
+}
+
+QString RecordOpenPath(const ParamSet &params, const QString &project, const QString &record)
+{
+    return ProgramDir() + QLatin1Char('/') + params.DataFolderName + QLatin1Char('/') + project
+        + QLatin1Char('.') + params.ProjectFolderExt + QLatin1Char('/') + record + QLatin1Char('.')
+        + params.RecordFileExt;
+}
+
+int SaveRecordAs(ParamSet &params, const QString &name)
+{
+    params.LastRecordName = name;
+    if (!isPlainName(name) || !isPlainName(params.Header.ProjectName)) {
+        qCWarning(lcRecords) << "refusing record name" << name << "in project" << params.Header.ProjectName;
+        return RecordWriteFailed;
+    }
+    const QString path = RecordSavePath(params, name);
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        qCWarning(lcRecords) << "cannot create project folder" << folder;
+        return RecordWriteFailed;
+    }
+    if (QFileInfo::exists(path))
+        return RecordExists;
+    return WriteRecord(params, path);
+}
+
+RecordBlocks BlocksFromParams(const ParamSet &params)
+{
+    RecordBlocks blocks;
+    blocks.Header = params.Header;
+    blocks.Header.ChannelCount = params.ChannelsInUse();
+    blocks.Header.SampleLength = params.SampleLengthInUse();
+    blocks.SensorType = params.Sensor.SensorType;
+    blocks.MeteringSignal = params.Sensor.MeteringSignal;
+    blocks.Sensitivity = params.Sensor.Sensitivity;
+    blocks.HasGains = true;
+    blocks.Gains = params.Gains;
+    return blocks;
+}
+
+int WriteRecord(ParamSet &params, const QString &path)
+{
+    RecordBlocks blocks = BlocksFromParams(params);
+    const QDateTime now = QDateTime::currentDateTime();
+    blocks.Header.Date = now.toString(QLatin1String(kDateFormat));
+    blocks.Header.Time = now.toString(QLatin1String(kTimeFormat));
+
+    const RecordHeader &h = blocks.Header;
+    const qint64 expected = kDataOffset + qint64(kFieldSize) * h.ChannelCount * h.SampleLength;
+    // A file without channels or samples would be refused by every reader.
+    if (h.ChannelCount < 1 || h.SampleLength < 1 || expected > kMaxFileBytes) {
+        qCWarning(lcRecords) << "not writing" << path << "with" << h.ChannelCount << "channels of"
+                             << h.SampleLength << "samples";
+        return RecordWriteFailed;
+    }
+
+    QByteArray bytes = EncodeRecord(blocks, Store().Traces);
+    std::memcpy(bytes.data(), kWritingMark, kMarkSize);
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::NewOnly)) {
+        qCWarning(lcRecords) << "cannot create" << path << file.errorString();
+        return RecordWriteFailed;
+    }
+    if (file.write(bytes) != bytes.size())
+        return writeFailed(file, "record");
+    if (!syncToDisk(file))
+        return writeFailed(file, "sync");
+    // Only a file whose every byte is already on the disk gets its mark.
+    if (!file.seek(0) || file.write(kIdentMark, kMarkSize) != kMarkSize)
+        return writeFailed(file, "mark");
+    if (!syncToDisk(file))
+        return writeFailed(file, "sync of the mark");
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return writeFailed(file, "close");
+    syncDirectory(QFileInfo(path).absolutePath());
+    return RecordOk;
+}
+
+int LoadRecordBytes(const QString &path, QByteArray &bytes, bool *opened)
+{
+    if (opened)
+        *opened = false;
+    bytes.clear();
+    // A device or a pipe is no record, and reading one might never end.
+    if (!QFileInfo(path).isFile())
+        return RecordUnrecognised;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return RecordUnrecognised;
+    if (opened)
+        *opened = true;
+    if (file.size() > kMaxFileBytes) {
+        qCWarning(lcRecords) << path << "is too large for a record:" << file.size() << "bytes";
+        return RecordCorrupt;
+    }
+    // The size as it was checked, even if the file grows while it is read.
+    bytes = file.read(file.size());
+    if (file.error() != QFileDevice::NoError) {
+        qCWarning(lcRecords) << "reading" << path << "failed:" << file.errorString();
+        bytes.clear();
+        return RecordCorrupt;
+    }
+    return RecordOk;
+}
+
+void ApplyRecord(ParsedRecord &record, ParamSet &params)
+{
+    const RecordBlocks &blocks = record.Blocks;
+    params.Header = blocks.Header;
+    params.Sensor.SensorType = blocks.SensorType;
+    params.Sensor.MeteringSignal = blocks.MeteringSignal;
+    params.Sensor.Sensitivity = blocks.Sensitivity;
+    if (blocks.HasGains)
+        params.Gains = blocks.Gains;
+    TraceSet &traces = Store().Traces;
+    const int count = qMin(static_cast<int>(record.Traces.size()), kMaxChannels);
+    for (int ch = 0; ch < count; ++ch)
+        traces[ch] = std::move(record.Traces[static_cast<size_t>(ch)]);
+}
+
+int ReadRecordFile(ParamSet &params, const QString &path, RecordProgress *progress)
+{
+    QByteArray bytes;
+    bool opened = false;
+    const int loaded = LoadRecordBytes(path, bytes, &opened);
+    if (opened)
+        params.CurrentRecordPath = path;
+    if (loaded != RecordOk)
+        return loaded;
+
+    ParsedRecord record = ParseRecord(bytes, progress);
+    if (record.Result != RecordOk) {
+        qCInfo(lcRecords) << "refused" << path << ":" << record.Problem;
+        return record.Result;
+    }
+    bytes.clear();
+    ApplyRecord(record, params);
+    return RecordOk;
+}
