@@ -202,8 +202,10 @@ void CShowWave::DrawTraces(QPainter &p)
         if (channel < 1 || channel > kMaxChannels)
             continue;
         wave::TraceSpec spec = SpecFor(channel - 1, i);
-        // The current channel's lobes are left to the overlay, which draws it in red.
-        spec.Fill = fill && channel != ps.CurrentChannel;
+        // The current channel is filled here too: the red overlay covers every
+        // pixel of it, and when the cursor makes another channel current
+        // without a rebuild, this one must not be left with empty lobes.
+        spec.Fill = fill;
         m_drawTrace(p, spec);
     }
 }
@@ -222,18 +224,38 @@ void CShowWave::DrawTimeScale(QPainter &p)
     }
 }
 
+int CShowWave::ChannelUnderCursor() const
+{
+    if (m_cursorX == 0 || m_cursorY == 0)
+        return 0;
+    if (!(m_mode == AnalysisMode || CurrentParams().CurrentChannel > 0))
+        return 0;
+    const int column = wave::ColumnAt(m_layout, m_cursorX);
+    if (column == 0)
+        return 0;
+    const int channel = column + (m_page - 1) * m_perPage;
+    return channel >= 1 && channel <= kMaxChannels ? channel : 0;
+}
+
 void CShowWave::DrawOverlay(QPainter &p)
 {
     ParamSet &ps = CurrentParams();
     const TraceStore &st = Store();
     const double msPerSample = ps.Header.SampleInterval / kUsPerMs;
     const int samples = SampleCount();
+
+    // The cursor's column makes its channel current before anything is drawn,
+    // so that the red trace, the metering report and the readout all speak of
+    // the same channel in one paint.
+    const int cursorChannel = ChannelUnderCursor();
+    if (cursorChannel > 0)
+        ps.CurrentChannel = cursorChannel;
+
     const int current = ps.CurrentChannel;
     const int pageFirst = (m_page - 1) * m_perPage;
-
     if (m_perPage > 0 && current > pageFirst && current <= m_page * m_perPage
         && current <= kMaxChannels) {
-        const QVector<float> &v = Store().Traces[static_cast<size_t>(current - 1)];
+        const QVector<float> &v = st.Traces[static_cast<size_t>(current - 1)];
         const int n = static_cast<int>(v.size());
         if (m_mode == AcquisitionMode && ps.MeteringOn) {
             if (m_cursorSample < 0)
@@ -261,31 +283,23 @@ void CShowWave::DrawOverlay(QPainter &p)
         m_drawTrace(p, spec);
     }
 
-    if (m_cursorX == 0 || m_cursorY == 0)
+    if (cursorChannel == 0)
         return;
-    if (!(m_mode == AnalysisMode || ps.CurrentChannel > 0))
-        return;
-    const int column = wave::ColumnAt(m_layout, m_cursorX);
-    if (column == 0)
-        return;
-    const int channel = column + pageFirst;
-    if (channel < 1 || channel > kMaxChannels)
-        return;
-    ps.CurrentChannel = channel;
+    const int column = cursorChannel - pageFirst;
     if (m_cursorSample > samples - 1)
         m_cursorSample = samples - 1;
     if (m_cursorSample < 0)
         m_cursorSample = 0;
-    const QVector<float> &v = st.Traces[static_cast<size_t>(channel - 1)];
+    const QVector<float> &v = st.Traces[static_cast<size_t>(cursorChannel - 1)];
     if (v.isEmpty() || v.size() <= m_cursorSample)
         return;
 
     const double timeMs = m_cursorSample * msPerSample;
-    const QString text = wave::ReadoutText(channel, timeMs, v[m_cursorSample]);
+    const QString text = wave::ReadoutText(cursorChannel, timeMs, v[m_cursorSample]);
     m_cursorY = wave::CursorRow(m_layout, m_cursorSample, m_windowStart, m_windowLength);
     const int baseline = wave::ReadoutBaseline(m_cursorY);
     const int width = wave::ReadoutWidth(timeMs);
-    const int left = wave::ReadoutLeft(m_cursorX, width, channel, m_perPage, m_page, m_columns);
+    const int left = wave::ReadoutLeft(m_cursorX, width, cursorChannel, m_perPage, m_page, m_columns);
     p.fillRect(QRect(QPoint(left, baseline - kReadoutAbove),
                      QPoint(left + width - 1, baseline + kReadoutBelow)),
                Qt::white);

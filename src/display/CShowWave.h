@@ -81,6 +81,8 @@ private:
     void DrawTraces(QPainter &p);
     void DrawTimeScale(QPainter &p);
     void DrawOverlay(QPainter &p);
+    /// Channel in the cursor's column when the cursor may select one, else 0.
+    int ChannelUnderCursor() const;
     wave::TraceSpec SpecFor(int channelIndex, int column) const;
     int SampleCount() const;
 

@@ -4,6 +4,10 @@
 // short and empty traces, shifted and windowed views.
 
 #include "ReferenceTrace.h"
+#include "display/CShowWave.h"
+#include "instrument/TraceStore.h"
+#include "params/ParamSet.h"
+#include "support/TestProgramDir.h"
 
 #include <QImage>
 #include <QPainter>
@@ -70,6 +74,8 @@ private slots:
     void sameAsReference_data();
     void sameAsReference();
     void nothingOutsideTheVector();
+    void viewSameAsReference_data();
+    void viewSameAsReference();
 };
 
 void TstTraceDrawing::sameAsReference_data()
@@ -172,6 +178,103 @@ void TstTraceDrawing::nothingOutsideTheVector()
                 lowest = y;
     // Samples 0…3 sit at window rows 3…6, 4 pixels apart.
     QCOMPARE(lowest, 6 * 4);
+}
+
+void TstTraceDrawing::viewSameAsReference_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<int>("perPage");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("gain");
+    QTest::addColumn<int>("shift");
+    QTest::addColumn<int>("common");
+    QTest::addColumn<int>("current");
+    QTest::addColumn<bool>("analysis");
+    QTest::addColumn<bool>("fillIsBackground");
+    QTest::addColumn<bool>("selfCheck");
+
+    QTest::newRow("full 1280x800") << 1280 << 800 << 16384 << -1 << -1 << 0 << 0 << 0 << 5 << false << false << false;
+    QTest::newRow("full 800x480") << 800 << 480 << 16384 << -1 << -1 << 0 << 0 << 0 << 1 << false << false << false;
+    QTest::newRow("page 2 of 12") << 800 << 480 << 4096 << 12 << 2 << 0 << 0 << 0 << 14 << false << false << false;
+    QTest::newRow("gain 4 clipped") << 1280 << 800 << 2048 << -1 << -1 << 4 << 0 << 0 << 24 << false << false << false;
+    QTest::newRow("common scale") << 800 << 480 << 1024 << -1 << -1 << 0 << 0 << 1 << 3 << false << false << false;
+    QTest::newRow("fill is background") << 800 << 480 << 8192 << -1 << -1 << 1 << 0 << 0 << 2 << false << true << false;
+    QTest::newRow("self-check halves") << 800 << 480 << 512 << -1 << -1 << 0 << 0 << 0 << 0 << false << false << true;
+    QTest::newRow("analysis window shifted") << 1280 << 800 << 16384 << 6 << 3 << 2 << 25 << 0 << 15 << true << false << false;
+    QTest::newRow("analysis gain 10") << 800 << 480 << 1024 << -1 << -1 << 10 << -40 << 1 << 9 << true << false << false;
+    QTest::newRow("few samples") << 800 << 480 << 40 << -1 << -1 << 0 << 0 << 0 << 7 << false << false << false;
+}
+
+void TstTraceDrawing::viewSameAsReference()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, samples);
+    QFETCH(int, perPage);
+    QFETCH(int, page);
+    QFETCH(int, gain);
+    QFETCH(int, shift);
+    QFETCH(int, common);
+    QFETCH(int, current);
+    QFETCH(bool, analysis);
+    QFETCH(bool, fillIsBackground);
+    QFETCH(bool, selfCheck);
+
+    TestProgramDir dir;
+    ParamSet &ps = CurrentParams();
+    ps.Header.ChannelCount = 24;
+    ps.Header.SampleLength = samples;
+    ps.Header.SampleInterval = 250.0f;
+    ps.CurrentChannel = current;
+    ps.Colours.Background = QColor(255, 255, 240);
+    ps.Colours.Baseline = QColor(0, 160, 0);
+    ps.Colours.Fill = fillIsBackground ? ps.Colours.Background : QColor(0, 0, 128);
+    Store().SelfCheckShown = selfCheck;
+    Store().AcqState = AcqSampled;
+
+    // Every kind of record across the channels, including short and empty vectors.
+    QRandomGenerator rng(static_cast<quint32>(samples + width));
+    for (int c = 0; c < 24; ++c) {
+        const int kind = c % 7;
+        int n = samples;
+        if (c % 5 == 3)
+            n = samples / 3;
+        if (c == 22)
+            n = 0;
+        if (c == 23)
+            n = 1;
+        Store().Traces[c] = Record(kind, n, rng);
+    }
+
+    auto render = [&](wave::TraceDrawer drawer) {
+        CShowWave view;
+        view.resize(width, height);
+        view.SetTraceDrawer(drawer);
+        view.SetPage(perPage, page);
+        if (analysis) {
+            view.SetMode(CShowWave::AnalysisMode);
+            view.SetWindow(samples / 4, samples / 2);
+            view.SetCursorSample(samples / 3);
+        }
+        view.SetGainExponent(gain);
+        view.SetShift(shift);
+        view.SetCommonScale(common);
+        view.SetCursor(analysis ? width / 2 : 0, analysis ? 100 : 0);
+        ps.CurrentChannel = current;
+        return view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage ref = render(&DrawTraceReference);
+    const QImage fast = render(&wave::DrawTrace);
+    QPoint at;
+    const int diff = DifferentPixels(ref, fast, &at);
+    if (diff != 0) {
+        ref.save(QStringLiteral("view_ref.png"));
+        fast.save(QStringLiteral("view_fast.png"));
+    }
+    QVERIFY2(diff == 0, qPrintable(QStringLiteral("%1 pixels differ, first at (%2, %3)")
+                                       .arg(diff).arg(at.x()).arg(at.y())));
 }
 
 QTEST_MAIN(TstTraceDrawing)
