@@ -47,7 +47,7 @@ void CShowWave::SetRedraw(bool on)
 {
     m_redraw = on;
     if (on)
-        m_buffer = QPixmap();
+        m_buffer = QImage();
 }
 
 void CShowWave::SetPage(int perPage, int page)
@@ -99,7 +99,7 @@ void CShowWave::paintEvent(QPaintEvent *event)
             return;
     }
     QPainter p(this);
-    p.drawPixmap(0, 0, m_buffer);
+    p.drawImage(0, 0, m_buffer);
     DrawOverlay(p);
 }
 
@@ -120,7 +120,7 @@ bool CShowWave::RebuildBackBuffer()
     m_layout = wave::ComputeLayout(width(), height(), m_columns);
     m_pitch = wave::SamplePitch(m_layout, m_windowLength);
 
-    m_buffer = QPixmap(size());
+    m_buffer = QImage(size(), QImage::Format_ARGB32_Premultiplied);
     QPainter p(&m_buffer);
     DrawFrameAndLabels(p);
     if (st.AcqState == AcqSampling || st.SelfCheckRunning)

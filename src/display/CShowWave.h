@@ -4,7 +4,7 @@
 #include "display/WaveGeometry.h"
 
 #include <QFont>
-#include <QPixmap>
+#include <QImage>
 #include <QWidget>
 
 class SampleTitleWidget;
@@ -87,7 +87,10 @@ private:
     int SampleCount() const;
 
     SampleTitleWidget *m_banner = nullptr;
-    QPixmap m_buffer;
+    // The back buffer is an image rather than a pixmap so that the per-row
+    // drawing can write its runs into the scan lines (on the raster backends
+    // a pixmap is an image anyway).
+    QImage m_buffer;
     bool m_redraw = true;
     wave::Layout m_layout;
     float m_pitch = 0.0f;

@@ -1,10 +1,13 @@
 #include "display/TraceDrawing.h"
 
+#include <QImage>
 #include <QLine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
 #include <QPoint>
+#include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 namespace wave {
@@ -13,13 +16,126 @@ namespace {
 
 constexpr int kPenWidth = 1;
 
+// A 1-pixel opaque line along a row covers exactly the pixels from its left
+// to its right end, clipped to the device. When the painter draws straight
+// into an image with nothing in between (no transform, clip, blending or
+// antialiasing), such runs are written into the scan lines directly.
+QImage *DirectTarget(QPainter &painter, const QColor &colour)
+{
+    QPaintDevice *device = painter.device();
+    if (device == nullptr || device->devType() != QInternal::Image)
+        return nullptr;
+    auto *img = static_cast<QImage *>(device);
+    const bool format = img->format() == QImage::Format_ARGB32_Premultiplied
+        || img->format() == QImage::Format_RGB32;
+    if (!format || img->devicePixelRatio() != 1.0 || painter.hasClipping()
+        || !painter.transform().isIdentity() || painter.testRenderHint(QPainter::Antialiasing)
+        || painter.compositionMode() != QPainter::CompositionMode_SourceOver
+        || painter.opacity() != 1.0 || colour.alpha() != 255)
+        return nullptr;
+    return img;
+}
+
+// The raster engine's 1-pixel aliased line with square caps, for integer end
+// points well inside the image: 26.6 fixed-point end points extended by half
+// a pixel, stepped along the major axis in 16.16 with the minor coordinate
+// rounded as the engine rounds it. The comparison with lines drawn through
+// QPainter (tests) keeps this honest. Returns false when the line must go
+// through QPainter (an end outside the image).
+bool PlotLine(QImage &img, const QLine &l, QRgb colour)
+{
+    const int w = img.width();
+    const int h = img.height();
+    if (l.x1() < 0 || l.x2() < 0 || l.y1() < 0 || l.y2() < 0 || l.x1() >= w || l.x2() >= w
+        || l.y1() >= h || l.y2() >= h)
+        return false;
+    constexpr int kOne = 64;  // 26.6
+    constexpr int kHalf = 32;
+    int x1 = l.x1() * kOne;
+    int y1 = l.y1() * kOne;
+    int x2 = l.x2() * kOne;
+    int y2 = l.y2() * kOne;
+    const int dx = std::abs(x2 - x1);
+    const int dy = std::abs(y2 - y1);
+    auto fixedDiv = [](int a, int b) {
+        return static_cast<int>((static_cast<qint64>(a) * 65536) / b);
+    };
+    if (dx == 0 && dy == 0) {
+        reinterpret_cast<QRgb *>(img.scanLine(l.y1()))[l.x1()] = colour;
+        return true;
+    }
+    if (dx < dy) {
+        if (y1 > y2) {
+            std::swap(y1, y2);
+            std::swap(x1, x2);
+        }
+        const int xinc = fixedDiv(x2 - x1, y2 - y1);
+        int x = x1 * 1024;
+        y1 -= kHalf;
+        x -= xinc >> 1;
+        y2 += kHalf;
+        int y = (y1 + kHalf) >> 6;
+        const int ys = (y2 + kHalf) >> 6;
+        const int round = xinc > 0 ? kHalf : 0;
+        if (y == ys)
+            return true;
+        x += (((y << 6) + round - y1) * xinc) >> 6;
+        do {
+            const int px = x >> 16;
+            if (px >= 0 && px < w && y >= 0 && y < h)
+                reinterpret_cast<QRgb *>(img.scanLine(y))[px] = colour;
+            x += xinc;
+        } while (++y < ys);
+    } else {
+        if (x1 > x2) {
+            std::swap(x1, x2);
+            std::swap(y1, y2);
+        }
+        const int yinc = fixedDiv(y2 - y1, x2 - x1);
+        int y = y1 * 1024;
+        x1 -= kHalf;
+        y -= yinc >> 1;
+        x2 += kHalf;
+        int x = (x1 + kHalf) >> 6;
+        const int xs = (x2 + kHalf) >> 6;
+        const int round = yinc > 0 ? kHalf : 0;
+        if (x == xs)
+            return true;
+        y += (((x << 6) + round - x1) * yinc) >> 6;
+        do {
+            const int py = y >> 16;
+            if (x >= 0 && x < w && py >= 0 && py < h)
+                reinterpret_cast<QRgb *>(img.scanLine(py))[x] = colour;
+            y += yinc;
+        } while (++x < xs);
+    }
+    return true;
+}
+
+void FillRuns(QImage &img, const std::vector<QLine> &runs, QRgb colour)
+{
+    const int w = img.width();
+    const int h = img.height();
+    for (const QLine &r : runs) {
+        const int y = r.y1();
+        if (y < 0 || y >= h)
+            continue;
+        const int x0 = r.x1() < 0 ? 0 : r.x1();
+        const int x1 = r.x2() >= w ? w - 1 : r.x2();
+        if (x0 > x1)
+            continue;
+        auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        std::fill(line + x0, line + x1 + 1, colour);
+    }
+}
+
 // A long record puts dozens of samples on one pixel row. Every segment
 // between two samples of the same row is horizontal, and consecutive ones
 // share their ends, so together they cover exactly the run from the row's
 // smallest to its largest x. Only the segment from a row's last sample to the
 // next row's first sample is drawn as it is. This turns 16384 segments into
 // about two lines per row without changing a pixel.
-void AddRowRuns(const std::vector<QPoint> &pts, std::vector<QLine> &lines)
+void AddRowRuns(const std::vector<QPoint> &pts, std::vector<QLine> &runs, std::vector<QLine> &steps)
 {
     const size_t n = pts.size();
     size_t a = 0;
@@ -37,20 +153,25 @@ void AddRowRuns(const std::vector<QPoint> &pts, std::vector<QLine> &lines)
                 hi = x;
         }
         if (b > a)
-            lines.emplace_back(lo, y, hi, y);
+            runs.emplace_back(lo, y, hi, y);
         if (b + 1 < n)
-            lines.emplace_back(pts[b], pts[b + 1]);
+            steps.emplace_back(pts[b], pts[b + 1]);
         a = b + 1;
     }
 }
 
 // The outline of a lobe is stroked as one polyline, whose joins and ends the
-// stroker rasterises differently from lone lines; so the lobe keeps its
-// polyline, and only the rows strictly inside it collapse to their extremes
-// (first, smallest, largest, last), which the back-and-forth along the row
-// covered anyway. The rows holding the polyline's ends keep every vertex,
-// because the stroker leaves out an end pixel depending on the last segment.
-void AddRowPolyline(const std::vector<QPoint> &pts, QPainterPath &path)
+// stroker rasterises with some care: a segment that turns back gets a cap, a
+// gap at a corner gets a pixel filled in, and the ends of an open polyline
+// get caps. A row strictly inside the lobe is therefore kept as the moves
+// that decide those pixels: the arrival at its first vertex and the first
+// real move away from it, and the last real move into its last vertex and
+// the departure. Every pixel between the row's smallest and largest x is
+// covered by the back-and-forth along the row anyway; that run is returned
+// in runs and drawn as a run. The rows holding the polyline's ends keep every
+// vertex, because the stroker treats a polyline that ends where it began as
+// closed and leaves out an end pixel depending on the last segment.
+void AddRowPolyline(const std::vector<QPoint> &pts, QPainterPath &path, std::vector<QLine> &runs)
 {
     const size_t n = pts.size();
     QPoint prev = pts.front();
@@ -82,10 +203,19 @@ void AddRowPolyline(const std::vector<QPoint> &pts, QPainterPath &path)
             }
         } else {
             to(pts[a]);
-            if (b > a) {
-                to(QPoint(lo, y));
-                to(QPoint(hi, y));
+            size_t k = a + 1;
+            while (k <= b && pts[k].x() == pts[a].x())
+                ++k;
+            if (k <= b) {
+                to(pts[k]);
+                size_t q = b;
+                while (q > a && pts[q - 1].x() == pts[b].x())
+                    --q;
+                if (q - 1 > k)
+                    to(pts[q - 1]);
                 to(pts[b]);
+                if (hi > lo)
+                    runs.emplace_back(lo, y, hi, y);
             }
         }
         a = b + 1;
@@ -113,40 +243,57 @@ void DrawTrace(QPainter &painter, const TraceSpec &spec)
         return;
 
     // Points first … last + 1 of the window; the loop's last segment ends at last + 1.
-    std::vector<QPoint> pts;
+    // Kept between calls: a rebuild draws two dozen traces of the same length.
+    thread_local std::vector<QPoint> pts;
+    pts.clear();
     pts.reserve(static_cast<size_t>(last - first + 2));
     const float *s = spec.Samples + spec.WindowStart;
     for (int j = first; j <= last + 1; ++j)
         pts.emplace_back(spec.Scale.X(s[j]), SampleRow(spec.PlotTop, spec.Pitch, j));
 
-    std::vector<QLine> lines;
-    lines.reserve(pts.size() < 4096 ? pts.size() : 4096);
-    AddRowRuns(pts, lines);
+    thread_local std::vector<QLine> runs;
+    thread_local std::vector<QLine> steps;
+    runs.clear();
+    steps.clear();
+    AddRowRuns(pts, runs, steps);
 
     painter.setPen(QPen(spec.Line, kPenWidth));
     painter.setBrush(Qt::NoBrush);
-    painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+    if (QImage *img = DirectTarget(painter, spec.Line)) {
+        FillRuns(*img, runs, spec.Line.rgba());
+        std::vector<QLine> rest;
+        for (const QLine &l : steps) {
+            if (!PlotLine(*img, l, spec.Line.rgba()))
+                rest.push_back(l);
+        }
+        painter.drawLines(rest.data(), static_cast<int>(rest.size()));
+    } else {
+        painter.drawLines(runs.data(), static_cast<int>(runs.size()));
+        painter.drawLines(steps.data(), static_cast<int>(steps.size()));
+    }
     if (!spec.Fill)
         return;
 
     // Lobes: all fills go down before all outlines, as a single path with pen
-    // and brush would draw them.
+    // and brush would draw them. The fill is one polygon for the whole trace:
+    // the lobes joined along the baseline, where the way down between two
+    // lobes and the closing way up cancel out and enclose nothing.
     const int base = spec.Scale.BaseX();
-    QPainterPath fill;
     QPainterPath outline;
-    std::vector<QPoint> lobe;
-    std::vector<QPoint> poly;
+    outline.reserve(static_cast<int>(pts.size() / 2 + 16));
+    thread_local std::vector<QLine> outlineRuns;
+    outlineRuns.clear();
+    thread_local std::vector<QPoint> lobe;
+    thread_local std::vector<QPoint> poly;
+    lobe.clear();
+    poly.clear();
     bool inLobe = false;
     auto closeLobe = [&](int y) {
         const QPoint back(base, y);
         lobe.push_back(back);
         AddFillVertex(poly, back);
-        AddRowPolyline(lobe, outline);
-        fill.moveTo(poly.front());
-        for (size_t k = 1; k < poly.size(); ++k)
-            fill.lineTo(poly[k]);
+        AddRowPolyline(lobe, outline, outlineRuns);
         lobe.clear();
-        poly.clear();
         inLobe = false;
     };
     for (int j = first; j <= last; ++j) {
@@ -166,13 +313,19 @@ void DrawTrace(QPainter &painter, const TraceSpec &spec)
     }
     if (inLobe)
         closeLobe(pts.back().y());
+    if (poly.empty())
+        return;
 
     painter.setPen(Qt::NoPen);
     painter.setBrush(spec.FillColour);
-    painter.drawPath(fill);
+    painter.drawPolygon(poly.data(), static_cast<int>(poly.size()), Qt::OddEvenFill);
     painter.setPen(QPen(spec.Line, kPenWidth));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(outline);
+    if (QImage *img = DirectTarget(painter, spec.Line))
+        FillRuns(*img, outlineRuns, spec.Line.rgba());
+    else
+        painter.drawLines(outlineRuns.data(), static_cast<int>(outlineRuns.size()));
 }
 
 } // namespace wave
