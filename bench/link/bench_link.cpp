@@ -1,0 +1,164 @@
+// Fetches 24-channel, 16384-sample shots from the unit simulator over loopback
+// and files them, as the acquisition screen does; reports the median time per
+// shot, the decode cost per sample and the processor time of an unanswered wait.
+#include "UnitSimulator.h"
+#include "instrument/InstrumentLink.h"
+#include "instrument/InstrumentProtocol.h"
+#include "instrument/InstrumentSocket.h"
+#include "instrument/TraceStore.h"
+#include "params/ParamSet.h"
+#include "params/Wait.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QtEndian>
+#include <algorithm>
+#include <ctime>
+#include <random>
+
+namespace {
+
+constexpr int kChannels = 24;
+constexpr int kSamples = 16384;
+constexpr int kDefaultShots = 15;
+constexpr int kDecodeRounds = 200;
+constexpr int kWaitMs = 5000;
+
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+double processCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+double median(QVector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const int n = v.size();
+    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    const QStringList args = app.arguments();
+    const int shots = args.size() > 1 ? qMax(1, args[1].toInt()) : kDefaultShots;
+    const bool measureWait = !args.contains(QStringLiteral("--no-wait"));
+
+    QTemporaryDir programDir;
+    SetProgramDir(programDir.path());
+    ResetParamSets();
+
+    // The unit is a device of its own: its simulator gets a thread of its own.
+    QThread unitThread;
+    auto *sim = new UnitSimulator;
+    sim->moveToThread(&unitThread);
+    QObject::connect(&unitThread, &QThread::finished, sim, &QObject::deleteLater);
+    unitThread.start();
+    quint16 port = 0;
+    QMetaObject::invokeMethod(sim, [&] {
+        sim->SetTimeScale(0);
+        sim->SetTriggerWaitMs(0);
+        if (sim->Start(0))
+            port = sim->Port();
+    }, Qt::BlockingQueuedConnection);
+    if (port == 0) {
+        out << "bench_link: the unit simulator could not bind 127.0.0.1\n";
+        return 1;
+    }
+
+    ParamSet &p = CurrentParams();
+    p.InstrumentAddress = QStringLiteral("127.0.0.1");
+    p.InstrumentPort = QString::number(port);
+    p.Header.ChannelCount = kChannels;
+    p.Header.SampleLength = kSamples;
+    p.Header.SampleInterval = 500.0f;
+    p.Header.TriggerMethod = 1;
+
+    auto link = std::make_unique<InstrumentLink>(nullptr);
+    link->Connect();
+    if (!WaitUntil([] { return Store().LinkState == LinkUp; }, kWaitMs)) {
+        out << "bench_link: no connection to the simulator\n";
+        return 1;
+    }
+    WaitMs(100); // let the parameter frame sent on connecting be answered
+    TraceStore &store = Store();
+    store.LinkActive = true;
+    if (link->SetPara() != 1) {
+        out << "bench_link: parameters refused\n";
+        return 1;
+    }
+
+    QVector<double> shotMs;
+    for (int shot = 0; shot < shots; ++shot) {
+        QElapsedTimer t;
+        t.start();
+        bool ok = link->GetSampleDataH() == 1;
+        for (int ch = 1; ok && ch <= kChannels; ++ch)
+            ok = link->GetSampleData(ch) == 1;
+        if (!ok || store.Traces[kChannels - 1].size() != kSamples) {
+            out << "bench_link: shot " << shot + 1 << " failed\n";
+            return 1;
+        }
+        shotMs << t.nsecsElapsed() / 1e6;
+    }
+    out << "shot of " << kChannels << " x " << kSamples << " samples over loopback, "
+        << shots << " shots: median " << QString::number(median(shotMs), 'f', 2) << " ms (min "
+        << QString::number(*std::min_element(shotMs.begin(), shotMs.end()), 'f', 2) << ", max "
+        << QString::number(*std::max_element(shotMs.begin(), shotMs.end()), 'f', 2) << ")\n";
+
+    // Decoding and filing alone, on one channel's datagram body.
+    QByteArray body(2 * kSamples, '\0');
+    std::mt19937 rng(1);
+    std::uniform_int_distribution<int> raw(-32768, 32767);
+    for (int i = 0; i < kSamples; ++i)
+        qToLittleEndian<qint16>(static_cast<qint16>(raw(rng)), body.data() + 2 * i);
+    QVector<float> amplitudes;
+    QVector<double> decodeNs, fileNs;
+    for (int round = 0; round < kDecodeRounds; ++round) {
+        QElapsedTimer t;
+        t.start();
+        const float offset = ConvertSamples(body.constData(), kSamples, GainFactor(48), true, amplitudes);
+        const qint64 converted = t.nsecsElapsed();
+        store.FileChannel(1 + round % kChannels, amplitudes.constData(), amplitudes.size(), offset);
+        decodeNs << double(converted) / kSamples;
+        fileNs << double(t.nsecsElapsed() - converted) / kSamples;
+    }
+    out << "decode per sample: median " << QString::number(median(decodeNs), 'f', 2)
+        << " ns; filing per sample: median " << QString::number(median(fileNs), 'f', 2) << " ns\n";
+
+    if (measureWait) {
+        QMetaObject::invokeMethod(sim, [&] { sim->SetFault('f', UnitSimulator::Fault::NoReply); },
+                                  Qt::BlockingQueuedConnection);
+        const double thread0 = threadCpuMs();
+        const double process0 = processCpuMs();
+        QElapsedTimer wall;
+        wall.start();
+        const int r = link->GetSampleStates();
+        out << "unanswered wait (" << r << " after " << wall.elapsed() << " ms): "
+            << QString::number(threadCpuMs() - thread0, 'f', 2) << " ms processor time in the waiting thread, "
+            << QString::number(processCpuMs() - process0, 'f', 2) << " ms in the whole process\n";
+        const double wait0 = threadCpuMs();
+        WaitMs(kWaitMs);
+        out << "WaitMs(" << kWaitMs << "): " << QString::number(threadCpuMs() - wait0, 'f', 2)
+            << " ms processor time\n";
+    }
+
+    link.reset();
+    unitThread.quit();
+    unitThread.wait();
+    return 0;
+}

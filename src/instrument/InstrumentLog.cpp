@@ -1,0 +1,3 @@
+#include "InstrumentLog.h"
+
+Q_LOGGING_CATEGORY(lcInstrument, "zeb.instrument")

@@ -1,0 +1,199 @@
+#include "ShotModel.h"
+
+#include <QByteArray>
+#include <QtEndian>
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+namespace {
+
+constexpr int kFrameSize = 25;
+constexpr int kGroupSize = 6;
+constexpr int kGainStepDb = 12;
+
+// Converter: ±32768 counts over ±5000 mV after the amplifier.
+constexpr double kCountsPerMv = 32768.0 / 5000.0;
+
+// Dispersion: phase velocity falls from 400 m/s at 5 Hz to 150 m/s at 50 Hz.
+constexpr double kLowHz = 5.0;
+constexpr double kHighHz = 50.0;
+constexpr double kLowVelocity = 400.0;
+constexpr double kHighVelocity = 150.0;
+constexpr double kDispersionShape = 1.3;
+
+// The source: a sledgehammer on a plate, energy around 18 Hz.
+constexpr double kSourcePeakHz = 18.0;
+constexpr double kFirstHz = 4.0;
+constexpr double kLastHz = 60.0;
+constexpr double kStepHz = 1.0;
+constexpr double kSourceLevelMv = 2.5;   // one packet's level at 1 m
+constexpr double kQuality = 25.0;        // ground attenuation
+constexpr double kPacketCycles = 1.6;    // envelope width in periods
+constexpr double kWindowSigmas = 4.0;
+
+// Noise: ground and cultural noise in the field, amplifier noise in self-check.
+constexpr double kGroundNoiseMv = 0.08;
+constexpr double kSourceJitter = 0.05;
+constexpr double kInstrumentNoiseMv = 0.0008;
+constexpr double kFieldDcMv = 0.15;
+constexpr double kSelfCheckDcMv = 0.0004;
+
+constexpr size_t kMaxCachedChannels = 96;
+
+struct GainEntry
+{
+    int dB;
+    double factor;
+};
+constexpr GainEntry kGains[] = {
+    {12, 4.0272}, {24, 15.8992}, {36, 62.496}, {48, 249.3952}, {60, 978.1248}, {72, 3938.304},
+};
+
+double intervalFromCode(quint16 code)
+{
+    // 31.25 and 62.5 µs do not fit whole half-microseconds.
+    if (code == 62)
+        return 31.25;
+    if (code == 125)
+        return 62.5;
+    return code / 2.0;
+}
+
+// Deterministic per (seed, what, a, b), so a given seed repeats every shot.
+std::mt19937 rng(quint32 seed, quint32 what, quint32 a, quint32 b)
+{
+    std::seed_seq seq{seed, what, a, b};
+    return std::mt19937(seq);
+}
+
+} // namespace
+
+int UnitParams::ChannelGainDb(int channel) const
+{
+    const int group = qBound(0, (channel - 1) / kGroupSize, 3);
+    return GroupGainDb[group];
+}
+
+bool DecodeParaFrame(const QByteArray &frame, UnitParams &p)
+{
+    if (frame.size() != kFrameSize || !frame.startsWith("VRKd"))
+        return false;
+    const auto *b = reinterpret_cast<const uchar *>(frame.constData());
+    UnitParams out;
+    out.Channels = b[4] == 2 ? 24 : 12;
+    out.IntervalUs = intervalFromCode(qFromLittleEndian<quint16>(b + 5));
+    out.SampleLength = qFromLittleEndian<quint16>(b + 7);
+    out.TriggerMethod = b[9];
+    out.TriggerLevel = b[10];
+    out.DelayMs = -qFromLittleEndian<qint16>(b + 15);
+    for (int g = 0; g < 4; ++g) {
+        const int step = b[17 + g] & 0x0F;
+        out.GroupGainDb[g] = (step >= 1 && step <= 7) ? (step - 1) * kGainStepDb : 36;
+    }
+    out.FilterCode = b[21];
+    p = out;
+    return true;
+}
+
+double UnitGainFactor(int dB)
+{
+    for (const GainEntry &e : kGains) {
+        if (e.dB == dB)
+            return e.factor;
+    }
+    return 1.0148;
+}
+
+ShotModel::ShotModel(quint32 seed)
+    : m_seed(seed)
+{
+}
+
+void ShotModel::SetGeometry(double offsetM, double spacingM)
+{
+    m_offsetM = offsetM;
+    m_spacingM = spacingM;
+    m_clean.clear();
+}
+
+double ShotModel::PhaseVelocity(double hz)
+{
+    const double f = std::clamp(hz, kLowHz, kHighHz);
+    const double x = (kHighHz - f) / (kHighHz - kLowHz);
+    return kHighVelocity + (kLowVelocity - kHighVelocity) * std::pow(x, kDispersionShape);
+}
+
+double ShotModel::dcLevelMv(int channel, bool selfCheck) const
+{
+    std::mt19937 g = rng(m_seed, 1, static_cast<quint32>(channel), selfCheck ? 1 : 0);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    return u(g) * (selfCheck ? kSelfCheckDcMv : kFieldDcMv);
+}
+
+const QVector<double> &ShotModel::CleanSignal(const UnitParams &p, int channel) const
+{
+    const Key key{p.IntervalUs, p.SampleLength, p.DelayMs, m_offsetM, m_spacingM, channel};
+    auto it = m_clean.find(key);
+    if (it != m_clean.end())
+        return it->second;
+    if (m_clean.size() >= kMaxCachedChannels)
+        m_clean.clear();
+
+    QVector<double> s(qMax(0, p.SampleLength), 0.0);
+    const double dt = std::max(p.IntervalUs, 1.0) * 1e-6;
+    const double t0 = p.DelayMs * 1e-3;
+    const double x = std::max(0.5, std::abs(Distance(channel)));
+    const double spreading = 1.0 / std::sqrt(x);
+    // Each frequency band travels as a packet at its group velocity with the
+    // carrier's phase running at the phase velocity; their sum is the
+    // dispersed wave train of a surface-wave record.
+    for (double f = kFirstHz; f <= kLastHz; f += kStepHz) {
+        const double c = PhaseVelocity(f);
+        const double df = 0.5;
+        const double dcdf = (PhaseVelocity(f + df) - PhaseVelocity(f - df)) / (2 * df);
+        const double u = c / (1.0 - f / c * dcdf);
+        const double r = f / kSourcePeakHz;
+        const double source = r * r * std::exp(1.0 - r * r);
+        const double amp = kSourceLevelMv * source * spreading
+                           * std::exp(-M_PI * f * x / (kQuality * u));
+        const double tg = x / u;
+        const double sigma = kPacketCycles / f;
+        const int first = std::max(0, static_cast<int>(std::floor((tg - kWindowSigmas * sigma - t0) / dt)));
+        const int last = std::min(static_cast<int>(s.size()) - 1,
+                                  static_cast<int>(std::ceil((tg + kWindowSigmas * sigma - t0) / dt)));
+        for (int i = first; i <= last; ++i) {
+            const double t = t0 + i * dt;
+            const double e = (t - tg) / sigma;
+            s[i] += amp * std::exp(-0.5 * e * e) * std::cos(2 * M_PI * f * (t - x / c));
+        }
+    }
+    return m_clean.emplace(key, std::move(s)).first->second;
+}
+
+QVector<qint16> ShotModel::Channel(const UnitParams &p, int shot, int channel) const
+{
+    const int n = qMax(0, p.SampleLength);
+    QVector<qint16> out(n);
+    const bool selfCheck = p.SelfCheck();
+    const double gain = UnitGainFactor(p.ChannelGainDb(channel)) * kCountsPerMv;
+    const double dc = dcLevelMv(channel, selfCheck);
+    std::mt19937 g = rng(m_seed, 2, static_cast<quint32>(shot), static_cast<quint32>(channel));
+    std::normal_distribution<double> noise(0.0, selfCheck ? kInstrumentNoiseMv : kGroundNoiseMv);
+    const QVector<double> *clean = nullptr;
+    double source = 0.0;
+    if (!selfCheck && channel >= 1 && channel <= 24) {
+        clean = &CleanSignal(p, channel);
+        // The same hammer blow never lands twice with quite the same strength.
+        std::mt19937 gs = rng(m_seed, 3, static_cast<quint32>(shot), 0);
+        source = 1.0 + kSourceJitter * std::normal_distribution<double>()(gs);
+    }
+    for (int i = 0; i < n; ++i) {
+        double mv = dc + noise(g);
+        if (clean)
+            mv += source * (*clean)[i];
+        const double counts = std::round(mv * gain);
+        out[i] = static_cast<qint16>(std::clamp(counts, -32768.0, 32767.0));
+    }
+    return out;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QVector>
+#include <QtGlobal>
+#include <array>
+#include <map>
+#include <tuple>
+
+/// What the unit knows about the record it is asked to take: the fields of the
+/// parameter frame, decoded.
+struct UnitParams
+{
+    int Channels = 12;          ///< 12 or 24
+    double IntervalUs = 500.0;  ///< decoded from the half-microsecond code
+    int SampleLength = 1024;
+    int TriggerMethod = 1;      ///< 0 automatic, 1 external, 2 other, 3 self-check
+    int TriggerLevel = 3;       ///< 1, 3 or 5
+    int DelayMs = 0;            ///< as the operator set it (the frame carries it negated)
+    std::array<int, 4> GroupGainDb{{0, 24, 48, 60}};
+    int FilterCode = 0;
+
+    bool SelfCheck() const { return TriggerMethod == 3; }
+    /// Gain in dB of a 1-based channel.
+    int ChannelGainDb(int channel) const;
+    /// Length of the record in milliseconds.
+    double DurationMs() const { return SampleLength * IntervalUs / 1000.0; }
+};
+
+/// Decodes a 25-byte parameter frame; false (and params untouched) when it is not one.
+bool DecodeParaFrame(const QByteArray &frame, UnitParams &params);
+
+/// Amplifier gain factor the unit applies at a gain in dB.
+double UnitGainFactor(int dB);
+
+/// Synthetic surface-wave field records: for each geophone at its distance
+/// from the source, a dispersive Rayleigh-wave train (slow at high frequency,
+/// fast at low), geometric spreading and attenuation, a small DC level and
+/// random ground noise that differs from shot to shot. The self-check mode
+/// gives only the amplifier's own noise.
+class ShotModel
+{
+public:
+    explicit ShotModel(quint32 seed = 1);
+
+    void SetSeed(quint32 seed) { m_seed = seed; }
+    /// Geometry of the spread: source offset and geophone spacing in metres.
+    void SetGeometry(double offsetM, double spacingM);
+
+    /// Phase velocity in m/s at a frequency in Hz (400 m/s at 5 Hz down to 150 m/s at 50 Hz).
+    static double PhaseVelocity(double hz);
+
+    /// Distance of a 1-based channel from the source.
+    double Distance(int channel) const { return m_offsetM + (channel - 1) * m_spacingM; }
+
+    /// Raw 16-bit samples of one channel of one shot, as the unit sends them:
+    /// the input in millivolts times the channel's gain, clipped to 16 bits.
+    QVector<qint16> Channel(const UnitParams &params, int shot, int channel) const;
+
+    /// The noise-free input of one channel in millivolts (cached per parameter set).
+    const QVector<double> &CleanSignal(const UnitParams &params, int channel) const;
+
+private:
+    double dcLevelMv(int channel, bool selfCheck) const;
+
+    quint32 m_seed;
+    double m_offsetM = 4.0;
+    double m_spacingM = 2.0;
+    using Key = std::tuple<double, int, int, double, double, int>;
+    mutable std::map<Key, QVector<double>> m_clean;
+};
