@@ -24,14 +24,26 @@ constexpr double kUsPerMs = 1000.0;
 const QColor kRed(255, 0, 0);
 const QColor kBlue(0, 0, 255);
 const QColor kTickGrey(128, 128, 128);
+// The view's strips are fixed in pixels (the 80-pixel time axis, the 40-pixel
+// label row, readout boxes of 355 to 375 pixels), sized for fonts of 18 and
+// 20 pixels. Taken as points on a 96-dpi desktop the same fonts come out a
+// third larger and run over their strips and into each other, so the sizes
+// are given in pixels.
+QFont ViewFont(int size, bool bold)
+{
+    QFont f(kFontFamily);
+    f.setPixelSize(size);
+    f.setBold(bold);
+    return f;
+}
 } // namespace
 
 CShowWave::CShowWave(QWidget *parent)
     : QWidget(parent)
     , m_banner(new SampleTitleWidget(this))
-    , m_font20(kFontFamily, kLargePoint)
-    , m_font18(kFontFamily, kSmallPoint)
-    , m_font20Bold(kFontFamily, kLargePoint, QFont::Bold)
+    , m_font20(ViewFont(kLargePoint, false))
+    , m_font18(ViewFont(kSmallPoint, false))
+    , m_font20Bold(ViewFont(kLargePoint, true))
 {
     ResetView();
 }
