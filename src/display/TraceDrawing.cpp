@@ -42,10 +42,24 @@ QImage *DirectTarget(QPainter &painter, const QColor &colour)
 // rounded as the engine rounds it. The comparison with lines drawn through
 // QPainter (tests) keeps this honest. Returns false when the line must go
 // through QPainter (an end outside the image).
-bool PlotLine(QImage &img, const QLine &l, QRgb colour)
+struct Pixels
 {
-    const int w = img.width();
-    const int h = img.height();
+    uchar *Bits = nullptr;
+    qsizetype BytesPerLine = 0;
+    int Width = 0;
+    int Height = 0;
+
+    explicit Pixels(QImage &img)
+        : Bits(img.bits()), BytesPerLine(img.bytesPerLine()), Width(img.width()), Height(img.height())
+    {
+    }
+    QRgb *Row(int y) const { return reinterpret_cast<QRgb *>(Bits + y * BytesPerLine); }
+};
+
+bool PlotLine(const Pixels &img, const QLine &l, QRgb colour)
+{
+    const int w = img.Width;
+    const int h = img.Height;
     if (l.x1() < 0 || l.x2() < 0 || l.y1() < 0 || l.y2() < 0 || l.x1() >= w || l.x2() >= w
         || l.y1() >= h || l.y2() >= h)
         return false;
@@ -61,7 +75,7 @@ bool PlotLine(QImage &img, const QLine &l, QRgb colour)
         return static_cast<int>((static_cast<qint64>(a) * 65536) / b);
     };
     if (dx == 0 && dy == 0) {
-        reinterpret_cast<QRgb *>(img.scanLine(l.y1()))[l.x1()] = colour;
+        img.Row(l.y1())[l.x1()] = colour;
         return true;
     }
     if (dx < dy) {
@@ -83,7 +97,7 @@ bool PlotLine(QImage &img, const QLine &l, QRgb colour)
         do {
             const int px = x >> 16;
             if (px >= 0 && px < w && y >= 0 && y < h)
-                reinterpret_cast<QRgb *>(img.scanLine(y))[px] = colour;
+                img.Row(y)[px] = colour;
             x += xinc;
         } while (++y < ys);
     } else {
@@ -105,17 +119,17 @@ bool PlotLine(QImage &img, const QLine &l, QRgb colour)
         do {
             const int py = y >> 16;
             if (x >= 0 && x < w && py >= 0 && py < h)
-                reinterpret_cast<QRgb *>(img.scanLine(py))[x] = colour;
+                img.Row(py)[x] = colour;
             y += yinc;
         } while (++x < xs);
     }
     return true;
 }
 
-void FillRuns(QImage &img, const std::vector<QLine> &runs, QRgb colour)
+void FillRuns(const Pixels &img, const std::vector<QLine> &runs, QRgb colour)
 {
-    const int w = img.width();
-    const int h = img.height();
+    const int w = img.Width;
+    const int h = img.Height;
     for (const QLine &r : runs) {
         const int y = r.y1();
         if (y < 0 || y >= h)
@@ -124,7 +138,7 @@ void FillRuns(QImage &img, const std::vector<QLine> &runs, QRgb colour)
         const int x1 = r.x2() >= w ? w - 1 : r.x2();
         if (x0 > x1)
             continue;
-        auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        QRgb *line = img.Row(y);
         std::fill(line + x0, line + x1 + 1, colour);
     }
 }
@@ -161,20 +175,22 @@ void AddRowRuns(const std::vector<QPoint> &pts, std::vector<QLine> &runs, std::v
 }
 
 // The outline of a lobe is stroked as one polyline, whose joins and ends the
-// stroker rasterises with some care: a segment that turns back gets a cap, a
-// gap at a corner gets a pixel filled in, and the ends of an open polyline
-// get caps. A row strictly inside the lobe is therefore kept as the moves
-// that decide those pixels: the arrival at its first vertex and the first
-// real move away from it, and the last real move into its last vertex and
-// the departure. Every pixel between the row's smallest and largest x is
-// covered by the back-and-forth along the row anyway; that run is returned
-// in runs and drawn as a run. The rows holding the polyline's ends keep every
-// vertex, because the stroker treats a polyline that ends where it began as
-// closed and leaves out an end pixel depending on the last segment.
-void AddRowPolyline(const std::vector<QPoint> &pts, QPainterPath &path, std::vector<QLine> &runs)
+// stroker rasterises with some care: the ends of an open polyline get caps, a
+// polyline that ends where it began counts as closed and gets none, a
+// segment that turns back gets a cap, and a gap at a corner gets a pixel
+// filled in. Each row of the lobe is therefore kept as the moves that decide
+// those pixels: the arrival at its first vertex and the first real move away
+// from it, and the last real move into its last vertex and the departure
+// (repeated points never count: a path drops them as they are added). Every
+// pixel between the row's smallest and largest x is covered by the
+// back-and-forth along the row anyway; that run is returned in runs and
+// drawn as a run.
+template <typename Points>
+void AddRowPolyline(const Points &pts, QPainterPath &path, std::vector<QLine> &runs,
+                    std::vector<QPoint> &fill)
 {
     const size_t n = pts.size();
-    QPoint prev = pts.front();
+    QPoint prev = pts[0];
     path.moveTo(prev);
     auto to = [&](const QPoint &p) {
         if (p != prev) {
@@ -184,9 +200,10 @@ void AddRowPolyline(const std::vector<QPoint> &pts, QPainterPath &path, std::vec
     };
     size_t a = 0;
     while (a < n) {
-        const int y = pts[a].y();
+        const QPoint pa = pts[a];
+        const int y = pa.y();
         size_t b = a;
-        int lo = pts[a].x();
+        int lo = pa.x();
         int hi = lo;
         while (b + 1 < n && pts[b + 1].y() == y) {
             ++b;
@@ -196,24 +213,30 @@ void AddRowPolyline(const std::vector<QPoint> &pts, QPainterPath &path, std::vec
             if (x > hi)
                 hi = x;
         }
-        if (a == 0 || b + 1 == n) {
-            for (size_t k = (a == 0 ? 1 : a); k <= b; ++k) {
-                path.lineTo(pts[k]);
-                prev = pts[k];
-            }
+        const QPoint pb = pts[b];
+        // For the fill only the edges that cross pixel rows matter; edges
+        // along one row enclose no area, so a row keeps its first and last vertex.
+        fill.push_back(pa);
+        if (b > a)
+            fill.push_back(pb);
+        if (b + 1 == n) {
+            // The row that ends the polyline keeps every vertex: how the
+            // stroker ends a polyline depends on more than its last segment.
+            for (size_t k = a; k <= b; ++k)
+                to(pts[k]);
         } else {
-            to(pts[a]);
+            to(pa);
             size_t k = a + 1;
-            while (k <= b && pts[k].x() == pts[a].x())
+            while (k <= b && pts[k].x() == pa.x())
                 ++k;
             if (k <= b) {
                 to(pts[k]);
                 size_t q = b;
-                while (q > a && pts[q - 1].x() == pts[b].x())
+                while (q > a && pts[q - 1].x() == pb.x())
                     --q;
                 if (q - 1 > k)
                     to(pts[q - 1]);
-                to(pts[b]);
+                to(pb);
                 if (hi > lo)
                     runs.emplace_back(lo, y, hi, y);
             }
@@ -222,16 +245,26 @@ void AddRowPolyline(const std::vector<QPoint> &pts, QPainterPath &path, std::vec
     }
 }
 
-// For the fill only the edges that cross pixel rows matter; edges along one
-// row enclose no area. A lobe keeps the first and last vertex of each row.
-void AddFillVertex(std::vector<QPoint> &poly, const QPoint &p)
+/// One lobe as a polyline without copying its samples: from the baseline
+/// across to the first positive sample, down the positive samples, and back
+/// to the baseline on the row after the last one.
+struct LobePoints
 {
-    const size_t n = poly.size();
-    if (n >= 2 && poly[n - 1].y() == p.y() && poly[n - 2].y() == p.y())
-        poly[n - 1] = p;
-    else
-        poly.push_back(p);
-}
+    const QPoint *Samples = nullptr; ///< first positive sample of the lobe
+    size_t Count = 0;                ///< positive samples
+    QPoint Start;
+    QPoint Back;
+
+    size_t size() const { return Count + 2; }
+    QPoint operator[](size_t k) const
+    {
+        if (k == 0)
+            return Start;
+        if (k > Count)
+            return Back;
+        return Samples[k - 1];
+    }
+};
 
 } // namespace
 
@@ -245,11 +278,13 @@ void DrawTrace(QPainter &painter, const TraceSpec &spec)
     // Points first … last + 1 of the window; the loop's last segment ends at last + 1.
     // Kept between calls: a rebuild draws two dozen traces of the same length.
     thread_local std::vector<QPoint> pts;
-    pts.clear();
-    pts.reserve(static_cast<size_t>(last - first + 2));
+    const size_t count = static_cast<size_t>(last - first + 2);
+    pts.resize(count);
     const float *s = spec.Samples + spec.WindowStart;
-    for (int j = first; j <= last + 1; ++j)
-        pts.emplace_back(spec.Scale.X(s[j]), SampleRow(spec.PlotTop, spec.Pitch, j));
+    for (size_t k = 0; k < count; ++k) {
+        const int j = first + static_cast<int>(k);
+        pts[k] = QPoint(spec.Scale.X(s[j]), SampleRow(spec.PlotTop, spec.Pitch, j));
+    }
 
     thread_local std::vector<QLine> runs;
     thread_local std::vector<QLine> steps;
@@ -259,11 +294,14 @@ void DrawTrace(QPainter &painter, const TraceSpec &spec)
 
     painter.setPen(QPen(spec.Line, kPenWidth));
     painter.setBrush(Qt::NoBrush);
-    if (QImage *img = DirectTarget(painter, spec.Line)) {
-        FillRuns(*img, runs, spec.Line.rgba());
-        std::vector<QLine> rest;
+    QImage *direct = DirectTarget(painter, spec.Line);
+    if (direct) {
+        const Pixels px(*direct);
+        FillRuns(px, runs, spec.Line.rgba());
+        thread_local std::vector<QLine> rest;
+        rest.clear();
         for (const QLine &l : steps) {
-            if (!PlotLine(*img, l, spec.Line.rgba()))
+            if (!PlotLine(px, l, spec.Line.rgba()))
                 rest.push_back(l);
         }
         painter.drawLines(rest.data(), static_cast<int>(rest.size()));
@@ -280,39 +318,31 @@ void DrawTrace(QPainter &painter, const TraceSpec &spec)
     // lobes and the closing way up cancel out and enclose nothing.
     const int base = spec.Scale.BaseX();
     QPainterPath outline;
-    outline.reserve(static_cast<int>(pts.size() / 2 + 16));
+    outline.reserve(static_cast<int>(count / 2 + 16));
     thread_local std::vector<QLine> outlineRuns;
-    outlineRuns.clear();
-    thread_local std::vector<QPoint> lobe;
     thread_local std::vector<QPoint> poly;
-    lobe.clear();
+    outlineRuns.clear();
     poly.clear();
-    bool inLobe = false;
-    auto closeLobe = [&](int y) {
-        const QPoint back(base, y);
-        lobe.push_back(back);
-        AddFillVertex(poly, back);
-        AddRowPolyline(lobe, outline, outlineRuns);
-        lobe.clear();
-        inLobe = false;
-    };
-    for (int j = first; j <= last; ++j) {
-        const QPoint &p = pts[static_cast<size_t>(j - first)];
-        if (s[j] >= 0.0f) {
-            if (!inLobe) {
-                const QPoint start(base, p.y());
-                lobe.push_back(start);
-                poly.push_back(start);
-                inLobe = true;
-            }
-            lobe.push_back(p);
-            AddFillVertex(poly, p);
-        } else if (inLobe) {
-            closeLobe(p.y());
+    const size_t segments = count - 1; // samples that start a segment
+    size_t k = 0;
+    while (k < segments) {
+        if (s[first + static_cast<int>(k)] < 0.0f) {
+            ++k;
+            continue;
         }
+        size_t e = k;
+        while (e < segments && s[first + static_cast<int>(e)] >= 0.0f)
+            ++e;
+        // Samples k … e − 1 are positive; the lobe goes back to the baseline on
+        // the row of sample e (negative, or the end of the trace).
+        LobePoints lobe;
+        lobe.Samples = &pts[k];
+        lobe.Count = e - k;
+        lobe.Start = QPoint(base, pts[k].y());
+        lobe.Back = QPoint(base, pts[e].y());
+        AddRowPolyline(lobe, outline, outlineRuns, poly);
+        k = e;
     }
-    if (inLobe)
-        closeLobe(pts.back().y());
     if (poly.empty())
         return;
 
@@ -323,7 +353,7 @@ void DrawTrace(QPainter &painter, const TraceSpec &spec)
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(outline);
     if (QImage *img = DirectTarget(painter, spec.Line))
-        FillRuns(*img, outlineRuns, spec.Line.rgba());
+        FillRuns(Pixels(*img), outlineRuns, spec.Line.rgba());
     else
         painter.drawLines(outlineRuns.data(), static_cast<int>(outlineRuns.size()));
 }

@@ -74,6 +74,7 @@ private slots:
     void sameAsReference_data();
     void sameAsReference();
     void nothingOutsideTheVector();
+    void randomRecordsSameAsReference();
     void viewSameAsReference_data();
     void viewSameAsReference();
 };
@@ -178,6 +179,56 @@ void TstTraceDrawing::nothingOutsideTheVector()
                 lowest = y;
     // Samples 0…3 sit at window rows 3…6, 4 pixels apart.
     QCOMPARE(lowest, 6 * 4);
+}
+
+void TstTraceDrawing::randomRecordsSameAsReference()
+{
+    // Many small random cases reach corners the named ones miss: lobes of one
+    // sample, rows holding a whole lobe, steps across the column, zeros.
+    QRandomGenerator rng(20261207);
+    int failures = 0;
+    QString first;
+    for (int iter = 0; iter < 400; ++iter) {
+        const int n = rng.bounded(0, 3000);
+        QVector<float> v(n);
+        const int kind = rng.bounded(0, 5);
+        float walk = 0.0f;
+        for (int i = 0; i < n; ++i) {
+            const float r = static_cast<float>(rng.generateDouble() * 2.0 - 1.0);
+            switch (kind) {
+            case 0: v[i] = r; break;
+            case 1: walk += r * 0.1f; v[i] = walk; break;
+            case 2: v[i] = (rng.bounded(0, 20) == 0) ? r * 40.0f : 0.0f; break;
+            case 3: v[i] = static_cast<float>(std::sin(i * 0.05)) + r * 0.3f; break;
+            default: v[i] = static_cast<float>(rng.bounded(-2, 3)); break;
+            }
+        }
+        wave::TraceSpec spec;
+        spec.Samples = v.constData();
+        spec.Count = n;
+        spec.WindowStart = rng.bounded(-5, 200);
+        spec.WindowLength = rng.bounded(1, 4000);
+        spec.FirstJ = rng.bounded(0, 2);
+        spec.Scale.Centre = static_cast<float>(rng.bounded(150, 270) + rng.generateDouble());
+        spec.Scale.Scale = static_cast<float>(std::pow(10.0, rng.generateDouble() * 4.0 - 1.0));
+        spec.Scale.Shift = rng.bounded(-60, 61);
+        spec.PlotTop = rng.bounded(0, 10);
+        spec.Pitch = static_cast<float>(rng.bounded(50, kHeight - 20)) / spec.WindowLength;
+        spec.Fill = rng.bounded(0, 4) != 0;
+        spec.FillColour = rng.bounded(0, 2) ? QColor(0, 0, 0) : QColor(0, 0, 200);
+        spec.Line = rng.bounded(0, 2) ? QColor(0, 0, 0) : QColor(255, 0, 0);
+        const QImage ref = Render(&DrawTraceReference, spec);
+        const QImage fast = Render(&wave::DrawTrace, spec);
+        QPoint at;
+        const int diff = DifferentPixels(ref, fast, &at);
+        if (diff != 0) {
+            if (failures == 0)
+                first = QStringLiteral("case %1: %2 pixels, first at (%3, %4)")
+                            .arg(iter).arg(diff).arg(at.x()).arg(at.y());
+            ++failures;
+        }
+    }
+    QVERIFY2(failures == 0, qPrintable(QStringLiteral("%1 cases differ; %2").arg(failures).arg(first)));
 }
 
 void TstTraceDrawing::viewSameAsReference_data()
