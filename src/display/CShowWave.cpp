@@ -117,6 +117,8 @@ void CShowWave::paintEvent(QPaintEvent *event)
 
 bool CShowWave::RebuildBackBuffer()
 {
+    if (width() <= 0 || height() <= 0)
+        return false;
     const ParamSet &ps = CurrentParams();
     const TraceStore &st = Store();
     const int samples = SampleCount();

@@ -36,12 +36,7 @@ QImage *DirectTarget(QPainter &painter, const QColor &colour)
     return img;
 }
 
-// The raster engine's 1-pixel aliased line with square caps, for integer end
-// points well inside the image: 26.6 fixed-point end points extended by half
-// a pixel, stepped along the major axis in 16.16 with the minor coordinate
-// rounded as the engine rounds it. The comparison with lines drawn through
-// QPainter (tests) keeps this honest. Returns false when the line must go
-// through QPainter (an end outside the image).
+/// Scan lines of the image the painter draws on.
 struct Pixels
 {
     uchar *Bits = nullptr;
@@ -56,6 +51,12 @@ struct Pixels
     QRgb *Row(int y) const { return reinterpret_cast<QRgb *>(Bits + y * BytesPerLine); }
 };
 
+// The raster engine's 1-pixel aliased line with square caps, for integer end
+// points inside the image: 26.6 fixed-point end points extended by half a
+// pixel, stepped along the major axis in 16.16 with the minor coordinate
+// rounded as the engine rounds it. The comparison with lines drawn through
+// QPainter (tests) keeps this honest. Returns false when the line must go
+// through QPainter (an end outside the image).
 bool PlotLine(const Pixels &img, const QLine &l, QRgb colour)
 {
     const int w = img.Width;
@@ -63,8 +64,12 @@ bool PlotLine(const Pixels &img, const QLine &l, QRgb colour)
     if (l.x1() < 0 || l.x2() < 0 || l.y1() < 0 || l.y2() < 0 || l.x1() >= w || l.x2() >= w
         || l.y1() >= h || l.y2() >= h)
         return false;
-    constexpr int kOne = 64;  // 26.6
-    constexpr int kHalf = 32;
+    constexpr int kOne = 64;         // 1.0 in 26.6
+    constexpr int kHalf = kOne / 2;
+    constexpr int kShift = 6;        // 26.6 to whole pixels
+    constexpr int kTo16Dot16 = 1024; // 26.6 to 16.16
+    constexpr qint64 kOne16 = 65536; // 1.0 in 16.16
+    constexpr int kShift16 = 16;
     int x1 = l.x1() * kOne;
     int y1 = l.y1() * kOne;
     int x2 = l.x2() * kOne;
@@ -72,7 +77,7 @@ bool PlotLine(const Pixels &img, const QLine &l, QRgb colour)
     const int dx = std::abs(x2 - x1);
     const int dy = std::abs(y2 - y1);
     auto fixedDiv = [](int a, int b) {
-        return static_cast<int>((static_cast<qint64>(a) * 65536) / b);
+        return static_cast<int>((static_cast<qint64>(a) * kOne16) / b);
     };
     if (dx == 0 && dy == 0) {
         img.Row(l.y1())[l.x1()] = colour;
@@ -84,18 +89,18 @@ bool PlotLine(const Pixels &img, const QLine &l, QRgb colour)
             std::swap(x1, x2);
         }
         const int xinc = fixedDiv(x2 - x1, y2 - y1);
-        int x = x1 * 1024;
+        int x = x1 * kTo16Dot16;
         y1 -= kHalf;
         x -= xinc >> 1;
         y2 += kHalf;
-        int y = (y1 + kHalf) >> 6;
-        const int ys = (y2 + kHalf) >> 6;
+        int y = (y1 + kHalf) >> kShift;
+        const int ys = (y2 + kHalf) >> kShift;
         const int round = xinc > 0 ? kHalf : 0;
         if (y == ys)
             return true;
-        x += (((y << 6) + round - y1) * xinc) >> 6;
+        x += (((y << kShift) + round - y1) * xinc) >> kShift;
         do {
-            const int px = x >> 16;
+            const int px = x >> kShift16;
             if (px >= 0 && px < w && y >= 0 && y < h)
                 img.Row(y)[px] = colour;
             x += xinc;
@@ -106,18 +111,18 @@ bool PlotLine(const Pixels &img, const QLine &l, QRgb colour)
             std::swap(y1, y2);
         }
         const int yinc = fixedDiv(y2 - y1, x2 - x1);
-        int y = y1 * 1024;
+        int y = y1 * kTo16Dot16;
         x1 -= kHalf;
         y -= yinc >> 1;
         x2 += kHalf;
-        int x = (x1 + kHalf) >> 6;
-        const int xs = (x2 + kHalf) >> 6;
+        int x = (x1 + kHalf) >> kShift;
+        const int xs = (x2 + kHalf) >> kShift;
         const int round = yinc > 0 ? kHalf : 0;
         if (x == xs)
             return true;
-        y += (((x << 6) + round - x1) * yinc) >> 6;
+        y += (((x << kShift) + round - x1) * yinc) >> kShift;
         do {
-            const int py = y >> 16;
+            const int py = y >> kShift16;
             if (x >= 0 && x < w && py >= 0 && py < h)
                 img.Row(py)[x] = colour;
             y += yinc;
