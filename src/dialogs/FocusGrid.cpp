@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QWidget>
 
+#include <algorithm>
+
 QChar CaptionShortcut(const QString &caption)
 {
     static const QRegularExpression letterInBrackets(QStringLiteral("\\(([A-Za-z0-9])\\)\\s*$"));

@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcDialogs, "zeb.dialogs")
 
 namespace {
