@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
+#include <utility>
 
 namespace {
 const QString kFontFamily = QStringLiteral("yaheikr");
@@ -58,8 +59,13 @@ int CShowWave::SampleCount() const
 void CShowWave::SetRedraw(bool on)
 {
     m_redraw = on;
-    if (on)
-        m_buffer = QImage();
+    if (!on)
+        return;
+    // The picture is dropped; its memory is kept for the next rebuild,
+    // which saves mapping and clearing megabytes on every shot.
+    if (!m_buffer.isNull())
+        m_spare = std::move(m_buffer);
+    m_buffer = QImage();
 }
 
 void CShowWave::SetPage(int perPage, int page)
@@ -134,7 +140,11 @@ bool CShowWave::RebuildBackBuffer()
     m_layout = wave::ComputeLayout(width(), height(), m_columns);
     m_pitch = wave::SamplePitch(m_layout, m_windowLength);
 
-    m_buffer = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    if (m_spare.size() == size())
+        m_buffer = std::move(m_spare);
+    else if (m_buffer.size() != size())
+        m_buffer = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    m_spare = QImage();
     QPainter p(&m_buffer);
     DrawFrameAndLabels(p);
     if (st.AcqState == AcqSampling || st.SelfCheckRunning)

@@ -91,6 +91,7 @@ private:
     // drawing can write its runs into the scan lines (on the raster backends
     // a pixmap is an image anyway).
     QImage m_buffer;
+    QImage m_spare; ///< memory of a dropped back buffer, reused by the next rebuild
     bool m_redraw = true;
     wave::Layout m_layout;
     float m_pitch = 0.0f;

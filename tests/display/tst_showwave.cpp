@@ -579,8 +579,11 @@ void TstShowWave::resetAndPaging()
     QCOMPARE(view.WindowLength(), 1000);
     view.SetPage(6, 2);
     QCOMPARE(view.RangeStart(), 0);
+    QVERIFY(view.HasBackBuffer());
     view.SetRedraw(true);
+    QVERIFY(!view.HasBackBuffer());
     Render(view);
+    QVERIFY(view.HasBackBuffer());
     QCOMPARE(view.CurrentLayout().Columns, 6);
     view.ResetView();
     QCOMPARE(view.GainExponent(), 0);
