@@ -194,27 +194,27 @@ void CShowWave::DrawFrameAndLabels(QPainter &p)
                Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("CH"));
 }
 
-wave::TraceSpec CShowWave::SpecFor(int channelIndex, int column) const
+wave::TraceJob CShowWave::SpecFor(int channelIndex, int column) const
 {
     const QVector<float> &v = Store().Traces[static_cast<size_t>(channelIndex)];
     const size_t c = static_cast<size_t>(channelIndex);
-    wave::TraceSpec spec;
-    spec.Samples = v.constData();
-    spec.Count = static_cast<int>(v.size());
-    spec.WindowStart = m_windowStart;
-    spec.WindowLength = m_windowLength;
-    spec.FirstJ = 1;
-    spec.Scale.Centre = m_layout.Centre(column);
-    spec.Scale.Scale = wave::AmplitudeScale(
+    wave::TraceJob job;
+    job.Samples = v.constData();
+    job.Count = static_cast<int>(v.size());
+    job.WindowStart = m_windowStart;
+    job.WindowLength = m_windowLength;
+    job.FirstJ = 1;
+    job.Scale.Centre = m_layout.Centre(column);
+    job.Scale.Scale = wave::AmplitudeScale(
         m_layout.ColumnWidth, m_commonScale == 0 ? m_stats.Peak[c] : m_stats.CommonPeak,
         m_gainExponent);
-    spec.Scale.Shift = m_shift;
-    spec.Scale.Clip = m_clipLimit;
-    spec.PlotTop = m_layout.Plot.top();
-    spec.Pitch = m_pitch;
-    spec.Line = Qt::black;
-    spec.FillColour = CurrentParams().Colours.Fill;
-    return spec;
+    job.Scale.Shift = m_shift;
+    job.Scale.Clip = m_clipLimit;
+    job.PlotTop = m_layout.Plot.top();
+    job.Pitch = m_pitch;
+    job.Line = Qt::black;
+    job.FillColour = CurrentParams().Colours.Fill;
+    return job;
 }
 
 void CShowWave::DrawTraces(QPainter &p)
@@ -225,12 +225,12 @@ void CShowWave::DrawTraces(QPainter &p)
         const int channel = wave::ChannelOfColumn(m_perPage, m_page, i);
         if (channel < 1 || channel > kMaxChannels)
             continue;
-        wave::TraceSpec spec = SpecFor(channel - 1, i);
+        wave::TraceJob job = SpecFor(channel - 1, i);
         // The current channel is filled here too: the red overlay covers every
         // pixel of it, and when the cursor makes another channel current
         // without a rebuild, this one must not be left with empty lobes.
-        spec.Fill = fill;
-        m_drawTrace(p, spec);
+        job.Fill = fill;
+        m_drawTrace(p, job);
     }
 }
 
@@ -299,12 +299,12 @@ void CShowWave::DrawOverlay(QPainter &p)
             }
             emit SetMainPara(current, static_cast<float>(m_cursorSample * msPerSample), mx - mn);
         }
-        wave::TraceSpec spec = SpecFor(current - 1, (current - 1) % m_perPage);
-        spec.FirstJ = 0;
-        spec.Line = kRed;
-        spec.FillColour = kRed;
-        spec.Fill = ps.Colours.Fill != ps.Colours.Background;
-        m_drawTrace(p, spec);
+        wave::TraceJob job = SpecFor(current - 1, (current - 1) % m_perPage);
+        job.FirstJ = 0;
+        job.Line = kRed;
+        job.FillColour = kRed;
+        job.Fill = ps.Colours.Fill != ps.Colours.Background;
+        m_drawTrace(p, job);
     }
 
     if (cursorChannel == 0)

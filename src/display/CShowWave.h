@@ -83,7 +83,7 @@ private:
     void DrawOverlay(QPainter &p);
     /// Channel in the cursor's column when the cursor may select one, else 0.
     int ChannelUnderCursor() const;
-    wave::TraceSpec SpecFor(int channelIndex, int column) const;
+    wave::TraceJob SpecFor(int channelIndex, int column) const;
     int SampleCount() const;
 
     SampleTitleWidget *m_banner = nullptr;

@@ -273,11 +273,11 @@ struct LobePoints
 
 } // namespace
 
-void DrawTrace(QPainter &painter, const TraceSpec &spec)
+void DrawTrace(QPainter &painter, const TraceJob &job)
 {
-    const int first = spec.FirstSegment();
-    const int last = spec.LastSegment();
-    if (spec.Samples == nullptr || last < first)
+    const int first = job.FirstSegment();
+    const int last = job.LastSegment();
+    if (job.Samples == nullptr || last < first)
         return;
 
     // Points first … last + 1 of the window; the loop's last segment ends at last + 1.
@@ -285,10 +285,10 @@ void DrawTrace(QPainter &painter, const TraceSpec &spec)
     thread_local std::vector<QPoint> pts;
     const size_t count = static_cast<size_t>(last - first + 2);
     pts.resize(count);
-    const float *s = spec.Samples + spec.WindowStart;
+    const float *s = job.Samples + job.WindowStart;
     for (size_t k = 0; k < count; ++k) {
         const int j = first + static_cast<int>(k);
-        pts[k] = QPoint(spec.Scale.X(s[j]), SampleRow(spec.PlotTop, spec.Pitch, j));
+        pts[k] = QPoint(job.Scale.X(s[j]), SampleRow(job.PlotTop, job.Pitch, j));
     }
 
     thread_local std::vector<QLine> runs;
@@ -297,16 +297,16 @@ void DrawTrace(QPainter &painter, const TraceSpec &spec)
     steps.clear();
     AddRowRuns(pts, runs, steps);
 
-    painter.setPen(QPen(spec.Line, kPenWidth));
+    painter.setPen(QPen(job.Line, kPenWidth));
     painter.setBrush(Qt::NoBrush);
-    QImage *direct = DirectTarget(painter, spec.Line);
+    QImage *direct = DirectTarget(painter, job.Line);
     if (direct) {
         const Pixels px(*direct);
-        FillRuns(px, runs, spec.Line.rgba());
+        FillRuns(px, runs, job.Line.rgba());
         thread_local std::vector<QLine> rest;
         rest.clear();
         for (const QLine &l : steps) {
-            if (!PlotLine(px, l, spec.Line.rgba()))
+            if (!PlotLine(px, l, job.Line.rgba()))
                 rest.push_back(l);
         }
         painter.drawLines(rest.data(), static_cast<int>(rest.size()));
@@ -314,14 +314,14 @@ void DrawTrace(QPainter &painter, const TraceSpec &spec)
         painter.drawLines(runs.data(), static_cast<int>(runs.size()));
         painter.drawLines(steps.data(), static_cast<int>(steps.size()));
     }
-    if (!spec.Fill)
+    if (!job.Fill)
         return;
 
     // Lobes: all fills go down before all outlines, as a single path with pen
     // and brush would draw them. The fill is one polygon for the whole trace:
     // the lobes joined along the baseline, where the way down between two
     // lobes and the closing way up cancel out and enclose nothing.
-    const int base = spec.Scale.BaseX();
+    const int base = job.Scale.BaseX();
     QPainterPath outline;
     outline.reserve(static_cast<int>(count / 2 + 16));
     thread_local std::vector<QLine> outlineRuns;
@@ -352,13 +352,13 @@ void DrawTrace(QPainter &painter, const TraceSpec &spec)
         return;
 
     painter.setPen(Qt::NoPen);
-    painter.setBrush(spec.FillColour);
+    painter.setBrush(job.FillColour);
     painter.drawPolygon(poly.data(), static_cast<int>(poly.size()), Qt::OddEvenFill);
-    painter.setPen(QPen(spec.Line, kPenWidth));
+    painter.setPen(QPen(job.Line, kPenWidth));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(outline);
-    if (QImage *img = DirectTarget(painter, spec.Line))
-        FillRuns(Pixels(*img), outlineRuns, spec.Line.rgba());
+    if (QImage *img = DirectTarget(painter, job.Line))
+        FillRuns(Pixels(*img), outlineRuns, job.Line.rgba());
     else
         painter.drawLines(outlineRuns.data(), static_cast<int>(outlineRuns.size()));
 }

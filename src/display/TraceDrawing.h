@@ -9,7 +9,7 @@ class QPainter;
 namespace wave {
 
 /// Everything needed to draw one trace as a wiggle line with filled positive lobes.
-struct TraceSpec
+struct TraceJob
 {
     const float *Samples = nullptr;
     int Count = 0;          ///< samples the vector holds
@@ -36,10 +36,10 @@ struct TraceSpec
 
 /// Draws a trace with one drawing call per pixel row instead of one per
 /// sample: the pixels are those of the segment-by-segment drawing.
-void DrawTrace(QPainter &painter, const TraceSpec &spec);
+void DrawTrace(QPainter &painter, const TraceJob &job);
 
 /// Signature of a trace drawing routine, so that the view can be pointed at
 /// another one (the segment-by-segment drawing the fast one is checked against).
-using TraceDrawer = void (*)(QPainter &, const TraceSpec &);
+using TraceDrawer = void (*)(QPainter &, const TraceJob &);
 
 } // namespace wave

@@ -4,24 +4,24 @@
 #include <QPainterPath>
 #include <QPen>
 
-void DrawTraceReference(QPainter &painter, const wave::TraceSpec &spec)
+void DrawTraceReference(QPainter &painter, const wave::TraceJob &job)
 {
-    painter.setPen(QPen(spec.Line, 1));
-    painter.setBrush(spec.FillColour);
-    const int first = spec.FirstSegment();
-    const int last = spec.LastSegment();
-    if (spec.Samples == nullptr || last < first)
+    painter.setPen(QPen(job.Line, 1));
+    painter.setBrush(job.FillColour);
+    const int first = job.FirstSegment();
+    const int last = job.LastSegment();
+    if (job.Samples == nullptr || last < first)
         return;
-    const float *s = spec.Samples + spec.WindowStart;
-    const int base = spec.Scale.BaseX();
+    const float *s = job.Samples + job.WindowStart;
+    const int base = job.Scale.BaseX();
     QPainterPath path;
     bool inLobe = false;
     int lastY = 0;
     for (int j = first; j <= last; ++j) {
-        const int x1 = spec.Scale.X(s[j]);
-        const int y1 = wave::SampleRow(spec.PlotTop, spec.Pitch, j);
-        const int x2 = spec.Scale.X(s[j + 1]);
-        const int y2 = wave::SampleRow(spec.PlotTop, spec.Pitch, j + 1);
+        const int x1 = job.Scale.X(s[j]);
+        const int y1 = wave::SampleRow(job.PlotTop, job.Pitch, j);
+        const int x2 = job.Scale.X(s[j + 1]);
+        const int y2 = wave::SampleRow(job.PlotTop, job.Pitch, j + 1);
         painter.drawLine(x1, y1, x2, y2);
         lastY = y2;
         if (s[j] >= 0.0f && !inLobe) {
@@ -37,6 +37,6 @@ void DrawTraceReference(QPainter &painter, const wave::TraceSpec &spec)
     }
     if (inLobe)
         path.lineTo(base, lastY);
-    if (spec.Fill)
+    if (job.Fill)
         painter.drawPath(path);
 }

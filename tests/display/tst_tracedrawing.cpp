@@ -21,12 +21,12 @@ constexpr int kWidth = 420;
 constexpr int kHeight = 460;
 const QColor kBackground(255, 255, 255);
 
-QImage Render(wave::TraceDrawer draw, const wave::TraceSpec &spec)
+QImage Render(wave::TraceDrawer draw, const wave::TraceJob &job)
 {
     QImage img(kWidth, kHeight, QImage::Format_RGB32);
     img.fill(kBackground);
     QPainter p(&img);
-    draw(p, spec);
+    draw(p, job);
     return img;
 }
 
@@ -126,23 +126,23 @@ void TstTraceDrawing::sameAsReference()
     QRandomGenerator rng(static_cast<quint32>(kind * 1000 + count + windowStart));
     const QVector<float> v = Record(kind, count, rng);
 
-    wave::TraceSpec spec;
-    spec.Samples = v.constData();
-    spec.Count = v.size();
-    spec.WindowStart = windowStart;
-    spec.WindowLength = windowLength;
-    spec.FirstJ = firstJ;
-    spec.Scale.Centre = 200.5f;
-    spec.Scale.Scale = scale;
-    spec.Scale.Shift = shift;
-    spec.PlotTop = 2;
-    spec.Pitch = static_cast<float>(kHeight - 40) / windowLength;
-    spec.Fill = fill;
-    spec.FillColour = QColor(0, 0, 0);
-    spec.Line = fill ? QColor(255, 0, 0) : QColor(0, 0, 0);
+    wave::TraceJob job;
+    job.Samples = v.constData();
+    job.Count = v.size();
+    job.WindowStart = windowStart;
+    job.WindowLength = windowLength;
+    job.FirstJ = firstJ;
+    job.Scale.Centre = 200.5f;
+    job.Scale.Scale = scale;
+    job.Scale.Shift = shift;
+    job.PlotTop = 2;
+    job.Pitch = static_cast<float>(kHeight - 40) / windowLength;
+    job.Fill = fill;
+    job.FillColour = QColor(0, 0, 0);
+    job.Line = fill ? QColor(255, 0, 0) : QColor(0, 0, 0);
 
-    const QImage ref = Render(&DrawTraceReference, spec);
-    const QImage fast = Render(&wave::DrawTrace, spec);
+    const QImage ref = Render(&DrawTraceReference, job);
+    const QImage fast = Render(&wave::DrawTrace, job);
     QPoint at;
     const int diff = DifferentPixels(ref, fast, &at);
     if (diff != 0) {
@@ -159,19 +159,19 @@ void TstTraceDrawing::nothingOutsideTheVector()
     // the vector holds; reading outside it would be caught by the sanitiser
     // builds and shows here as a trace longer than its data.
     QVector<float> v = {1.0f, -1.0f, 1.0f, -1.0f};
-    wave::TraceSpec spec;
-    spec.Samples = v.constData();
-    spec.Count = v.size();
-    spec.WindowStart = -3;
-    spec.WindowLength = 100;
-    spec.FirstJ = 0;
-    spec.Scale.Centre = 100.0f;
-    spec.Scale.Scale = 10.0f;
-    spec.PlotTop = 0;
-    spec.Pitch = 4.0f;
-    QCOMPARE(spec.FirstSegment(), 3);
-    QCOMPARE(spec.LastSegment(), 4 - 2 + 3);
-    const QImage img = Render(&wave::DrawTrace, spec);
+    wave::TraceJob job;
+    job.Samples = v.constData();
+    job.Count = v.size();
+    job.WindowStart = -3;
+    job.WindowLength = 100;
+    job.FirstJ = 0;
+    job.Scale.Centre = 100.0f;
+    job.Scale.Scale = 10.0f;
+    job.PlotTop = 0;
+    job.Pitch = 4.0f;
+    QCOMPARE(job.FirstSegment(), 3);
+    QCOMPARE(job.LastSegment(), 4 - 2 + 3);
+    const QImage img = Render(&wave::DrawTrace, job);
     int lowest = -1;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
@@ -203,22 +203,22 @@ void TstTraceDrawing::randomRecordsSameAsReference()
             default: v[i] = static_cast<float>(rng.bounded(-2, 3)); break;
             }
         }
-        wave::TraceSpec spec;
-        spec.Samples = v.constData();
-        spec.Count = n;
-        spec.WindowStart = rng.bounded(-5, 200);
-        spec.WindowLength = rng.bounded(1, 4000);
-        spec.FirstJ = rng.bounded(0, 2);
-        spec.Scale.Centre = static_cast<float>(rng.bounded(150, 270) + rng.generateDouble());
-        spec.Scale.Scale = static_cast<float>(std::pow(10.0, rng.generateDouble() * 4.0 - 1.0));
-        spec.Scale.Shift = rng.bounded(-60, 61);
-        spec.PlotTop = rng.bounded(0, 10);
-        spec.Pitch = static_cast<float>(rng.bounded(50, kHeight - 20)) / spec.WindowLength;
-        spec.Fill = rng.bounded(0, 4) != 0;
-        spec.FillColour = rng.bounded(0, 2) ? QColor(0, 0, 0) : QColor(0, 0, 200);
-        spec.Line = rng.bounded(0, 2) ? QColor(0, 0, 0) : QColor(255, 0, 0);
-        const QImage ref = Render(&DrawTraceReference, spec);
-        const QImage fast = Render(&wave::DrawTrace, spec);
+        wave::TraceJob job;
+        job.Samples = v.constData();
+        job.Count = n;
+        job.WindowStart = rng.bounded(-5, 200);
+        job.WindowLength = rng.bounded(1, 4000);
+        job.FirstJ = rng.bounded(0, 2);
+        job.Scale.Centre = static_cast<float>(rng.bounded(150, 270) + rng.generateDouble());
+        job.Scale.Scale = static_cast<float>(std::pow(10.0, rng.generateDouble() * 4.0 - 1.0));
+        job.Scale.Shift = rng.bounded(-60, 61);
+        job.PlotTop = rng.bounded(0, 10);
+        job.Pitch = static_cast<float>(rng.bounded(50, kHeight - 20)) / job.WindowLength;
+        job.Fill = rng.bounded(0, 4) != 0;
+        job.FillColour = rng.bounded(0, 2) ? QColor(0, 0, 0) : QColor(0, 0, 200);
+        job.Line = rng.bounded(0, 2) ? QColor(0, 0, 0) : QColor(255, 0, 0);
+        const QImage ref = Render(&DrawTraceReference, job);
+        const QImage fast = Render(&wave::DrawTrace, job);
         QPoint at;
         const int diff = DifferentPixels(ref, fast, &at);
         if (diff != 0) {
