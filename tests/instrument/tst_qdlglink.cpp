@@ -43,10 +43,29 @@ struct ScreenStandIn : LinkOwner
     void CloseLinkDialog() override { dialog->CloseOnSuccess(); }
 };
 
+/// Forwards the dialog's requests to the real link and notes what the
+/// dialog showed at the moment it asked for a new attempt.
+struct ForwardingOwner : LinkDialogOwner
+{
+    InstrumentLink *link = nullptr;
+    QDlgLink *dialog = nullptr;
+    QString labelAtConnect;
+    bool retryEnabledAtConnect = true;
+    bool IsWaiting() const override { return link->IsWaiting(); }
+    void Connect() override;
+};
+
 QString LabelText(QDlgLink &d) { return d.findChild<QLabel *>(QStringLiteral("lbShow"))->text(); }
 QPushButton *Button(QDlgLink &d, const char *name)
 {
     return d.findChild<QPushButton *>(QString::fromLatin1(name));
+}
+
+void ForwardingOwner::Connect()
+{
+    labelAtConnect = LabelText(*dialog);
+    retryEnabledAtConnect = Button(*dialog, "btnReTry")->isEnabled();
+    link->Connect();
 }
 
 } // namespace
@@ -197,7 +216,10 @@ void TstQDlgLink::lostLinkShowsAgainAndRetryReconnects()
     {
         ScreenStandIn screen;
         InstrumentLink link(&screen);
-        QDlgLink d(&link);
+        ForwardingOwner owner;
+        owner.link = &link;
+        QDlgLink d(&owner);
+        owner.dialog = &d;
         screen.dialog = &d;
         d.SetShowingResult(true);
         d.show();
@@ -211,10 +233,19 @@ void TstQDlgLink::lostLinkShowsAgainAndRetryReconnects()
         QCOMPARE(LabelText(d), InstrumentLink::ConnectionLostText());
         QVERIFY(Button(d, "btnReTry")->isEnabled());
 
+        // The unit is gone too: the retry fails, and only that result enables retry again.
+        sim.Stop();
+        QTest::mouseClick(Button(d, "btnReTry"), Qt::LeftButton);
+        QCOMPARE(owner.labelAtConnect, QStringLiteral("正在连接中，请稍等……"));
+        QVERIFY(!owner.retryEnabledAtConnect);
+        QTRY_VERIFY_WITH_TIMEOUT(Button(d, "btnReTry")->isEnabled(), ScaledTimeout(15000));
+        QVERIFY(LabelText(d) != QStringLiteral("正在连接中，请稍等……"));
+        QVERIFY(d.isVisible());
+
+        // The unit is back: the next retry brings the link up and the window goes.
+        QVERIFY(sim.Start(p.InstrumentPort.toUShort()));
         const int checks = sim.Received('a');
         QTest::mouseClick(Button(d, "btnReTry"), Qt::LeftButton);
-        // Retry disabled until the next result, which here is success.
-        QVERIFY(!Button(d, "btnReTry")->isEnabled() || !d.isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!d.isVisible(), ScaledTimeout(5000));
         QVERIFY(sim.Received('a') > checks);
         QCOMPARE(Store().LinkState, static_cast<int>(LinkUp));
