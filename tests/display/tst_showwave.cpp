@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
 #include <cmath>
@@ -139,6 +140,34 @@ void TstShowWave::pageTwoOfTwelve()
     QVERIFY(CountColour(img, labelBox(1), kRed) > 0);
     QCOMPARE(CountColour(img, labelBox(0), kRed), 0);
     QVERIFY(CountColour(img, labelBox(0), kBlack) > 0);
+
+    // The numbers themselves: a column's label box holds exactly the ink of
+    // "14" (column 2, channel 14 locked: red, 2 pixels) and of "24" (column 12).
+    auto sameInk = [&](int i, const QString &text, const QPen &pen) {
+        QImage expected(img.size(), QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        QPainter painter(&expected);
+        QFont f(QStringLiteral("yaheikr"));
+        f.setPixelSize(18);
+        painter.setFont(f);
+        painter.setPen(pen);
+        painter.drawText(labelBox(i), Qt::AlignLeft | Qt::AlignVCenter, text);
+        painter.end();
+        // Leave out the line under the plot and the last tick (top rows) and
+        // the frame (bottom rows).
+        const QRect inner = labelBox(i).adjusted(0, 2, 0, -3);
+        int ink = 0;
+        for (int y = inner.top(); y <= inner.bottom(); ++y)
+            for (int x = inner.left(); x <= inner.right(); ++x) {
+                if (img.pixel(x, y) != expected.pixel(x, y))
+                    return -1;
+                ink += expected.pixel(x, y) != kWhite ? 1 : 0;
+            }
+        return ink;
+    };
+    QVERIFY(sameInk(1, QStringLiteral("14"), QPen(QColor(255, 0, 0), 2)) > 0);
+    QVERIFY(sameInk(11, QStringLiteral("24"), QPen(Qt::black, 1)) > 0);
+    QCOMPARE(sameInk(11, QStringLiteral("12"), QPen(Qt::black, 1)), -1);
 
     // Without stacking no label is red.
     Store().StackingOn = false;
