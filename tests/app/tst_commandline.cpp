@@ -14,20 +14,22 @@ private slots:
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("port");
-        QTest::newRow("none") << QStringList{"zeb"} << true << "192.168.0.120" << "6543";
+        // The factory address is only compared here, never contacted.
+        const QString factory = ParamSet().InstrumentAddress;
+        QTest::newRow("none") << QStringList{"zeb"} << true << factory << "6543";
         QTest::newRow("host and port") << QStringList{"zeb", "--instrument", "127.0.0.1:16543"} << true
                                        << "127.0.0.1" << "16543";
         QTest::newRow("host only keeps port") << QStringList{"zeb", "--instrument=127.0.0.2"} << true
                                               << "127.0.0.2" << "6543";
-        QTest::newRow("missing value") << QStringList{"zeb", "--instrument"} << false << "192.168.0.120"
+        QTest::newRow("missing value") << QStringList{"zeb", "--instrument"} << false << factory
                                        << "6543";
         QTest::newRow("port zero") << QStringList{"zeb", "--instrument", "127.0.0.1:0"} << false
-                                   << "192.168.0.120" << "6543";
+                                   << factory << "6543";
         QTest::newRow("port too large") << QStringList{"zeb", "--instrument", "127.0.0.1:65536"} << false
-                                        << "192.168.0.120" << "6543";
+                                        << factory << "6543";
         QTest::newRow("not an address") << QStringList{"zeb", "--instrument", "unit.local:1"} << false
-                                        << "192.168.0.120" << "6543";
-        QTest::newRow("unknown option") << QStringList{"zeb", "--fast"} << false << "192.168.0.120" << "6543";
+                                        << factory << "6543";
+        QTest::newRow("unknown option") << QStringList{"zeb", "--fast"} << false << factory << "6543";
     }
 
     void instrumentOption()
