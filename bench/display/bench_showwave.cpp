@@ -3,6 +3,7 @@
 // reference, and a repaint after a cursor move, which only copies the back
 // buffer and draws the overlay. Prints medians in milliseconds.
 
+#include "BenchUtil.h"
 #include "ReferenceTrace.h"
 #include "display/CShowWave.h"
 #include "instrument/TraceStore.h"
@@ -23,26 +24,11 @@ constexpr int kRuns = 21;
 constexpr int kChannels = 24;
 constexpr int kSamples = 16384;
 
-// Processor time of this thread in ms: on a shared machine the wall clock
-// also counts the time other programs had the processor.
-double ThreadMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
 struct Sample
 {
     double wall;
     double cpu;
 };
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // A surface-wave-like shot: a dispersive wave train arriving later on
 // farther channels, with a little noise.
@@ -69,12 +55,12 @@ void FillShot()
 Sample TimeRebuild(CShowWave &view)
 {
     QElapsedTimer t;
-    const double c0 = ThreadMs();
+    const double c0 = bench::ThreadCpuMs();
     t.start();
     view.SetRedraw(true);
     view.repaint();
     view.SetRedraw(false);
-    return {t.nsecsElapsed() / 1e6, ThreadMs() - c0};
+    return {t.nsecsElapsed() / 1e6, bench::ThreadCpuMs() - c0};
 }
 
 Sample TimeOverlay(CShowWave &view, int i)
@@ -85,11 +71,11 @@ Sample TimeOverlay(CShowWave &view, int i)
     QMouseEvent e(QEvent::MouseMove, QPointF(at), view.mapToGlobal(QPointF(at)), Qt::NoButton,
                   Qt::NoButton, Qt::NoModifier);
     QElapsedTimer t;
-    const double c0 = ThreadMs();
+    const double c0 = bench::ThreadCpuMs();
     t.start();
     QCoreApplication::sendEvent(&view, &e);
     view.repaint();
-    return {t.nsecsElapsed() / 1e6, ThreadMs() - c0};
+    return {t.nsecsElapsed() / 1e6, bench::ThreadCpuMs() - c0};
 }
 
 void Report(const char *what, const std::vector<Sample> &samples)
@@ -99,7 +85,7 @@ void Report(const char *what, const std::vector<Sample> &samples)
         wall.push_back(s.wall);
         cpu.push_back(s.cpu);
     }
-    std::printf("    %-26s wall %7.2f ms   processor %7.2f ms\n", what, Median(wall), Median(cpu));
+    std::printf("    %-26s wall %7.2f ms   processor %7.2f ms\n", what, bench::Median(wall), bench::Median(cpu));
 }
 
 void Run(int width, int height, bool withReference)

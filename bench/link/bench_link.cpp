@@ -1,6 +1,7 @@
 // Fetches 24-channel, 16384-sample shots from the unit simulator over loopback
 // and files them, as the acquisition screen does; reports the median time per
 // shot, the decode cost per sample and the processor time of an unanswered wait.
+#include "BenchUtil.h"
 #include "UnitSimulator.h"
 #include "instrument/InstrumentLink.h"
 #include "instrument/InstrumentProtocol.h"
@@ -27,26 +28,6 @@ constexpr int kDefaultShots = 15;
 constexpr int kDecodeRounds = 200;
 constexpr int kWaitMs = 5000;
 
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-double processCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-double median(QVector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const int n = v.size();
-    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
-}
 
 } // namespace
 
@@ -116,7 +97,7 @@ int main(int argc, char *argv[])
         shotMs << t.nsecsElapsed() / 1e6;
     }
     out << "shot of " << kChannels << " x " << kSamples << " samples over loopback, "
-        << shots << " shots: median " << QString::number(median(shotMs), 'f', 2) << " ms (min "
+        << shots << " shots: median " << QString::number(bench::Median(shotMs), 'f', 2) << " ms (min "
         << QString::number(*std::min_element(shotMs.begin(), shotMs.end()), 'f', 2) << ", max "
         << QString::number(*std::max_element(shotMs.begin(), shotMs.end()), 'f', 2) << ")\n";
 
@@ -137,23 +118,23 @@ int main(int argc, char *argv[])
         decodeNs << double(converted) / kSamples;
         fileNs << double(t.nsecsElapsed() - converted) / kSamples;
     }
-    out << "decode per sample: median " << QString::number(median(decodeNs), 'f', 2)
-        << " ns; filing per sample: median " << QString::number(median(fileNs), 'f', 2) << " ns\n";
+    out << "decode per sample: median " << QString::number(bench::Median(decodeNs), 'f', 2)
+        << " ns; filing per sample: median " << QString::number(bench::Median(fileNs), 'f', 2) << " ns\n";
 
     if (measureWait) {
         QMetaObject::invokeMethod(sim, [&] { sim->SetFault('f', UnitSimulator::Fault::NoReply); },
                                   Qt::BlockingQueuedConnection);
-        const double thread0 = threadCpuMs();
-        const double process0 = processCpuMs();
+        const double thread0 = bench::ThreadCpuMs();
+        const double process0 = bench::ProcessCpuMs();
         QElapsedTimer wall;
         wall.start();
         const int r = link->GetSampleStates();
         out << "unanswered wait (" << r << " after " << wall.elapsed() << " ms): "
-            << QString::number(threadCpuMs() - thread0, 'f', 2) << " ms processor time in the waiting thread, "
-            << QString::number(processCpuMs() - process0, 'f', 2) << " ms in the whole process\n";
-        const double wait0 = threadCpuMs();
+            << QString::number(bench::ThreadCpuMs() - thread0, 'f', 2) << " ms processor time in the waiting thread, "
+            << QString::number(bench::ProcessCpuMs() - process0, 'f', 2) << " ms in the whole process\n";
+        const double wait0 = bench::ThreadCpuMs();
         WaitMs(kWaitMs);
-        out << "WaitMs(" << kWaitMs << "): " << QString::number(threadCpuMs() - wait0, 'f', 2)
+        out << "WaitMs(" << kWaitMs << "): " << QString::number(bench::ThreadCpuMs() - wait0, 'f', 2)
             << " ms processor time\n";
     }
 

@@ -4,6 +4,7 @@
 // chosen); the last also less the window's fixed start (building it, showing
 // it and the wait for it to paint), which does not depend on the record.
 //   bench_records [rounds]
+#include "BenchUtil.h"
 #include "instrument/TraceStore.h"
 #include "params/ParamSet.h"
 #include "records/RecordFiles.h"
@@ -23,13 +24,6 @@ namespace {
 const int kChannels = 24;
 const int kSamples = 16384;
 const int kDefaultRounds = 15;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 double msSince(const QElapsedTimer &t)
 {
@@ -103,16 +97,16 @@ int main(int argc, char *argv[])
         finishes.push_back(msSince(t));
     }
 
-    const double w = median(windowed);
-    const double p = median(plain);
-    const double s = median(starts);
+    const double w = bench::Median(windowed);
+    const double p = bench::Median(plain);
+    const double s = bench::Median(starts);
     std::printf("record: %d channels x %d samples, %lld bytes, %d rounds, medians\n", kChannels, kSamples,
                 static_cast<long long>(QFileInfo(path).size()), rounds);
-    std::printf("write (synced to disk)        %8.2f ms\n", median(writes));
+    std::printf("write (synced to disk)        %8.2f ms\n", bench::Median(writes));
     std::printf("read without window           %8.2f ms\n", p);
     std::printf("read with window              %8.2f ms  (%.2f x)\n", w, w / p);
     std::printf("  window start (show, wait)   %8.2f ms  (measured apart)\n", s);
-    std::printf("  window close                %8.2f ms  (measured apart)\n", median(finishes));
+    std::printf("  window close                %8.2f ms  (measured apart)\n", bench::Median(finishes));
     std::printf("read with window, less start  %8.2f ms  (%.2f x; the %d value updates included)\n", w - s,
                 (w - s) / p, kChannels * kSamples);
     return 0;
