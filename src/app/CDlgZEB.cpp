@@ -68,7 +68,13 @@ CDlgZEB::CDlgZEB(QWidget *parent)
     StartConnection(socket);
 }
 
-CDlgZEB::~CDlgZEB() = default;
+CDlgZEB::~CDlgZEB()
+{
+    // The socket may be our child and is deleted after this part of us is
+    // gone; its farewell disconnected() must not reach the launcher's slots.
+    if (QUdpSocket *socket = InstrumentSocket())
+        DisconnectSocketSignals(socket);
+}
 
 void CDlgZEB::ConnectSocketSignals(QUdpSocket *socket)
 {
