@@ -49,6 +49,21 @@ struct Biquad
     {
         return b0 * (x0 + middle * x1 + x2) + c1 * y1 + c2 * y2;
     }
+
+    /// Filters data[from..n) in place, given the two inputs and outputs before
+    /// data[from]. Inputs are held in locals because the data is overwritten.
+    void Run(float *data, int from, int n, double x1, double x2, double y1, double y2) const
+    {
+        for (int i = from; i < n; ++i) {
+            const double x0 = data[i];
+            const double y0 = Next(x0, x1, x2, y1, y2);
+            data[i] = float(y0);
+            x2 = x1;
+            x1 = x0;
+            y2 = y1;
+            y1 = y0;
+        }
+    }
 };
 
 void CopyIfDistinct(const float *src, float *dst, int n)
@@ -104,20 +119,8 @@ void CAlgorithm::LowPass(const float *src, float *dst, int n, float dt, float fc
     const float d = float(tt + cross + ff);
     const Biquad filter{ff / d, 2.0, (2.0 * tt - 2.0 * ff) / d, -(tt - cross + ff) / d};
 
-    // Inputs are held in locals because the destination may be the source.
-    double x2 = dst[0];
-    double x1 = dst[1];
-    double y2 = x2; // y0 = x0 and y1 = x1: the trace starts where it was
-    double y1 = x1;
-    for (int i = 2; i < n; ++i) {
-        const double x0 = dst[i];
-        const double y0 = filter.Next(x0, x1, x2, y1, y2);
-        dst[i] = float(y0);
-        x2 = x1;
-        x1 = x0;
-        y2 = y1;
-        y1 = y0;
-    }
+    // y0 = x0 and y1 = x1: the trace starts where it was.
+    filter.Run(dst, 2, n, dst[1], dst[0], dst[1], dst[0]);
 }
 
 void CAlgorithm::HighPass(const float *src, float *dst, int n, float dt, int fc)
@@ -147,19 +150,7 @@ void CAlgorithm::HighPass(const float *src, float *dst, int n, float dt, int fc)
     const Biquad filter{1.0 / d, -2.0, -(2.0 * kk - 2.0) / d, -(kk + 1.0 - kHighPassSqrt2 * k) / d};
 
     // Starting from rest: earlier inputs and outputs are 0.
-    double x1 = 0.0;
-    double x2 = 0.0;
-    double y1 = 0.0;
-    double y2 = 0.0;
-    for (int i = 0; i < n; ++i) {
-        const double x0 = dst[i];
-        const double y0 = filter.Next(x0, x1, x2, y1, y2);
-        dst[i] = float(y0);
-        x2 = x1;
-        x1 = x0;
-        y2 = y1;
-        y1 = y0;
-    }
+    filter.Run(dst, 0, n, 0.0, 0.0, 0.0, 0.0);
 }
 
 std::uint64_t CAlgorithm::NextPow2(std::uint32_t n)
