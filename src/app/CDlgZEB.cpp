@@ -94,8 +94,7 @@ void CDlgZEB::StartConnection(QUdpSocket *socket)
     const ParamSet &params = CurrentParams();
     socket->abort();
     m_busy = true;
-    socket->connectToHost(QHostAddress(params.InstrumentAddress), params.InstrumentPort.toUShort(),
-                          QIODevice::ReadWrite);
+    ConnectInstrumentSocket(socket, QHostAddress(params.InstrumentAddress), params.InstrumentPort.toUShort());
     QCoreApplication::processEvents();
 }
 
@@ -108,8 +107,10 @@ void CDlgZEB::UpdateTime()
         m_timer->stop();
         return;
     }
+    // Only a version received in this attempt counts: after a retry the text
+    // of an earlier success is still in the set while the new wait runs.
     const QString &version = CurrentParams().HardwareVersionText;
-    if (version.isEmpty())
+    if (m_answer != 1 || version.isEmpty())
         return;
     ui->lbHardVer->setText(version);
     m_timer->stop();

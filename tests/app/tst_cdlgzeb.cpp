@@ -104,6 +104,18 @@ private slots:
         QCOMPARE(m_sim->Received('b'), 2);
     }
 
+    void failedRetryAfterSuccessShowsTheFailure()
+    {
+        CDlgZEB dlg;
+        QTRY_COMPARE_WITH_TIMEOUT(hardLabel(dlg), QStringLiteral("硬件版本: D2.1 H2.3"), ScaledTimeout(5000));
+        // The unit goes quiet; the version text of the first attempt is still
+        // in the parameter set, but must not stand for this attempt.
+        m_sim->SetFault('b', UnitSimulator::Fault::NoReply);
+        dlg.findChild<QPushButton *>(QStringLiteral("btnUpdate"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(hardLabel(dlg), kFailed, ScaledTimeout(9000));
+        QCOMPARE(dlg.Answer(), 0);
+    }
+
     void unitGoneFailsAndNewSocketOnRetry()
     {
         m_sim->Stop();
