@@ -216,7 +216,7 @@ void InstrumentLink::Connect()
         onSockFailed();
         return;
     }
-    s->connectToHost(address, port, QIODevice::ReadWrite);
+    ConnectInstrumentSocket(s, address, port);
 }
 
 void InstrumentLink::onSockOK()

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QUdpSocket>
+#include <QVariant>
 
 namespace {
 QPointer<QUdpSocket> &socketRef()
@@ -29,4 +30,13 @@ QUdpSocket *EnsureInstrumentSocket(QObject *parent)
 void DeleteInstrumentSocket()
 {
     delete socketRef().data();
+}
+
+void ConnectInstrumentSocket(QUdpSocket *socket, const QHostAddress &address, quint16 port)
+{
+    socket->connectToHost(address, port, QIODevice::ReadWrite);
+    // The read buffer size of a QUdpSocket is only Qt's own bookkeeping; the
+    // kernel's buffer is what holds replies until they are read. Every
+    // connect opens a new descriptor, so it is set each time.
+    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(kInstrumentBufferSize));
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QtGlobal>
+
+class QHostAddress;
 class QObject;
 class QUdpSocket;
 
@@ -13,3 +16,7 @@ QUdpSocket *InstrumentSocket();
 QUdpSocket *EnsureInstrumentSocket(QObject *parent);
 /// Deletes the instrument socket (the acquisition screen does so when it goes).
 void DeleteInstrumentSocket();
+/// Associates socket with the unit at address and port, read-write, and gives
+/// the new descriptor a kernel receive buffer of kInstrumentBufferSize, so that
+/// a burst of 24 data replies is not dropped.
+void ConnectInstrumentSocket(QUdpSocket *socket, const QHostAddress &address, quint16 port);

@@ -7,6 +7,8 @@
 #include "params/ParamSet.h"
 #include "support/TestProgramDir.h"
 
+#include <QFile>
+#include <QUdpSocket>
 #include <QtEndian>
 #include <QtTest>
 #include <cmath>
@@ -144,6 +146,17 @@ void TstInstrumentLink::connectChecksAndSendsParameters()
     QCOMPARE(m_sim->LastParaFrame(), SetParaFrame(CurrentParams(), false));
     QVERIFY(!Store().LinkActive);
     QVERIFY(!m_link->IsWaiting());
+
+    // The kernel keeps replies until they are read: its buffer must hold a
+    // burst of data replies, as far as the system allows (Linux reports
+    // twice the size it granted, capped at rmem_max).
+    QFile rmemMax(QStringLiteral("/proc/sys/net/core/rmem_max"));
+    qint64 allowed = kInstrumentBufferSize;
+    if (rmemMax.open(QIODevice::ReadOnly))
+        allowed = qMin<qint64>(allowed, rmemMax.readAll().trimmed().toLongLong());
+    const qint64 granted =
+        InstrumentSocket()->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toLongLong();
+    QVERIFY2(granted >= allowed, qPrintable(QString::number(granted)));
 }
 
 void TstInstrumentLink::failedCheckThenRetry()
