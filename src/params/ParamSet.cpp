@@ -156,6 +156,9 @@ int ParamSet::SaveSettings()
     // Written beside the old file and renamed over it, so a power cut while
     // saving leaves either the old settings or the new ones, never a mix.
     QSaveFile file(SettingsPath());
+    // Where the directory refuses a temporary file but the settings file is
+    // writable, writing the file in place still beats not saving at all.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return 1;
     QDataStream out(&file);
