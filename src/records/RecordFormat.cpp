@@ -182,8 +182,11 @@ ParsedRecord ParseRecord(const QByteArray &bytes, RecordProgress *progress)
         blocks.Sensitivity[ch] = floatAt(cb + kSensitivityPos + ch * kFieldSize);
     blocks.HasGains = channelAt + kGainsPos < dataAt;
     if (blocks.HasGains) {
-        if (channelAt + kChannelBlockSize > dataAt)
-            return refuse(std::move(record), RecordCorrupt, "gains overlap the data block");
+        // A gap between 108 and 204 bytes puts the gains partly over the data
+        // block; such files still read, with the bytes that stand there, as
+        // long as the gains lie inside the file.
+        if (channelAt + kChannelBlockSize > size)
+            return refuse(std::move(record), RecordCorrupt, "file ends inside the gains");
         for (int ch = 0; ch < kMaxChannels; ++ch)
             blocks.Gains[ch] = intAt(cb + kGainsPos + ch * kFieldSize);
         for (int ch = 0; ch < kMaxChannels; ++ch)

@@ -8,6 +8,7 @@
 #include "params/TextCodec.h"
 #include "records/RecordFile.h"
 
+#include <QtEndian>
 #include <QtTest>
 #include <limits>
 
@@ -171,6 +172,24 @@ private slots:
         QCOMPARE(Store().Traces[0][0], RecordBytes::Sample(0, 0));
     }
 
+    void gainsOverTheDataReadWhereTheyStand()
+    {
+        // A gap above 108 means the file holds gains, even when they run into
+        // the data block: they are read from the bytes that stand there.
+        TestProgramDir dir;
+        RecordBytes rb;
+        rb.WithGains = false;
+        rb.DataAt = rb.ChannelAt + 150;
+        const QByteArray bytes = rb.Build();
+        QCOMPARE(readBytes(dir, bytes), 1);
+        for (int ch = 0; ch < kMaxChannels; ++ch) {
+            const int first = ch - ch % kGainGroupSize;
+            const qint32 stored = qFromLittleEndian<qint32>(bytes.constData() + rb.ChannelAt + 108 + 4 * first);
+            QCOMPARE(CurrentParams().Gains[ch], stored);
+        }
+        QCOMPARE(Store().Traces[0][0], RecordBytes::Sample(0, 0));
+    }
+
     void sampleIntervalFloor_data()
     {
         QTest::addColumn<float>("stored");
@@ -300,10 +319,13 @@ private slots:
         QTest::newRow("largest offsets") << patched(patched(patched(good, 44, std::numeric_limits<qint32>::max()), 48,
                                                             std::numeric_limits<qint32>::max()),
                                                     52, std::numeric_limits<qint32>::max());
-        // Gains claimed (gap above 108) but running into the data block.
-        RecordBytes overlap;
-        overlap.DataAt = overlap.ChannelAt + 150;
-        QTest::newRow("gains over the data") << overlap.Build();
+        // Gains claimed (gap above 108) but the file ends inside them.
+        RecordBytes cutGains;
+        cutGains.WithGains = false;
+        cutGains.DataAt = cutGains.ChannelAt + 150;
+        cutGains.Channels = 1;
+        cutGains.Samples = 1;
+        QTest::newRow("file ends inside the gains") << cutGains.Build();
     }
     void hostileCountsAndOffsets()
     {
