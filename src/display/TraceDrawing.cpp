@@ -7,6 +7,7 @@
 #include <QPen>
 #include <QPoint>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -286,8 +287,10 @@ void DrawTrace(QPainter &painter, const TraceJob &job)
     const size_t count = static_cast<size_t>(last - first + 2);
     pts.resize(count);
     const float *s = job.Samples + job.WindowStart;
+    bool damaged = false; // NaN samples: only a damaged record has them
     for (size_t k = 0; k < count; ++k) {
         const int j = first + static_cast<int>(k);
+        damaged |= std::isnan(s[j]);
         pts[k] = QPoint(job.Scale.X(s[j]), SampleRow(job.PlotTop, job.Pitch, j));
     }
 
@@ -331,12 +334,15 @@ void DrawTrace(QPainter &painter, const TraceJob &job)
     const size_t segments = count - 1; // samples that start a segment
     size_t k = 0;
     while (k < segments) {
-        if (s[first + static_cast<int>(k)] < 0.0f) {
+        // A lobe starts only at a sample ≥ 0 and ends only at one < 0: a NaN
+        // (a damaged record) neither starts nor ends one, and every lobe
+        // holds at least one sample, so the scan always moves on.
+        if (!(s[first + static_cast<int>(k)] >= 0.0f)) {
             ++k;
             continue;
         }
-        size_t e = k;
-        while (e < segments && s[first + static_cast<int>(e)] >= 0.0f)
+        size_t e = k + 1;
+        while (e < segments && !(s[first + static_cast<int>(e)] < 0.0f))
             ++e;
         // Samples k … e − 1 are positive; the lobe goes back to the baseline on
         // the row of sample e (negative, or the end of the trace).
@@ -345,7 +351,21 @@ void DrawTrace(QPainter &painter, const TraceJob &job)
         lobe.Count = e - k;
         lobe.Start = QPoint(base, pts[k].y());
         lobe.Back = QPoint(base, pts[e].y());
-        AddRowPolyline(lobe, outline, outlineRuns, poly);
+        if (damaged) {
+            // A NaN adds no vertex to its lobe: the lobe runs on from the
+            // samples around it.
+            thread_local std::vector<QPoint> kept;
+            kept.clear();
+            kept.push_back(lobe.Start);
+            for (size_t i = k; i < e; ++i) {
+                if (!std::isnan(s[first + static_cast<int>(i)]))
+                    kept.push_back(pts[i]);
+            }
+            kept.push_back(lobe.Back);
+            AddRowPolyline(kept, outline, outlineRuns, poly);
+        } else {
+            AddRowPolyline(lobe, outline, outlineRuns, poly);
+        }
         k = e;
     }
     if (poly.empty())

@@ -2,11 +2,14 @@
 
 #include <QPoint>
 #include <cmath>
+#include <limits>
 
 namespace wave {
 
 namespace {
 constexpr double kTicksPerScale = 5.0;     // that digit's value split in five steps
+constexpr double kExactCutLimit = 1e15;    // below this a 64-bit count cuts t1 exactly
+constexpr double kMaxTicks = 1000.0;       // far above any real record's tick count
 constexpr int kTickLabelLift = 15;         // labels sit just above their tick
 constexpr int kFirstLabelLift = 2;         // except the first, which has the top strip to itself
 constexpr int kAxisLabelIndent = 23;       // label column right of the tick lines
@@ -65,20 +68,30 @@ float AmplitudeScale(float columnWidth, float peak, int gainExponent)
 
 int TickStep(double t1)
 {
-    long long n = static_cast<long long>(t1);
     double v = t1;
-    int e = 0;
-    if (n > 9) { // cut t1 to one significant digit
-        while (n > 9) {
-            n /= 10;
-            ++e;
+    if (t1 >= kExactCutLimit) {
+        // Beyond what a 64-bit count holds (only a damaged interval gets here):
+        // cut in floating point, which is exact enough at this size.
+        const double magnitude = std::pow(10.0, std::floor(std::log10(t1)));
+        v = std::floor(t1 / magnitude) * magnitude;
+    } else {
+        long long n = static_cast<long long>(t1);
+        int e = 0;
+        if (n > 9) { // cut t1 to one significant digit
+            while (n > 9) {
+                n /= 10;
+                ++e;
+            }
+            v = static_cast<double>(n);
+            for (int i = 0; i < e; ++i)
+                v *= 10.0;
         }
-        v = static_cast<double>(n);
-        for (int i = 0; i < e; ++i)
-            v *= 10.0;
     }
-    const int step = static_cast<int>(v / kTicksPerScale);
-    return step < 1 ? 1 : step;
+    const double step = v / kTicksPerScale;
+    if (!(step >= 1.0))
+        return 1;
+    return step >= double(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max()
+                                                            : static_cast<int>(step);
 }
 
 QVector<Tick> TimeTicks(const Layout &layout, float intervalUs, int windowStart,
@@ -93,6 +106,11 @@ QVector<Tick> TimeTicks(const Layout &layout, float intervalUs, int windowStart,
         return ticks;
     const double p = (layout.Plot.bottom() + 1 - layout.Plot.top()) / (t1 - t0);
     const int step = TickStep(t1);
+    // A sane record has at most about 50 ticks; a span so large that the
+    // step cannot follow it (a damaged interval) gets no scale at all rather
+    // than millions of ticks.
+    if (t1 / step > kMaxTicks)
+        return ticks;
     for (long long k = 0;; ++k) {
         const double t = static_cast<double>(k) * step;
         if (t > t1 || t > end)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 // Pixel arithmetic of the trace view, kept apart from any painting so that
 // every rule (columns, rows, ticks, cursor, readout box) can be checked alone.
 
@@ -70,6 +72,8 @@ struct TraceScale
     int X(float s) const
     {
         const float d = s * Scale;
+        if (std::isnan(d))
+            return BaseX(); // a damaged sample draws on the baseline, never through an undefined cast
         if (d > Clip)
             return static_cast<int>(Centre + Clip - Shift);
         if (d < -Clip)

@@ -30,7 +30,7 @@ void DrawTraceReference(QPainter &painter, const wave::TraceJob &job)
             inLobe = true;
         } else if (s[j] >= 0.0f) {
             path.lineTo(x1, y1);
-        } else if (inLobe) {
+        } else if (s[j] < 0.0f && inLobe) { // a NaN neither starts nor ends a lobe
             path.lineTo(base, y1);
             inLobe = false;
         }

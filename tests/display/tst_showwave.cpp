@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
+#include <limits>
 #include <cmath>
 
 namespace {
@@ -111,6 +112,7 @@ private slots:
     void meteringReportsPeakToPeak();
     void timeScaleTicks();
     void neverReadsOutsideTheTraces();
+    void damagedSamplesAndIntervals();
     void resetAndPaging();
     void bannerFollowsShowTitle();
 };
@@ -541,6 +543,47 @@ void TstShowWave::timeScaleTicks()
     QVERIFY(img.pixel(5, ticks[1].Y + 3) != grey);
     // Label ink right of the tick lines, within the first label's box.
     QVERIFY(CountColour(img, ticks[0].Box, kBlack) > 0);
+}
+
+void TstShowWave::damagedSamplesAndIntervals()
+{
+    // What a damaged record or settings file can put on screen: NaN and
+    // infinite samples, absurd intervals. The view must draw and return.
+    TestProgramDir dir;
+    SetRecord(12, 1024);
+    for (int c = 0; c < 24; ++c) {
+        Store().Traces[c] = Square(1024);
+        Store().Traces[c][500] = std::numeric_limits<float>::quiet_NaN();
+        Store().Traces[c][10] = std::numeric_limits<float>::quiet_NaN();
+        if (c > 0) // channel 1 keeps only its NaN samples
+            Store().Traces[c][700] = c % 2 ? std::numeric_limits<float>::infinity()
+                                           : -std::numeric_limits<float>::infinity();
+    }
+    Store().Traces[5] = QVector<float>(1024, std::numeric_limits<float>::quiet_NaN());
+    Store().AcqState = AcqSampled;
+    CurrentParams().MeteringOn = true;
+    CurrentParams().CurrentChannel = 4;
+    CShowWave view;
+    view.resize(800, 480);
+    for (float interval : {500.0f, 2e10f, 3e38f, std::numeric_limits<float>::infinity(),
+                           std::numeric_limits<float>::quiet_NaN()}) {
+        CurrentParams().Header.SampleInterval = interval;
+        view.SetRedraw(true);
+        const QImage img = Render(view);
+        QCOMPARE(img.size(), QSize(800, 480));
+        SendMouse(view, QEvent::MouseMove, QPoint(200, 240));
+        SendMouse(view, QEvent::MouseButtonPress, QPoint(200, 240));
+        Render(view);
+    }
+    // A NaN sample costs nothing but its own place: the rest of the trace
+    // still shows its filled lobe.
+    CurrentParams().Header.SampleInterval = 500.0f;
+    CurrentParams().CurrentChannel = 0;
+    view.SetRedraw(true);
+    const QImage img = Render(view);
+    const wave::Layout &l = view.CurrentLayout();
+    const int x = static_cast<int>(l.Centre(0)) + 3;
+    QCOMPARE(img.pixel(x, l.Plot.top() + 100), qRgb(0, 0, 0));
 }
 
 void TstShowWave::neverReadsOutsideTheTraces()

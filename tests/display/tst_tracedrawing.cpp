@@ -1,7 +1,8 @@
 // The per-row drawing of a trace against the segment-by-segment reference,
 // pixel for pixel, on records chosen to hit every branch of the run and lobe
 // logic: dense and sparse rows, single-sample spikes, clipping, flat, negative,
-// short and empty traces, shifted and windowed views.
+// short and empty traces, damaged samples (NaN, infinities), shifted and
+// windowed views.
 
 #include "ReferenceTrace.h"
 #include "display/CShowWave.h"
@@ -14,6 +15,7 @@
 #include <QRandomGenerator>
 #include <QtTest>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -59,6 +61,12 @@ QVector<float> Record(int kind, int n, QRandomGenerator &rng)
         case 3: v[i] = static_cast<float>(std::sin(i * 0.01) * 3.0 + r * 0.2); break; // surface wave, clipped
         case 4: v[i] = -std::fabs(static_cast<float>(r)); break;                    // all negative
         case 5: v[i] = static_cast<float>(std::sin(i * 0.7) * std::exp(-i * 0.0005)); break;
+        case 7: // a damaged record: NaN and infinities among ordinary samples
+            v[i] = (i % 13 == 5)   ? std::numeric_limits<float>::quiet_NaN()
+                   : (i % 29 == 3) ? std::numeric_limits<float>::infinity()
+                   : (i % 31 == 7) ? -std::numeric_limits<float>::infinity()
+                                   : static_cast<float>(std::sin(i * 0.05) + r * 0.3);
+            break;
         default: v[i] = 0.0f; break;
         }
     }
@@ -90,7 +98,7 @@ void TstTraceDrawing::sameAsReference_data()
     QTest::addColumn<int>("shift");
     QTest::addColumn<bool>("fill");
 
-    const int kinds = 7;
+    const int kinds = 8;
     const struct { int n, ws, wl; } windows[] = {
         {16384, 0, 16384}, {1024, 0, 1024}, {200, 0, 1024}, {2, 0, 16}, {1, 0, 16},
         {0, 0, 16}, {4096, 1000, 500}, {300, 0, 100}, {16384, 16000, 2048}, {50, 0, 50},

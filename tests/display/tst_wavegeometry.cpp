@@ -1,6 +1,7 @@
 #include "display/WaveGeometry.h"
 
 #include <QtTest>
+#include <limits>
 #include <array>
 #include <cmath>
 
@@ -20,6 +21,7 @@ private slots:
     void timeScaleUnder10Ms();
     void timeScaleOfAnAnalysisWindow();
     void noTicksForAnEmptyRecord();
+    void hugeIntervalsEndTheScale();
     void flatTracesAndTheFloor();
     void allZeroTraceHasPeakOne();
     void emptyTraceKeepsItsStatistics();
@@ -107,6 +109,10 @@ void TstWaveGeometry::tickStep_data()
     QTest::newRow("512 ms") << 512.0 << 100;
     QTest::newRow("32768 ms") << 32768.0 << 6000;
     QTest::newRow("0.5 ms") << 0.5 << 1;
+    // Spans only a damaged interval produces: no overflow, the largest step.
+    QTest::newRow("2e10 ms") << 2e10 << std::numeric_limits<int>::max();
+    QTest::newRow("1e300 ms") << 1e300 << std::numeric_limits<int>::max();
+    QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << 1;
 }
 
 void TstWaveGeometry::tickStep()
@@ -164,6 +170,17 @@ void TstWaveGeometry::noTicksForAnEmptyRecord()
     const Layout l = ComputeLayout(800, 480, 12);
     QVERIFY(TimeTicks(l, 1000.0f, 0, 0, 0).isEmpty());
     QVERIFY(TimeTicks(l, 0.0f, 0, 1024, 1024).isEmpty());
+}
+
+void TstWaveGeometry::hugeIntervalsEndTheScale()
+{
+    // A damaged record or settings file may carry any interval: the scale
+    // must stay small (or be left out), never run on until memory is gone.
+    const Layout l = ComputeLayout(800, 480, 12);
+    QVERIFY(TimeTicks(l, 1e7f, 0, 1024, 1024).size() <= 51);
+    QVERIFY(TimeTicks(l, 2e10f, 0, 1024, 1024).size() <= 1000);
+    QVERIFY(TimeTicks(l, 3e38f, 0, 16384, 16384).size() <= 1000);
+    QVERIFY(TimeTicks(l, std::numeric_limits<float>::quiet_NaN(), 0, 1024, 1024).isEmpty());
 }
 
 using Traces = std::array<QVector<float>, 24>;
