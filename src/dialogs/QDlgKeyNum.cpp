@@ -61,8 +61,13 @@ QDlgKeyNum::QDlgKeyNum(const QString &title, float initial, int digits, float mi
     m_validator->setNotation(QDoubleValidator::StandardNotation);
     m_validator->setLocale(NumberLocale());
     ui->editValue->setValidator(m_validator.get());
-    ui->editValue->setMaxLength(TakesLongEntry(title) ? kSensorEntryLength : kEntryLength);
-    ui->editValue->setText(NumberLocale().toString(double(initial), 'f', decimals));
+    // The start value is never cut to the entry's length: pressing OK alone
+    // must give back exactly what the caller had (a longitude with six
+    // decimals is longer than seven characters).
+    const QString start = NumberLocale().toString(double(initial), 'f', decimals);
+    const int limit = TakesLongEntry(title) ? kSensorEntryLength : kEntryLength;
+    ui->editValue->setMaxLength(std::max(limit, int(start.size())));
+    ui->editValue->setText(start);
     // The first key replaces the old value, as on the text keyboard, unless
     // the operator touched the entry to place the cursor.
     ui->editValue->selectAll();

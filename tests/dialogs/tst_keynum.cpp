@@ -198,6 +198,19 @@ void TestKeyNum::entryLengthDependsOnTheTitle()
     QCOMPARE(Edit(g)->maxLength(), 10);
     QDlgKeyNum v(QStringLiteral("探头系数(mv/(m/s)):"), 1.0f, 3, 0.0f, 100000.0f);
     QCOMPARE(Edit(v)->maxLength(), 10);
+
+    // A start value longer than the entry is never cut: OK alone gives back
+    // what the caller had (six decimals of a longitude, three of a sensitivity).
+    float longitude = 116.397128f;
+    ModalDriver driver;
+    driver.Expect([](ModalDialog &d) { d.Key(Qt::Key_Return, Qt::AltModifier); });
+    QDlgKeyNum lon(QStringLiteral("经度坐标"), longitude, 6, -180.0f, 180.0f);
+    QCOMPARE(Edit(lon)->text(), QStringLiteral("116.397125"));
+    QCOMPARE(lon.exec(), int(QDialog::Accepted));
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QCOMPARE(lon.value, longitude);
+    QDlgKeyNum sens(QStringLiteral("灵敏度系数1:"), 1234.567f, 3, 1.0f, 10000.0f);
+    QCOMPARE(Edit(sens)->text(), QStringLiteral("1234.567"));
 }
 
 void TestKeyNum::physicalKeysInNumberMode()
