@@ -53,8 +53,7 @@ private slots:
         m_dir = std::make_unique<TestProgramDir>();
         m_sim = std::make_unique<UnitSimulator>();
         QVERIFY(m_sim->Start(0));
-        CurrentParams().InstrumentAddress = QStringLiteral("127.0.0.1");
-        CurrentParams().InstrumentPort = QString::number(m_sim->Port());
+        PointAtLoopbackUnit(m_sim->Port());
     }
 
     void cleanup()

@@ -71,8 +71,7 @@ void TstWaveViewLook::shotFromTheSimulator()
     sim.SetTriggerWaitMs(0);
     QVERIFY(sim.Start(0));
     ParamSet &p = CurrentParams();
-    p.InstrumentAddress = QStringLiteral("127.0.0.1");
-    p.InstrumentPort = QString::number(sim.Port());
+    PointAtLoopbackUnit(sim.Port());
     p.Header.ChannelCount = 24;
     p.Header.SampleLength = 4096;
     p.Header.SampleInterval = 250.0f; // 1024 ms

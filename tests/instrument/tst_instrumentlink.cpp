@@ -105,9 +105,7 @@ void TstInstrumentLink::init()
     m_sim->SetTimeScale(0);
     m_sim->SetTriggerWaitMs(0);
     QVERIFY(m_sim->Start(0));
-    ParamSet &p = CurrentParams();
-    p.InstrumentAddress = QStringLiteral("127.0.0.1");
-    p.InstrumentPort = QString::number(m_sim->Port());
+    PointAtLoopbackUnit(m_sim->Port());
     m_owner = std::make_unique<RecordingOwner>();
     m_link = std::make_unique<InstrumentLink>(m_owner.get());
 }

@@ -184,9 +184,7 @@ void TstQDlgLink::closesByItselfWhenTheUnitAnswers()
     TestProgramDir dir;
     UnitSimulator sim;
     QVERIFY(sim.Start(0));
-    ParamSet &p = CurrentParams();
-    p.InstrumentAddress = QStringLiteral("127.0.0.1");
-    p.InstrumentPort = QString::number(sim.Port());
+    PointAtLoopbackUnit(sim.Port());
     {
         ScreenStandIn screen;
         InstrumentLink link(&screen);
@@ -211,8 +209,7 @@ void TstQDlgLink::lostLinkShowsAgainAndRetryReconnects()
     UnitSimulator sim;
     QVERIFY(sim.Start(0));
     ParamSet &p = CurrentParams();
-    p.InstrumentAddress = QStringLiteral("127.0.0.1");
-    p.InstrumentPort = QString::number(sim.Port());
+    PointAtLoopbackUnit(sim.Port());
     {
         ScreenStandIn screen;
         InstrumentLink link(&screen);
@@ -259,9 +256,7 @@ void TstQDlgLink::failedCheckShowsFailureText()
     UnitSimulator sim;
     sim.SetConnectAnswer(0);
     QVERIFY(sim.Start(0));
-    ParamSet &p = CurrentParams();
-    p.InstrumentAddress = QStringLiteral("127.0.0.1");
-    p.InstrumentPort = QString::number(sim.Port());
+    PointAtLoopbackUnit(sim.Port());
     {
         ScreenStandIn screen;
         InstrumentLink link(&screen);

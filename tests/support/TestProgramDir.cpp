@@ -27,3 +27,9 @@ void ResetProcessState()
     ResetParamSets();
     Store().Reset();
 }
+
+void PointAtLoopbackUnit(quint16 port)
+{
+    CurrentParams().InstrumentAddress = QStringLiteral("127.0.0.1");
+    CurrentParams().InstrumentPort = QString::number(port);
+}

@@ -25,5 +25,9 @@ private:
 /// A wait in milliseconds, stretched when the tests run under CI (slower, shared machine).
 int ScaledTimeout(int ms);
 
+/// Points the current parameter set at a unit (the simulator) on 127.0.0.1:port;
+/// tests never reach the factory address.
+void PointAtLoopbackUnit(quint16 port);
+
 /// Resets the parameter sets and the trace store to their start-up state.
 void ResetProcessState();
