@@ -4,6 +4,7 @@
 #include "app/Platform.h"
 #include "dialogs/FocusGrid.h"
 #include "dialogs/ScreenSetup.h"
+#include "dialogs/TaskScreens.h"
 #include "instrument/InstrumentProtocol.h"
 #include "instrument/InstrumentSocket.h"
 #include "params/ParamSet.h"
@@ -166,9 +167,15 @@ void CDlgZEB::OnSockError(QAbstractSocket::SocketError)
 
 void CDlgZEB::RunTask(OpenChild child)
 {
+    const TaskScreens &screens = Screens();
+    const std::function<void(QWidget *)> &screen = child == ChildAcquisition ? screens.Acquisition
+        : child == ChildExport                                               ? screens.ExportProjects
+                                                                             : screens.DeleteProjects;
     m_openChild = child;
-    // The task screens arrive with the acquisition and record-browser work;
-    // until then the launcher only keeps its own state consistent.
+    if (screen) {
+        KeyboardGrabPause pause;
+        screen(this);
+    }
     m_openChild = ChildNone;
 }
 

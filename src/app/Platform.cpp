@@ -52,11 +52,16 @@ Platform &CurrentPlatform()
 {
     auto &p = installed();
     if (!p)
-        p = std::make_unique<SystemPlatform>();
+        p = std::make_unique<Platform>();
     return *p;
 }
 
 void SetPlatform(std::unique_ptr<Platform> platform)
 {
     installed() = std::move(platform);
+}
+
+std::unique_ptr<Platform> MakeSystemPlatform()
+{
+    return std::make_unique<SystemPlatform>();
 }

@@ -1,22 +1,36 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <memory>
 
-/// What the program needs from the controller's system. Real on the
-/// controller; tests install a stand-in with SetPlatform().
+/// What the program needs from the controller's system: the clock, the USB
+/// stick, outside commands. Only main() installs the real one
+/// (MakeSystemPlatform()); every other user of the libraries, tests included,
+/// gets the harmless base behaviour unless it installs a stand-in: no stick,
+/// no command ever run, the time read but never set.
 class Platform
 {
 public:
     virtual ~Platform() = default;
+    /// The time every clock on screen shows.
+    virtual QDateTime Now() { return QDateTime::currentDateTime(); }
     /// Root path of the first ready removable volume, or an empty text.
-    virtual QString FindUsbStick() = 0;
-    /// Runs a shell command line; returns its exit code (−1 when it could not run).
-    virtual int RunCommand(const QString &program, const QStringList &arguments) = 0;
+    virtual QString FindUsbStick() { return QString(); }
+    /// Runs program with arguments (never through a shell); its exit code,
+    /// or −1 when it could not run. The harmless platform runs nothing.
+    virtual int RunCommand(const QString &program, const QStringList &arguments)
+    {
+        Q_UNUSED(program);
+        Q_UNUSED(arguments);
+        return -1;
+    }
 };
 
-/// The platform in use (the real one unless a test replaced it).
+/// The platform in use: the harmless one unless main() or a test installed another.
 Platform &CurrentPlatform();
-/// Replaces the platform; nullptr brings back the real one.
+/// Replaces the platform; nullptr brings back the harmless one.
 void SetPlatform(std::unique_ptr<Platform> platform);
+/// The controller's real system (clock commands, removable volumes); for main() only.
+std::unique_ptr<Platform> MakeSystemPlatform();

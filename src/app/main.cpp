@@ -1,5 +1,7 @@
 #include "app/CDlgZEB.h"
 #include "app/CommandLine.h"
+#include "app/Platform.h"
+#include "dialogs/TaskScreens.h"
 #include "params/ParamSet.h"
 
 #include <QApplication>
@@ -24,6 +26,10 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 2;
     }
+
+    // Only the program itself sets the clock, mounts and flushes for real.
+    SetPlatform(MakeSystemPlatform());
+    InstallTaskScreens();
 
     CDlgZEB launcher;
     QObject::connect(&launcher, &QDialog::finished, &app, &QCoreApplication::quit);

@@ -1,7 +1,9 @@
 #include "app/CDlgZEB.h"
 #include "app/Platform.h"
+#include "dialogs/TaskScreens.h"
 #include "instrument/InstrumentSocket.h"
 #include "params/ParamSet.h"
+#include "support/FakePlatform.h"
 #include "support/ModalDriver.h"
 #include "support/TestProgramDir.h"
 #include "UnitSimulator.h"
@@ -16,17 +18,6 @@ namespace {
 
 const QString kFetching = QStringLiteral("硬件版本: 正在获取中……");
 const QString kFailed = QStringLiteral("硬件版本: <b><font color =red>获取失败</font></b>");
-
-class FakePlatform : public Platform
-{
-public:
-    explicit FakePlatform(QString stick) : m_stick(std::move(stick)) {}
-    QString FindUsbStick() override { return m_stick; }
-    int RunCommand(const QString &, const QStringList &) override { return 0; }
-
-private:
-    QString m_stick;
-};
 
 CDlgZEB *findLauncher()
 {
@@ -59,7 +50,6 @@ private slots:
     void cleanup()
     {
         DeleteInstrumentSocket();
-        SetPlatform(nullptr);
         m_sim.reset();
         m_dir.reset();
     }
@@ -161,7 +151,7 @@ private slots:
 
     void exportWithoutUsbStick()
     {
-        SetPlatform(std::make_unique<FakePlatform>(QString()));
+        ScopedFakePlatform platform; // no stick
         CDlgZEB dlg;
         QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsBusy(), ScaledTimeout(5000));
         ModalDriver driver;
@@ -173,9 +163,32 @@ private slots:
         QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
     }
 
+    void tasksOpenTheirScreensAndTheLauncherSavesAfterAcquisition()
+    {
+        ScopedFakePlatform platform;
+        platform->SetUsbStick(m_dir->path());
+        QStringList opened;
+        Screens().Acquisition = [&](QWidget *parent) {
+            QVERIFY(parent);
+            QVERIFY(!QFile::exists(m_dir->file("ZEB.ini")));
+            opened << "acquisition";
+        };
+        Screens().ExportProjects = [&](QWidget *) { opened << "export"; };
+        Screens().DeleteProjects = [&](QWidget *) { opened << "delete"; };
+        CDlgZEB dlg;
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsBusy(), ScaledTimeout(5000));
+        QFile::remove(m_dir->file("ZEB.ini"));
+        QTest::keyClick(&dlg, Qt::Key_S, Qt::AltModifier);
+        QVERIFY(QFile::exists(m_dir->file("ZEB.ini"))); // saved when the acquisition screen returned
+        QVERIFY(dlg.isVisible());
+        QTest::keyClick(&dlg, Qt::Key_E, Qt::AltModifier);
+        QTest::keyClick(&dlg, Qt::Key_D, Qt::AltModifier);
+        QCOMPARE(opened, (QStringList{"acquisition", "export", "delete"}));
+    }
+
     void disabledButtonsIgnoreTheirShortcut()
     {
-        SetPlatform(std::make_unique<FakePlatform>(QString()));
+        ScopedFakePlatform platform; // no stick
         CDlgZEB dlg;
         QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsBusy(), ScaledTimeout(5000));
         dlg.findChild<QPushButton *>(QStringLiteral("btnFile"))->setEnabled(false);

@@ -1,5 +1,6 @@
 #include "TestProgramDir.h"
 
+#include "dialogs/TaskScreens.h"
 #include "instrument/TraceStore.h"
 #include "params/ParamSet.h"
 
@@ -26,6 +27,7 @@ void ResetProcessState()
 {
     ResetParamSets();
     Store().Reset();
+    Screens() = TaskScreens();
 }
 
 void PointAtLoopbackUnit(quint16 port)

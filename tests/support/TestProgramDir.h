@@ -29,5 +29,6 @@ int ScaledTimeout(int ms);
 /// tests never reach the factory address.
 void PointAtLoopbackUnit(quint16 port);
 
-/// Resets the parameter sets and the trace store to their start-up state.
+/// Resets the parameter sets and the trace store to their start-up state and
+/// empties the task screens (a test that wants the real ones installs them after).
 void ResetProcessState();

@@ -4,104 +4,59 @@
 //   zeb-record dump FILE   samples as CSV, one column per channel
 // A refused file prints the program's message; the exit code tells the
 // refusals apart (1 not recognised or not openable, 2 damaged, 3 not a
-// surface-wave record).
+// surface-wave record), 64 a wrong command line, 74 an unwritable output.
+#include "RecordTool.h"
+
 #include "records/RecordFile.h"
-#include "records/RecordFormat.h"
 
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-const int kExitUsage = 64;
-const int kExitOutput = 74;
-// Enough significant digits for any float to read back to itself.
-const int kFloatDigits = 9;
-
-const char kUsage[] = "usage: zeb-record info FILE\n"
-                      "       zeb-record dump FILE\n";
-
-int exitCodeFor(int result)
+struct Command
 {
-    return -result; // -1, -2, -3 become 1, 2, 3
-}
+    const char *Name;
+    const char *Usage; ///< what follows the command name
+    int (*Run)(const ToolArgs &args);
+};
 
-// The shortest decimal that reads back to the float, so that 2.1f shows as
-// 2.1 rather than as the double nearest to it. Not-a-number and infinities
-// have no JSON number and show as null.
-QJsonValue jsonFloat(float value)
-{
-    if (!std::isfinite(value))
-        return QJsonValue();
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text - 1, value).ptr;
-    *end = '\0';
-    return QJsonValue(std::strtod(text, nullptr));
-}
+// One line per command; each lives in a file of its own.
+const Command kCommands[] = {
+    {"info", "FILE", RunInfo},
+    {"dump", "FILE", RunDump},
+};
 
-QJsonObject headerJson(const RecordHeader &h)
-{
-    QJsonObject o;
-    o[QStringLiteral("projectName")] = h.ProjectName;
-    o[QStringLiteral("testUnit")] = h.TestUnit;
-    o[QStringLiteral("tester")] = h.Tester;
-    o[QStringLiteral("profileNumber")] = h.ProfileNumber;
-    o[QStringLiteral("surveyMethod")] = h.SurveyMethod;
-    o[QStringLiteral("channelCount")] = h.ChannelCount;
-    o[QStringLiteral("sampleIntervalUs")] = jsonFloat(h.SampleInterval);
-    o[QStringLiteral("sampleLength")] = h.SampleLength;
-    o[QStringLiteral("traceOrder")] = h.TraceOrder;
-    o[QStringLiteral("traceSpacingM")] = jsonFloat(h.TraceSpacing);
-    o[QStringLiteral("offsetM")] = jsonFloat(h.Offset);
-    o[QStringLiteral("delayMs")] = jsonFloat(h.Delay);
-    o[QStringLiteral("filterHz")] = jsonFloat(h.Filter);
-    o[QStringLiteral("triggerMethod")] = h.TriggerMethod;
-    o[QStringLiteral("triggerLevel")] = h.TriggerLevel;
-    o[QStringLiteral("date")] = h.Date;
-    o[QStringLiteral("time")] = h.Time;
-    return o;
-}
+} // namespace
 
-QJsonObject channelsJson(const RecordBlocks &b)
+int UsageError()
 {
-    QJsonObject o;
-    o[QStringLiteral("sensorType")] = b.SensorType;
-    o[QStringLiteral("meteringSignal")] = b.MeteringSignal;
-    QJsonArray sensitivity;
-    for (float f : b.Sensitivity)
-        sensitivity.append(jsonFloat(f));
-    o[QStringLiteral("sensitivity")] = sensitivity;
-    if (b.HasGains) {
-        QJsonArray gains;
-        for (int g : b.Gains)
-            gains.append(g);
-        o[QStringLiteral("gainsDb")] = gains;
-    } else {
-        o[QStringLiteral("gainsDb")] = QJsonValue();
+    const char *lead = "usage:";
+    for (const Command &c : kCommands) {
+        std::fprintf(stderr, "%s zeb-record %s %s\n", lead, c.Name, c.Usage);
+        lead = "      ";
     }
-    return o;
+    return kExitUsage;
 }
 
-QJsonObject layoutJson(const RecordFileLayout &l, bool hasGains)
+int LoadRecordForTool(const QString &path, ParsedRecord &record)
 {
-    QJsonObject o;
-    o[QStringLiteral("identification")] = l.Identification;
-    o[QStringLiteral("recordType")] = l.RecordType;
-    o[QStringLiteral("fileSize")] = l.FileSize;
-    o[QStringLiteral("headerOffset")] = l.HeaderOffset;
-    o[QStringLiteral("channelOffset")] = l.ChannelOffset;
-    o[QStringLiteral("dataOffset")] = l.DataOffset;
-    o[QStringLiteral("dataBytes")] = l.DataBytes;
-    o[QStringLiteral("hasGains")] = hasGains;
-    return o;
+    QByteArray bytes;
+    int result = LoadRecordBytes(path, bytes);
+    QString problem = result == RecordUnrecognised ? QStringLiteral("cannot open the file")
+                                                   : QStringLiteral("cannot read the file, or far too large");
+    if (result == RecordOk) {
+        record = ParseRecord(bytes);
+        result = record.Result;
+        problem = record.Problem;
+    }
+    if (result == RecordOk)
+        return 0;
+    std::fprintf(stderr, "%s\n%s: %s\n", RecordResultMessage(result).toUtf8().constData(),
+                 QFile::encodeName(path).constData(), problem.toUtf8().constData());
+    return -result; // -1, -2, -3 become 1, 2, 3
 }
 
 bool put(const QByteArray &bytes)
@@ -110,73 +65,26 @@ bool put(const QByteArray &bytes)
         == static_cast<size_t>(bytes.size());
 }
 
-bool printInfo(const ParsedRecord &r)
+int FinishOutput(bool written)
 {
-    QJsonObject o;
-    o[QStringLiteral("layout")] = layoutJson(r.Layout, r.Blocks.HasGains);
-    o[QStringLiteral("header")] = headerJson(r.Blocks.Header);
-    o[QStringLiteral("channels")] = channelsJson(r.Blocks);
-    return put(QJsonDocument(o).toJson(QJsonDocument::Indented));
-}
-
-bool printDump(const ParsedRecord &r)
-{
-    const int channels = static_cast<int>(r.Traces.size());
-    const int samples = channels > 0 ? static_cast<int>(r.Traces.front().size()) : 0;
-    QByteArray line;
-    for (int ch = 0; ch < channels; ++ch)
-        line += (ch ? ",ch" : "ch") + QByteArray::number(ch + 1);
-    line += '\n';
-    if (!put(line))
-        return false;
-    char value[32];
-    for (int i = 0; i < samples; ++i) {
-        line.clear();
-        for (int ch = 0; ch < channels; ++ch) {
-            if (ch)
-                line += ',';
-            std::snprintf(value, sizeof value, "%.*g", kFloatDigits,
-                          static_cast<double>(r.Traces[static_cast<size_t>(ch)][i]));
-            line += value;
-        }
-        line += '\n';
-        if (!put(line))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
-int main(int argc, char *argv[])
-{
-    if (argc != 3 || (std::strcmp(argv[1], "info") != 0 && std::strcmp(argv[1], "dump") != 0)) {
-        std::fputs(kUsage, stderr);
-        return kExitUsage;
-    }
-    const bool info = std::strcmp(argv[1], "info") == 0;
-    const QString path = QFile::decodeName(argv[2]);
-
-    QByteArray bytes;
-    int result = LoadRecordBytes(path, bytes);
-    ParsedRecord record;
-    QString problem = result == RecordUnrecognised ? QStringLiteral("cannot open the file")
-                                                   : QStringLiteral("cannot read the file, or far too large");
-    if (result == RecordOk) {
-        record = ParseRecord(bytes);
-        result = record.Result;
-        problem = record.Problem;
-    }
-    if (result != RecordOk) {
-        std::fprintf(stderr, "%s\n%s: %s\n", RecordResultMessage(result).toUtf8().constData(),
-                     argv[2], problem.toUtf8().constData());
-        return exitCodeFor(result);
-    }
-
-    const bool written = info ? printInfo(record) : printDump(record);
     if (!written || std::fflush(stdout) != 0) {
         std::fputs("zeb-record: cannot write the output\n", stderr);
         return kExitOutput;
     }
     return EXIT_SUCCESS;
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc < 2)
+        return UsageError();
+    for (const Command &c : kCommands) {
+        if (std::strcmp(argv[1], c.Name) != 0)
+            continue;
+        ToolArgs args;
+        for (int i = 2; i < argc; ++i)
+            args << QFile::decodeName(argv[i]);
+        return c.Run(args);
+    }
+    return UsageError();
 }

@@ -1,0 +1,7 @@
+#include "TaskScreens.h"
+
+TaskScreens &Screens()
+{
+    static TaskScreens screens;
+    return screens;
+}

@@ -1,0 +1,43 @@
+#include "FakePlatform.h"
+
+#include <memory>
+
+int FakePlatform::RunCommand(const QString &program, const QStringList &arguments)
+{
+    m_commands.append({program, arguments});
+    for (const auto &entry : m_exitCodes)
+        if (entry.first == program)
+            return entry.second;
+    return 0;
+}
+
+void FakePlatform::SetExitCode(const QString &program, int code)
+{
+    for (auto &entry : m_exitCodes) {
+        if (entry.first == program) {
+            entry.second = code;
+            return;
+        }
+    }
+    m_exitCodes.append({program, code});
+}
+
+QStringList FakePlatform::CommandLines() const
+{
+    QStringList lines;
+    for (const Command &c : m_commands)
+        lines << (QStringList{c.Program} + c.Arguments).join(QLatin1Char(' '));
+    return lines;
+}
+
+ScopedFakePlatform::ScopedFakePlatform()
+{
+    auto fake = std::make_unique<FakePlatform>();
+    m_fake = fake.get();
+    SetPlatform(std::move(fake));
+}
+
+ScopedFakePlatform::~ScopedFakePlatform()
+{
+    SetPlatform(nullptr);
+}

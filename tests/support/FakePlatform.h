@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/Platform.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+/// A platform for tests: a clock that stands where the test puts it, a USB
+/// stick that is a folder of the test's, and outside commands that are only
+/// written down (each answered with the exit code the test chose).
+class FakePlatform : public Platform
+{
+public:
+    struct Command
+    {
+        QString Program;
+        QStringList Arguments;
+    };
+
+    QDateTime Now() override { return m_now.isValid() ? m_now : QDateTime::currentDateTime(); }
+    QString FindUsbStick() override { return m_stick; }
+    int RunCommand(const QString &program, const QStringList &arguments) override;
+
+    /// Fixes the clock (an invalid value lets it follow the real time).
+    void SetNow(const QDateTime &now) { m_now = now; }
+    void SetUsbStick(const QString &root) { m_stick = root; }
+    /// Exit code of program's next runs (0 unless set).
+    void SetExitCode(const QString &program, int code);
+
+    /// Every command that would have run, in order.
+    const QList<Command> &Commands() const { return m_commands; }
+    /// The commands as "program arg1 arg2 …" lines, for comparisons.
+    QStringList CommandLines() const;
+
+private:
+    QDateTime m_now;
+    QString m_stick;
+    QList<Command> m_commands;
+    QList<QPair<QString, int>> m_exitCodes;
+};
+
+/// Installs a fresh FakePlatform for the life of the object and returns it;
+/// the harmless platform comes back afterwards.
+class ScopedFakePlatform
+{
+public:
+    ScopedFakePlatform();
+    ~ScopedFakePlatform();
+    ScopedFakePlatform(const ScopedFakePlatform &) = delete;
+    ScopedFakePlatform &operator=(const ScopedFakePlatform &) = delete;
+
+    FakePlatform &operator*() const { return *m_fake; }
+    FakePlatform *operator->() const { return m_fake; }
+
+private:
+    FakePlatform *m_fake;
+};

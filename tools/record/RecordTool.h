@@ -1,0 +1,31 @@
+#pragma once
+
+// What every command of zeb-record shares: its exit codes, loading a record
+// with the program's messages, and writing to standard output.
+#include "records/RecordFormat.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+/// Exit codes beyond the record reader's refusals (1 not recognised or not
+/// openable, 2 damaged, 3 not a surface-wave record).
+constexpr int kExitUsage = 64;  ///< the command line is wrong
+constexpr int kExitOutput = 74; ///< an output could not be written
+
+/// A command's arguments, after the command name, decoded as file names are.
+using ToolArgs = QStringList;
+
+/// Prints the usage text to standard error; kExitUsage.
+int UsageError();
+/// Reads and parses the record at path; 0 when it is good, otherwise the
+/// refusal's exit code after printing the program's message and the reason.
+int LoadRecordForTool(const QString &path, ParsedRecord &record);
+/// Writes bytes to standard output; false when they could not all be written.
+bool put(const QByteArray &bytes);
+/// 0 when written and standard output flushes, otherwise kExitOutput with a message.
+int FinishOutput(bool written);
+
+// The commands (CmdInspect.cpp and their own files).
+int RunInfo(const ToolArgs &args);
+int RunDump(const ToolArgs &args);
