@@ -10,6 +10,7 @@
 // Medians of the rounds, wall clock and this thread's processor time.
 //   bench_exchange [rounds]
 #include "BenchUtil.h"
+#include "LargestRecord.h"
 #include "instrument/TraceStore.h"
 #include "params/ParamSet.h"
 #include "records/ExchangeRecord.h"
@@ -23,15 +24,12 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
-#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <vector>
 
 namespace {
 
-const int kChannels = 24;
-const int kSamples = 16384;
 const int kDefaultRounds = 15;
 
 struct Timing
@@ -61,17 +59,9 @@ int main(int argc, char *argv[])
         return 1;
     SetProgramDir(dir.path());
 
-    ParamSet &p = CurrentParams();
-    p.Header.ChannelCount = kChannels;
-    p.Header.SampleLength = kSamples;
-    for (int ch = 0; ch < kChannels; ++ch) {
-        QVector<float> t(kSamples);
-        for (int i = 0; i < kSamples; ++i)
-            t[i] = std::sin(i * 0.01f + ch) * 1000.0f;
-        Store().Traces[ch] = t;
-    }
+    bench::FillLargestRecord();
     const QString record = dir.filePath(QStringLiteral("R.QDW"));
-    if (WriteRecord(p, record) != RecordOk) {
+    if (WriteRecord(CurrentParams(), record) != RecordOk) {
         std::fprintf(stderr, "bench_exchange: cannot write the record\n");
         return 1;
     }

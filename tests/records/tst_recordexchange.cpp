@@ -20,8 +20,6 @@
 #include <QtEndian>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -328,16 +326,10 @@ private slots:
                  int(RecordWriteFailed));
 
         // A full disk, for both formats.
-        struct rlimit old;
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = old;
-        small.rlim_cur = 65536;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const int seg2 = ConvertRecordFile(records[0], out, ExchangeFormat::Seg2);
-        const int segy = ConvertRecordFile(records[0], out, ExchangeFormat::Segy);
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
+        const auto [seg2, segy] = WithFileSizeLimit(65536, [&] {
+            return std::pair{ConvertRecordFile(records[0], out, ExchangeFormat::Seg2),
+                             ConvertRecordFile(records[0], out, ExchangeFormat::Segy)};
+        });
         QCOMPARE(seg2, int(RecordWriteFailed));
         QCOMPARE(segy, int(RecordWriteFailed));
         QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("x.sg2")});

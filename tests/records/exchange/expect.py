@@ -6,6 +6,9 @@ import sys
 
 import numpy as np
 
+import qdw
+
+SUFFIXES = {"seg2": ".sg2", "segy": ".sgy"}
 MONTHS = "JAN FEB MAR APR MAY JUN JUL AUG SEP OCT NOV DEC".split()
 
 
@@ -69,3 +72,44 @@ def read(path):
 
 def files_in(folder):
     return sorted(os.listdir(folder))
+
+
+def field_records():
+    """A 24-channel shot with Chinese survey texts and awkward samples (NaN,
+    -0, the smallest denormal, an infinity) and a 12-channel record in reverse
+    order without gains or hardware filter; each check adjusts them."""
+    first = qdw.Record(24, 64).samples_from(
+        lambda ch, i: [float("nan"), -0.0, 1e-45, float("-inf")][i] if ch == 5 and i < 4
+        else ch * 1000.0 + i * 0.25 - 3.0)
+    first.texts = ["南湖工程", "地质队", "张三", "12"]
+    second = qdw.Record(12, 1024).samples_from(lambda ch, i: (i % 97) * (ch + 1) * 0.001)
+    second.trace_order, second.with_gains, second.filter_hz = 0, False, 4096.0
+    second.spacing, second.offset, second.delay_ms = 2.1, 4.0, 0.0
+    return first, second
+
+
+def convert_each(tool, to, records, tmp, f, compare):
+    """Converts each (name, record) with the tool into tmp/out and compares;
+    returns the output folder."""
+    out = os.path.join(tmp, "out")
+    for name, rec in records:
+        src = write(os.path.join(tmp, name + ".QDW"), rec.encode())
+        done = run_tool(tool, "convert", "--to", to, src, "-o", out)
+        f.equal(done.returncode, 0, name + " converts (" + done.stderr.strip() + ")")
+        if done.returncode == 0:
+            compare(rec, os.path.join(out, name + SUFFIXES[to]), name, f)
+    return out
+
+
+def main(doc, selftest, compare):
+    """selftest ZEB-RECORD, or compare RECORD OUTPUT."""
+    if len(sys.argv) == 3 and sys.argv[1] == "selftest":
+        selftest(sys.argv[2])
+    elif len(sys.argv) == 4 and sys.argv[1] == "compare":
+        f = Failures()
+        name = os.path.splitext(os.path.basename(sys.argv[2]))[0]
+        compare(qdw.parse(read(sys.argv[2])), sys.argv[3], name, f)
+        finish(f)
+    else:
+        print(doc)
+        sys.exit(64)

@@ -4,16 +4,14 @@ sample against the record they came from.
   seg2_check.py selftest ZEB-RECORD   builds records, converts, checks
   seg2_check.py compare RECORD SG2    checks one conversion"""
 import os
-import struct
-import sys
 import tempfile
 
 import expect
-import qdw
 import seg2
 
 
-def compare(rec, raw, name, f):
+def compare(rec, path, name, f):
+    raw = expect.read(path)
     s = seg2.Seg2File(raw)
     f.equal(s.trace_count, rec.channels, "trace count")
     f.equal(s.terminator, b"\0", "string terminator")
@@ -78,32 +76,21 @@ def compare(rec, raw, name, f):
 
 def selftest(tool):
     f = expect.Failures()
+    first, second = expect.field_records()
+    first.texts[3] = "L-07"
+    second.interval_us = 15.625  # too fine for SEG-Y, kept exactly here
+    second.date, second.time = "2024-02-29", "23:59:59"
     with tempfile.TemporaryDirectory() as tmp:
-        # A 24-channel shot with Chinese survey texts and awkward samples.
-        first = qdw.Record(24, 64).samples_from(
-            lambda ch, i: [float("nan"), -0.0, 1e-45, float("inf")][i] if ch == 5 and i < 4
-            else ch * 1000.0 + i * 0.25 - 3.0)
-        first.texts = ["南湖工程", "地质队", "张三", "L-07"]
-        # 12 channels in reverse order, no gains, an interval SEG-Y cannot hold, all-pass.
-        second = qdw.Record(12, 1024).samples_from(lambda ch, i: (i % 97) * (ch + 1) * 0.001)
-        second.trace_order, second.with_gains, second.filter_hz = 0, False, 4096.0
-        second.interval_us, second.spacing, second.offset, second.delay_ms = 15.625, 2.1, 4.0, 0.0
-        second.date, second.time = "2024-02-29", "23:59:59"
-        for name, rec in (("SHOT1", first), ("R2", second)):
-            src = expect.write(os.path.join(tmp, name + ".QDW"), rec.encode())
-            done = expect.run_tool(tool, "convert", "--to", "seg2", src, "-o", os.path.join(tmp, "out"))
-            f.equal(done.returncode, 0, name + " converts (" + done.stderr.strip() + ")")
-            if done.returncode == 0:
-                compare(rec, expect.read(os.path.join(tmp, "out", name + ".sg2")), name, f)
+        out = expect.convert_each(tool, "seg2", (("SHOT1", first), ("R2", second)), tmp, f, compare)
 
         # Known answers, worked out by hand.
-        one = seg2.Seg2File(expect.read(os.path.join(tmp, "out", "SHOT1.sg2")))
+        one = seg2.Seg2File(expect.read(os.path.join(out, "SHOT1.sg2")))
         k3 = one.keywords(one.traces[2].strings)
-        f.equal((k3["RECEIVER_LOCATION"],
-                 k3["SAMPLE_INTERVAL"], k3["DELAY"], k3["FIXED_GAIN"], k3["HIGH_CUT_FILTER"]),
+        f.equal((k3["RECEIVER_LOCATION"], k3["SAMPLE_INTERVAL"], k3["DELAY"], k3["FIXED_GAIN"],
+                 k3["HIGH_CUT_FILTER"]),
                 (b"6.25", b"0.00025", b"0.01", b"0", b"512"), "SHOT1 channel 3")
         f.equal(one.keywords(one.strings)["JOB_ID"], b"????", "Chinese project keeps only ASCII")
-        two = seg2.Seg2File(expect.read(os.path.join(tmp, "out", "R2.sg2")))
+        two = seg2.Seg2File(expect.read(os.path.join(out, "R2.sg2")))
         k1, k12 = (two.keywords(two.traces[i].strings) for i in (0, 11))
         f.equal((k1["RECEIVER_LOCATION"], k12["RECEIVER_LOCATION"], k1["SAMPLE_INTERVAL"]),
                 (b"27.1", b"4", b"0.000015625"), "R2 reverse order and fine interval")
@@ -111,18 +98,5 @@ def selftest(tool):
     expect.finish(f)
 
 
-def main():
-    if len(sys.argv) == 3 and sys.argv[1] == "selftest":
-        selftest(sys.argv[2])
-    elif len(sys.argv) == 4 and sys.argv[1] == "compare":
-        f = expect.Failures()
-        name = os.path.splitext(os.path.basename(sys.argv[2]))[0]
-        compare(qdw.parse(expect.read(sys.argv[2])), expect.read(sys.argv[3]), name, f)
-        expect.finish(f)
-    else:
-        print(__doc__)
-        sys.exit(64)
-
-
 if __name__ == "__main__":
-    main()
+    expect.main(__doc__, selftest, compare)

@@ -4,14 +4,12 @@ the record they came from.
   segy_check.py selftest ZEB-RECORD   builds records, converts, checks
   segy_check.py compare RECORD SGY    checks one conversion"""
 import os
-import sys
 import tempfile
 
 import numpy as np
 import segyio
 
 import expect
-import qdw
 
 BF, TF = segyio.BinField, segyio.TraceField
 
@@ -79,22 +77,11 @@ def compare(rec, path, name, f):
 
 def selftest(tool):
     f = expect.Failures()
+    first, second = expect.field_records()
+    second.interval_us = 16000.0
+    second.date, second.time = "2024-12-31", "23:59:59"
     with tempfile.TemporaryDirectory() as tmp:
-        out = os.path.join(tmp, "out")
-        first = qdw.Record(24, 64).samples_from(
-            lambda ch, i: [float("nan"), -0.0, 1e-45, float("-inf")][i] if ch == 7 and i < 4
-            else ch * 1000.0 + i * 0.25 - 3.0)
-        first.texts = ["南湖工程", "地质队", "张三", "12"]
-        second = qdw.Record(12, 1024).samples_from(lambda ch, i: (i % 97) * (ch + 1) * 0.001)
-        second.trace_order, second.with_gains, second.filter_hz = 0, False, 4096.0
-        second.spacing, second.offset, second.delay_ms, second.interval_us = 2.1, 4.0, 0.0, 16000.0
-        second.date, second.time = "2024-12-31", "23:59:59"
-        for name, rec in (("SHOT1", first), ("R2", second)):
-            src = expect.write(os.path.join(tmp, name + ".QDW"), rec.encode())
-            done = expect.run_tool(tool, "convert", "--to", "segy", src, "-o", out)
-            f.equal(done.returncode, 0, name + " converts (" + done.stderr.strip() + ")")
-            if done.returncode == 0:
-                compare(rec, os.path.join(out, name + ".sgy"), name, f)
+        out = expect.convert_each(tool, "segy", (("SHOT1", first), ("R2", second)), tmp, f, compare)
 
         # Known answers, worked out by hand.
         with segyio.open(os.path.join(out, "SHOT1.sgy"), ignore_geometry=True) as s:
@@ -106,7 +93,7 @@ def selftest(tool):
                     (2710, 400, 366), "R2 reverse order 27.1 m to 4 m, leap year's last day")
 
         # SEG-Y keeps whole microseconds: 15.625 us is refused, not rounded.
-        fine = qdw.Record(12, 16).samples_from(lambda ch, i: 1.0)
+        fine = expect.qdw.Record(12, 16).samples_from(lambda ch, i: 1.0)
         fine.interval_us = 15.625
         src = expect.write(os.path.join(tmp, "FINE.QDW"), fine.encode())
         done = expect.run_tool(tool, "convert", "--to", "segy", src, "-o", out)
@@ -116,18 +103,5 @@ def selftest(tool):
     expect.finish(f)
 
 
-def main():
-    if len(sys.argv) == 3 and sys.argv[1] == "selftest":
-        selftest(sys.argv[2])
-    elif len(sys.argv) == 4 and sys.argv[1] == "compare":
-        f = expect.Failures()
-        name = os.path.splitext(os.path.basename(sys.argv[2]))[0]
-        compare(qdw.parse(expect.read(sys.argv[2])), sys.argv[3], name, f)
-        expect.finish(f)
-    else:
-        print(__doc__)
-        sys.exit(64)
-
-
 if __name__ == "__main__":
-    main()
+    expect.main(__doc__, selftest, compare)
