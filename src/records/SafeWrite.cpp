@@ -18,6 +18,8 @@
 namespace {
 
 const int kTempNameAttempts = 16;
+// Room for the dot and the random part within the usual 255-byte name limit.
+const int kTempNameStem = 200;
 
 int failed(QString *problem, const QString &why)
 {
@@ -86,7 +88,7 @@ int WriteNewFile(const QString &path, qint64 expectedSize, const FileFiller &fil
     QString why;
     for (int attempt = 0; attempt < kTempNameAttempts && tempPath.isEmpty(); ++attempt) {
         const QString candidate = QStringLiteral("%1/.%2.%3")
-                                      .arg(folder, target.fileName())
+                                      .arg(folder, target.fileName().left(kTempNameStem))
                                       .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         QFile create(candidate);
         if (create.open(QIODevice::WriteOnly | QIODevice::NewOnly))
