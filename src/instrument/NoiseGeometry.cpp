@@ -60,7 +60,8 @@ Layout ComputeLayout(int width, int height, int step, const QVector<Extremes> &e
     l.PlotBottom = h - kBottomMargin;
     const int usable = l.PlotBottom - kHeightInset;
     l.Baseline = static_cast<int>(usable * 0.5f + kPlotTop);
-    l.FullBarHeight = usable / kStepsPerPlot * std::clamp(step, kMinStep, kMaxStep);
+    // Multiplied before dividing, so that step 9 of an even height is exactly half of it.
+    l.FullBarHeight = usable * std::clamp(step, kMinStep, kMaxStep) / kStepsPerPlot;
 
     const int channels = extremes.size();
     if (channels == 0)
@@ -74,7 +75,6 @@ Layout ComputeLayout(int width, int height, int step, const QVector<Extremes> &e
 
     // No excursion (no data, or every sample 0) gives nothing to scale against: no bars.
     const bool bars = std::isfinite(largest) && largest > 0.0f;
-    const float scale = bars ? l.FullBarHeight / largest : 0.0f;
     l.NumberBoxes.reserve(channels);
     if (bars)
         l.Bars.reserve(channels);
@@ -89,12 +89,14 @@ Layout ComputeLayout(int width, int height, int step, const QVector<Extremes> &e
         const int barWidth = static_cast<int>(l.ColumnWidth - kBarInset);
         // The magnitudes are compared as they are: self-check noise lies far
         // below 1, where whole numbers would all be 0.
+        // The share of the largest excursion first: the largest channel's bar
+        // is then exactly the full height, not a pixel short by rounding.
         const float down = std::fabs(e.Min);
         if (down > e.Max) {
-            const int extent = static_cast<int>(down * scale);
+            const int extent = static_cast<int>(l.FullBarHeight * (down / largest));
             l.Bars.append({QRect(left, l.Baseline, barWidth, extent), false});
         } else {
-            const int extent = static_cast<int>(e.Max * scale);
+            const int extent = static_cast<int>(l.FullBarHeight * (e.Max / largest));
             l.Bars.append({QRect(left, l.Baseline - extent, barWidth, extent), true});
         }
     }
