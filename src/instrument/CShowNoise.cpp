@@ -4,15 +4,27 @@
 #include "params/ParamSet.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <cmath>
 #include <limits>
 
 namespace {
-constexpr int kLabelPointSize = 15;
-constexpr int kNumberPointSize = 15;
-constexpr int kSmallNumberPointSize = 13; ///< channel numbers when more than twelve share the row
+// Sizes in pixels, as the controller renders the view's 15 and 13 points
+// (in points at a desktop's resolution "CH" runs into channel 1 and the
+// numbers of 24 channels into each other).
+constexpr int kLabelSize = 15;
+constexpr int kNumberSize = 15;
+constexpr int kSmallNumberSize = 13; ///< channel numbers when more than twelve share the row
 constexpr int kLargeNumberMaxChannels = 12;
 const QColor kNoiseTextColour(0, 0, 255);
+constexpr int kTextRimWidth = 3;
+
+QFont ViewFont(int pixels)
+{
+    QFont f = ScreenFont(pixels);
+    f.setPixelSize(pixels);
+    return f;
+}
 } // namespace
 
 CShowNoise::CShowNoise(QWidget *parent)
@@ -51,12 +63,12 @@ void CShowNoise::paintEvent(QPaintEvent *event)
     if (channels == 0)
         return;
 
-    const QFont labelFont = ScreenFont(kLabelPointSize);
+    const QFont labelFont = ViewFont(kLabelSize);
     p.setFont(labelFont);
     p.drawLine(noise::kPlotLeft, m_layout.Baseline, m_layout.PlotRight, m_layout.Baseline);
-    p.drawText(m_layout.ChBox, Qt::AlignVCenter, QStringLiteral("CH"));
+    p.drawText(m_layout.ChBox, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("CH"));
 
-    p.setFont(ScreenFont(channels <= kLargeNumberMaxChannels ? kNumberPointSize : kSmallNumberPointSize));
+    p.setFont(ViewFont(channels <= kLargeNumberMaxChannels ? kNumberSize : kSmallNumberSize));
     for (int i = 0; i < channels; ++i)
         p.drawText(m_layout.NumberBoxes[i], Qt::AlignVCenter, QString::number(i + 1));
 
@@ -65,7 +77,16 @@ void CShowNoise::paintEvent(QPaintEvent *event)
         p.drawRect(bar.Rect);
     }
 
+    // A tall bar may stand behind the amplitude: a rim in the background
+    // colour keeps the blue figures readable on black.
+    const QFontMetrics fm(labelFont);
+    const QRect &box = m_layout.NoiseTextBox;
+    const QPoint baseline(box.left(), box.top() + (box.height() - fm.height()) / 2 + fm.ascent());
+    const QString text = NoiseText(m_excursion);
+    QPainterPath outline;
+    outline.addText(baseline, labelFont, text);
+    p.strokePath(outline, QPen(ps.Colours.Background, kTextRimWidth));
     p.setPen(kNoiseTextColour);
     p.setFont(labelFont);
-    p.drawText(m_layout.NoiseTextBox, Qt::AlignVCenter, NoiseText(m_excursion));
+    p.drawText(baseline, text);
 }

@@ -15,7 +15,7 @@ constexpr int kHeightInset = 4;
 /// Full bar height per amplitude step, as a share of the usable height.
 constexpr float kStepsPerPlot = 18.0f;
 constexpr int kBarInset = 5;       ///< gap left of each bar inside its column
-constexpr int kChLeft = 25;        ///< left edge of "CH"
+constexpr int kChGap = 3;          ///< space between "CH" and the first bar
 constexpr int kLabelHeight = 40;   ///< label row below the baseline
 constexpr int kNoiseTextHeight = 100;
 
@@ -69,7 +69,10 @@ Layout ComputeLayout(int width, int height, int step, const QVector<Extremes> &e
     const int span = l.PlotRight - (kPlotLeft - 1);
     l.ColumnWidth = static_cast<float>(span) / channels;
     const int column = static_cast<int>(l.ColumnWidth);
-    l.ChBox = QRect(QPoint(kChLeft, l.Baseline), QPoint(kChLeft - 1 + column, l.Baseline + kLabelHeight - 1));
+    // "CH" ends a little left of the first bar (from x = 25 it ran into a
+    // first bar that hangs down).
+    l.ChBox = QRect(QPoint(0, l.Baseline),
+                    QPoint(kPlotLeft + kBarInset - kChGap - 1, l.Baseline + kLabelHeight - 1));
     l.NoiseTextBox = QRect(static_cast<int>(kPlotLeft + span * 2.0f / 3.0f), 0,
                            static_cast<int>(span * 0.5f), kNoiseTextHeight);
 

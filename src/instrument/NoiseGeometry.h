@@ -45,7 +45,7 @@ struct Layout
     int Baseline = 0;
     float ColumnWidth = 0.0f;
     float FullBarHeight = 0.0f; ///< height of the largest excursion's bar
-    QRect ChBox;                ///< "CH" left of the channel numbers
+    QRect ChBox;                ///< "CH", right-aligned, left of the first column
     QVector<QRect> NumberBoxes; ///< one per channel
     QVector<Bar> Bars;          ///< one per channel; none when the largest excursion is 0
     QRect NoiseTextBox;         ///< the noise amplitude, top right
