@@ -60,7 +60,9 @@ SelfCheckOutcome SelfCheckRound::Run()
     m_running = true;
     const SelfCheckOutcome outcome = acquire();
     m_running = false;
-    qCDebug(lcInstrument) << "self-check round:" << static_cast<int>(outcome);
+    if (outcome != SelfCheckOutcome::Complete)
+        qCDebug(lcInstrument) << "self-check round ended early:" << static_cast<int>(outcome)
+                              << m_stateText;
     return outcome;
 }
 
