@@ -46,8 +46,10 @@ CDlgAutoCheck::CDlgAutoCheck(QWidget *parent, InstrumentLink &link)
     setFixedSize(area.width() - 2 * kScreenMargin,
                  area.height() - kTitleBarHeight - 2 * kScreenMargin);
 
+    // Arrows walk the four buttons; the focus starts on "幅值+", where a stray
+    // Enter does no harm (on "保存" it would end the check before any data came).
     m_grid = new FocusGrid(this, {ui->btnAdd, ui->btnMinus, ui->btnSave, ui->btnExit});
-    m_grid->SetIndex(m_grid->IndexOf(ui->btnSave));
+    m_grid->SetIndex(0);
 
     Store().LinkActive = true;
     m_timer = new QTimer(this);

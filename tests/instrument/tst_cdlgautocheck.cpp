@@ -21,7 +21,7 @@ constexpr int kDeadChannel = 9;
 /// Longer than a tick: long enough to see a poll that should not be there.
 constexpr int kQuietMs = 700;
 
-enum class Way { Save, Exit, Escape };
+enum class Way { Save, SaveByKeys, Exit, Escape };
 
 bool IsBlack(QRgb c)
 {
@@ -85,11 +85,17 @@ bool TstCDlgAutoCheck::openAndWaitForNoise(CDlgAutoCheck &dlg)
 
 void TstCDlgAutoCheck::leave(CDlgAutoCheck &dlg, Way way)
 {
-    if (way == Way::Escape)
+    if (way == Way::Escape) {
         QTest::keyClick(&dlg, Qt::Key_Escape);
-    else
+    } else if (way == Way::SaveByKeys) {
+        // From "幅值+" two to the right is "保存".
+        QTest::keyClick(&dlg, Qt::Key_Right);
+        QTest::keyClick(&dlg, Qt::Key_Right);
+        QTest::keyClick(&dlg, Qt::Key_Return);
+    } else {
         QTest::mouseClick(dlg.findChild<QPushButton *>(way == Way::Save ? "btnSave" : "btnExit"),
                           Qt::LeftButton);
+    }
 }
 
 void TstCDlgAutoCheck::expectQuiet()
@@ -169,6 +175,7 @@ void TstCDlgAutoCheck::leavingBetweenTicks_data()
 {
     QTest::addColumn<Way>("way");
     QTest::newRow("save") << Way::Save;
+    QTest::newRow("save by keys") << Way::SaveByKeys;
     QTest::newRow("exit") << Way::Exit;
     QTest::newRow("escape") << Way::Escape;
 }
@@ -186,7 +193,7 @@ void TstCDlgAutoCheck::leavingBetweenTicks()
 
     const ParamSet &p = CurrentParams();
     const TraceStore &s = Store();
-    if (way == Way::Save) {
+    if (way == Way::Save || way == Way::SaveByKeys) {
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QVERIFY(!s.SelfCheckRunning);
         // The data stays for the acquisition screen, with the parameters it was taken with.
