@@ -2,7 +2,7 @@
 // thread of its own, acquiring in real time) and paints of the noise view:
 // a round must end well inside the 500 ms tick, and cost the controller little.
 #include "BenchUtil.h"
-#include "UnitSimulator.h"
+#include "UnitThread.h"
 #include "instrument/CShowNoise.h"
 #include "instrument/InstrumentLink.h"
 #include "instrument/SelfCheckRound.h"
@@ -16,7 +16,6 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QThread>
 
 namespace {
 
@@ -47,31 +46,17 @@ int main(int argc, char *argv[])
     SetProgramDir(programDir.path());
     ResetParamSets();
 
-    QThread unitThread;
-    auto *sim = new UnitSimulator;
-    sim->moveToThread(&unitThread);
-    QObject::connect(&unitThread, &QThread::finished, sim, &QObject::deleteLater);
-    unitThread.start();
-    quint16 port = 0;
-    QMetaObject::invokeMethod(sim, [&] {
-        if (sim->Start(0))
-            port = sim->Port();
-    }, Qt::BlockingQueuedConnection);
-    if (port == 0) {
+    bench::UnitThread unit;
+    if (unit.Port() == 0) {
         out << "bench_selfcheck: the unit simulator could not bind 127.0.0.1\n";
         return 1;
     }
-
-    ParamSet &p = CurrentParams();
-    p.InstrumentAddress = QStringLiteral("127.0.0.1");
-    p.InstrumentPort = QString::number(port);
     auto link = std::make_unique<InstrumentLink>(nullptr);
-    link->Connect();
-    if (!WaitUntil([] { return Store().LinkState == LinkUp; }, kWaitMs)) {
+    if (!unit.Connect(*link, kWaitMs)) {
         out << "bench_selfcheck: no connection to the simulator\n";
         return 1;
     }
-    WaitMs(100); // the parameter frame sent on connecting is answered
+    ParamSet &p = CurrentParams();
     p.Header.ChannelCount = kChannels;
     p.Header.SampleLength = kSamples;
     p.Header.SampleInterval = 125.0f;
@@ -113,7 +98,5 @@ int main(int argc, char *argv[])
         << " channels: median " << Ms(bench::Median(paintMs)) << " ms\n";
 
     link.reset();
-    unitThread.quit();
-    unitThread.wait();
     return 0;
 }
