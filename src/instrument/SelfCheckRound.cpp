@@ -89,43 +89,46 @@ SelfCheckOutcome SelfCheckRound::acquire()
 
     // The unit is acquiring: however the round ends, the acquisition is over
     // and PreviousTraces holds a complete picture again.
-    const SelfCheckOutcome outcome = [this, &s] {
-        switch (poll(&InstrumentLink::GetSampleStates)) {
-        case PollEnd::Reached:
-            break;
-        case PollEnd::GaveUp:
-            return fail(DataFailedText());
-        case PollEnd::Interrupted:
-            if (!m_closeRequested && s.LinkState == LinkUp && s.AcqState == AcqStopRequested) {
-                m_link.SetStopSample();
-                return SelfCheckOutcome::Stopped;
-            }
-            return interruption();
-        }
-        switch (poll(&InstrumentLink::GetSampleFinishStates)) {
-        case PollEnd::Reached:
-            break;
-        case PollEnd::GaveUp:
-            return fail(DataFailedText());
-        case PollEnd::Interrupted:
-            return interruption();
-        }
-        // The data header empties PreviousTraces; the replies refill them.
-        if (m_link.GetSampleDataH() < 1)
-            return fail(DataFailedText());
-        const int channels = CurrentParams().ChannelsInUse();
-        for (int ch = 1; ch <= channels; ++ch) {
-            // The round is void once a channel is missing; the next tick starts afresh.
-            if (m_link.GetSampleData(ch) < 1)
-                return fail(DataFailedText());
-        }
-        commit();
-        return SelfCheckOutcome::Complete;
-    }();
+    const SelfCheckOutcome outcome = collect();
     if (outcome != SelfCheckOutcome::Complete)
         restore();
     s.AcqState = AcqSampled;
     return outcome;
+}
+
+SelfCheckOutcome SelfCheckRound::collect()
+{
+    switch (poll(&InstrumentLink::GetSampleStates)) {
+    case PollEnd::Reached:
+        break;
+    case PollEnd::GaveUp:
+        return fail(DataFailedText());
+    case PollEnd::Interrupted:
+        if (!m_closeRequested && Store().LinkState == LinkUp && Store().AcqState == AcqStopRequested) {
+            m_link.SetStopSample();
+            return SelfCheckOutcome::Stopped;
+        }
+        return interruption();
+    }
+    switch (poll(&InstrumentLink::GetSampleFinishStates)) {
+    case PollEnd::Reached:
+        break;
+    case PollEnd::GaveUp:
+        return fail(DataFailedText());
+    case PollEnd::Interrupted:
+        return interruption();
+    }
+    // The data header empties PreviousTraces; the replies refill them.
+    if (m_link.GetSampleDataH() < 1)
+        return fail(DataFailedText());
+    const int channels = CurrentParams().ChannelsInUse();
+    for (int ch = 1; ch <= channels; ++ch) {
+        // The round is void once a channel is missing; the next tick starts afresh.
+        if (m_link.GetSampleData(ch) < 1)
+            return fail(DataFailedText());
+    }
+    commit();
+    return SelfCheckOutcome::Complete;
 }
 
 bool SelfCheckRound::sendParameters()

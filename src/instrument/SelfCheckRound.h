@@ -58,6 +58,8 @@ private:
     enum class PollEnd { Reached, Interrupted, GaveUp };
 
     SelfCheckOutcome acquire();
+    /// Polls, data header and channels of a started acquisition.
+    SelfCheckOutcome collect();
     bool sendParameters();
     PollEnd poll(int (InstrumentLink::*command)());
     /// Something outside the round wants it ended: a close, a stop, the link.
