@@ -7,5 +7,7 @@
 void InstallTaskScreens()
 {
     TaskScreens &s = Screens();
-    s.SelfCheck = [](QWidget *parent, InstrumentLink &link) { return CDlgAutoCheck(parent, link).exec() == QDialog::Accepted; };
+    s.SelfCheck = [](QWidget *parent, InstrumentLink &link) {
+        return CDlgAutoCheck(parent, link).exec() == QDialog::Accepted;
+    };
 }
