@@ -12,6 +12,10 @@
 
 namespace {
 const QString kExportLabel = QStringLiteral("文件导出中...");
+// A batch shares one flush. Bounded so that the progress bar keeps moving on
+// a slow stick and the open temporary files stay few.
+constexpr qint64 kMaxBatchBytes = qint64(64) << 20;
+constexpr int kMaxBatchFiles = 128;
 } // namespace
 
 ProjectExport::ProjectExport(const ParamSet &params, const QString &project, ProjectTaskObserver &observer)
@@ -40,6 +44,7 @@ ProjectTaskResult ProjectExport::Run()
         return ProjectTaskResult::Declined;
 
     PlanProjectFiles();
+    CutBatches();
     if (!HasRoom() || !MakeFolders())
         return ProjectTaskResult::Failed;
 
@@ -74,17 +79,57 @@ void ProjectExport::PlanProjectFiles()
     }
 }
 
+// Old files stay until their batch is renamed: a batch may hold at most as
+// many bytes of files it replaces as the largest new file, so that the room
+// the export needs stays within the sum of the new files less those replaced,
+// plus the largest file.
+void ProjectExport::CutBatches()
+{
+    qint64 largest = 0;
+    for (const PlannedCopy &c : m_plan)
+        largest = std::max(largest, c.Size);
+    int files = 0;
+    qint64 bytes = 0;
+    qint64 replaced = 0;
+    for (PlannedCopy &c : m_plan) {
+        c.StartsBatch = files == 0 || files >= kMaxBatchFiles || bytes + c.Size > kMaxBatchBytes
+            || replaced + c.Replaces > largest;
+        if (c.StartsBatch) {
+            files = 0;
+            bytes = 0;
+            replaced = 0;
+        }
+        ++files;
+        bytes += c.Size;
+        replaced += c.Replaces;
+    }
+}
+
+qint64 ProjectExport::RoomNeeded() const
+{
+    // The rule above, and the true peak of the batches where files shrink.
+    qint64 difference = 0;
+    qint64 largest = 0;
+    qint64 inUse = 0;
+    qint64 peak = 0;
+    qint64 batchReplaced = 0;
+    for (const PlannedCopy &c : m_plan) {
+        difference += c.Size - c.Replaces;
+        largest = std::max(largest, c.Size);
+        if (c.StartsBatch) {
+            inUse -= batchReplaced;
+            batchReplaced = 0;
+        }
+        inUse += c.Size;
+        batchReplaced += c.Replaces;
+        peak = std::max(peak, inUse);
+    }
+    return std::max(std::max<qint64>(difference, 0) + largest, peak);
+}
+
 bool ProjectExport::HasRoom() const
 {
-    // Each new file sits beside the one it replaces until its rename: the
-    // largest of them needs room of its own on top of the difference.
-    qint64 needed = 0;
-    qint64 largest = 0;
-    for (const PlannedCopy &c : m_plan) {
-        needed += c.Size - c.Replaces;
-        largest = std::max(largest, c.Size);
-    }
-    needed = std::max<qint64>(needed, 0) + largest;
+    const qint64 needed = RoomNeeded();
     const qint64 free = CurrentPlatform().FreeBytes(m_stick);
     if (free < 0) {
         qCWarning(lcRecords) << "free space of" << m_stick << "unknown; every write is checked instead";
@@ -114,12 +159,17 @@ bool ProjectExport::MakeFolders()
 
 bool ProjectExport::WritePlan()
 {
+    SafeWriteBatch batch(m_flushLimitMs);
     for (size_t i = 0; i < m_plan.size(); ++i) {
-        m_observer.Progress(int(i));
         const PlannedCopy &c = m_plan[i];
-        if (!SafeCopyFile(c.Source, c.Folder, c.Name, m_flushLimitMs))
+        if (c.StartsBatch && batch.Count() > 0 && !batch.Commit())
+            return false;
+        m_observer.Progress(int(i));
+        if (!batch.AddCopy(c.Source, c.Folder, c.Name))
             return false;
     }
+    if (!batch.Commit())
+        return false;
     m_observer.Progress(int(m_plan.size()));
     return true;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ProjectTaskObserver.h"
-#include "SafeFileCopy.h"
+#include "SafeWriteBatch.h"
 
 #include <QString>
 #include <vector>
@@ -11,12 +11,13 @@ class ParamSet;
 /// Copies one project folder to the USB stick, so that success is reported
 /// only once every byte is on the stick: the stick and the source are
 /// checked, the operator is asked before an existing copy is overwritten,
-/// free space is checked before anything is written, every file goes over
-/// with SafeCopyFile and the stick is flushed at the end. No shell is run.
+/// free space is checked before anything is written, the files go over in
+/// SafeWriteBatch batches and the stick is flushed at the end. No shell is run.
 ///
-/// Run() is a sequence of steps; a later step (another copy of the records
-/// in another format, for instance) adds its files to the plan before the
-/// space check and is written by the same loop.
+/// Run() is a sequence of steps over a plan of files; a later step (another
+/// copy of the records in another format, for instance) adds its files to the
+/// plan before the batches are cut and the space is checked, and they are
+/// written by the same loop.
 class ProjectExport
 {
 public:
@@ -36,6 +37,7 @@ public:
         QString Name;
         qint64 Size = 0;     ///< bytes it will take
         qint64 Replaces = 0; ///< bytes of the file of that name it replaces
+        bool StartsBatch = false; ///< the files before it are flushed and renamed first
     };
 
     /// Stick folder the project goes to (known once Run has found the stick).
@@ -44,6 +46,8 @@ public:
 private:
     bool FindSource();
     void PlanProjectFiles();
+    void CutBatches();
+    qint64 RoomNeeded() const;
     bool HasRoom() const;
     bool MakeFolders();
     bool WritePlan();
