@@ -181,24 +181,38 @@ private slots:
     }
 
     // Room for the new bytes less those replaced, plus the largest file,
-    // which sits beside its old version until the rename.
+    // which sits beside its old version until the rename; overwriting a
+    // whole project therefore needs room for one file only.
+    void freeSpaceRuleIsExact_data()
+    {
+        QTest::addColumn<int>("replaced"); // records already on the stick, the same size as the new ones
+        QTest::newRow("fresh") << 0;
+        QTest::newRow("two replaced") << 2;
+        QTest::newRow("all replaced") << 7;
+    }
     void freeSpaceRuleIsExact()
     {
-        QMap<QString, QByteArray> old{{"R2.QDW", QByteArray(500, 'o')}};
+        QFETCH(int, replaced);
+        QMap<QString, QByteArray> old;
+        for (int i = 1; i <= replaced; ++i)
+            old.insert(QStringLiteral("R%1.QDW").arg(i), QByteArray(recordBytes(i).size(), 'o'));
         QVERIFY(MakeFolderWith(m_target, old));
-        qint64 total = 0;
+        qint64 needed = 0;
         qint64 largest = 0;
         for (const QByteArray &b : recordFiles(7)) {
-            total += b.size();
+            needed += b.size();
             largest = qMax<qint64>(largest, b.size());
         }
-        const qint64 needed = total - 500 + largest;
+        for (const QByteArray &b : old)
+            needed -= b.size();
+        needed += largest;
         RecordingObserver observer;
         (*m_platform)->SetFreeBytes(needed - 1);
         QCOMPARE(exportProject(observer), ProjectTaskResult::Failed);
         QCOMPARE(readFolder(m_target), old);
         (*m_platform)->SetFreeBytes(needed);
         QCOMPARE(exportProject(observer), ProjectTaskResult::Done);
+        QCOMPARE(readFolder(m_target), recordFiles(7));
     }
 
     void exportRefusesWithoutStickOrProject()
@@ -215,14 +229,31 @@ private slots:
         QCOMPARE(Snapshot(m_stick).size(), 0);
     }
 
-    void safeWriteOfBytesReplacesInOneStep()
+    // The step a later export of other formats builds on: bytes or copies
+    // into several folders, all in place after one commit, none before.
+    void safeWriteBatches()
     {
-        QVERIFY(SafeWriteBytes("first", m_stick, "A.SG2"));
-        QVERIFY(SafeWriteBytes("second, longer", m_stick, "A.SG2"));
-        QCOMPARE(readFolder(m_stick), (QMap<QString, QByteArray>{{"A.SG2", "second, longer"}}));
+        const QString sibling = m_stick + "/P.SG2";
+        QVERIFY(QDir().mkpath(sibling));
+        {
+            SafeWriteBatch dropped;
+            QVERIFY(dropped.AddBytes("never", sibling, "A.SG2"));
+            QVERIFY(dropped.AddCopy(m_source + "/R1.QDW", m_stick, "R1.QDW"));
+            QCOMPARE(Snapshot(m_stick).size(), 3); // sibling folder and two temporary files
+        }
+        QCOMPARE(Snapshot(m_stick).size(), 1);
+
+        SafeWriteBatch batch;
+        QVERIFY(batch.AddBytes("first", sibling, "A.SG2"));
+        QVERIFY(batch.AddCopy(m_source + "/R1.QDW", m_stick, "R1.QDW"));
+        QVERIFY(batch.Commit());
+        QCOMPARE(readFolder(sibling), (QMap<QString, QByteArray>{{"A.SG2", "first"}}));
+        QCOMPARE(readFolder(m_stick), (QMap<QString, QByteArray>{{"R1.QDW", recordBytes(1)}}));
+
+        QVERIFY(SafeWriteBytes("second, longer", sibling, "A.SG2"));
         QVERIFY(!SafeWriteBytes("x", m_stick + "/missing folder", "A.SG2"));
-        QVERIFY(!SafeCopyFile(m_source + "/none.QDW", m_stick, "A.SG2"));
-        QCOMPARE(readFolder(m_stick), (QMap<QString, QByteArray>{{"A.SG2", "second, longer"}}));
+        QVERIFY(!SafeCopyFile(m_source + "/none.QDW", sibling, "A.SG2"));
+        QCOMPARE(readFolder(sibling), (QMap<QString, QByteArray>{{"A.SG2", "second, longer"}}));
     }
 
     void deletionRemovesTheFilesOneAPaceAndTheFolder()
