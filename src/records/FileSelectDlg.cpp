@@ -233,6 +233,7 @@ void FileSelectDlg::SetSelected(const QString &name)
 {
     m_selected = name;
     ui->EDIT_INPUT->setText(name);
+    ui->EDIT_INPUT->setCursorPosition(0); // a long name shows its beginning
 }
 
 void FileSelectDlg::PickRow(int row)

@@ -196,6 +196,17 @@ private slots:
         QCOMPARE(text(dlg, "BTN_NEXT"), QStringLiteral("下\n一\n页"));
     }
 
+    // A project name from a record header or the settings file that would
+    // lead out of the data folder lists nothing.
+    void projectNameLeadingOutListsNothing()
+    {
+        QVERIFY(MakeFolderWith(m_program->file("OTHER.PRO"), {{"R1.QDW", "outside"}}));
+        CurrentParams().Header.ProjectName = "../OTHER";
+        FileSelectDlg dlg(FileSelectDlg::ModeChooseRecord);
+        QVERIFY(dlg.Entries().isEmpty());
+        QCOMPARE(rowNames(dlg), QStringList(5));
+    }
+
     void okWithNothingChosenStays()
     {
         QVERIFY(!makeProject("QUARTZON", 2).isEmpty());
