@@ -254,12 +254,13 @@ void FileSelectDlg::on_BTN_DATE3_pressed() { PickRow(2); }
 void FileSelectDlg::on_BTN_DATE4_pressed() { PickRow(3); }
 void FileSelectDlg::on_BTN_DATE5_pressed() { PickRow(4); }
 
-void FileSelectDlg::on_BTN_NAME_clicked()
+// A header press sorts by its column; pressed again, it reverses the order.
+void FileSelectDlg::SortBy(bool byName)
 {
     if (m_busy)
         return;
-    if (!m_sortByName) {
-        m_sortByName = true;
+    if (m_sortByName != byName) {
+        m_sortByName = byName;
         ListAgain();
     } else {
         std::reverse(m_entries.begin(), m_entries.end());
@@ -268,18 +269,14 @@ void FileSelectDlg::on_BTN_NAME_clicked()
     ShowPage();
 }
 
+void FileSelectDlg::on_BTN_NAME_clicked()
+{
+    SortBy(true);
+}
+
 void FileSelectDlg::on_BTN_DATE_clicked()
 {
-    if (m_busy)
-        return;
-    if (m_sortByName) {
-        m_sortByName = false;
-        ListAgain();
-    } else {
-        std::reverse(m_entries.begin(), m_entries.end());
-        m_page = 1;
-    }
-    ShowPage();
+    SortBy(false);
 }
 
 void FileSelectDlg::on_BTN_NEXT_pressed()

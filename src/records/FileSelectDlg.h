@@ -90,6 +90,7 @@ private:
     /// What a name button shows when it is wide enough.
     QString FullCaption(const QPushButton *button) const;
     void PickRow(int row);
+    void SortBy(bool byName);
     void SetSelected(const QString &name);
     int PageCount() const;
     void RunProjectTask();
