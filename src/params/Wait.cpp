@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -53,15 +54,20 @@ JobOutcome RunJobWithin(std::function<bool()> job, int ms)
     auto state = std::make_shared<JobState>();
     QObject waker;
     state->Waker = &waker;
-    std::thread([state, job = std::move(job)] {
-        const bool result = job();
-        std::lock_guard<std::mutex> guard(state->Lock);
-        state->Finished = true;
-        state->Result = result;
-        // Wakes the waiter's event loop at once instead of at its next pass.
-        if (state->Waker)
-            QMetaObject::invokeMethod(state->Waker, [] {}, Qt::QueuedConnection);
-    }).detach();
+    try {
+        std::thread([state, job = std::move(job)] {
+            const bool result = job();
+            std::lock_guard<std::mutex> guard(state->Lock);
+            state->Finished = true;
+            state->Result = result;
+            // Wakes the waiter's event loop at once instead of at its next pass.
+            if (state->Waker)
+                QMetaObject::invokeMethod(state->Waker, [] {}, Qt::QueuedConnection);
+        }).detach();
+    } catch (const std::system_error &) {
+        // No thread to be had (the system is out of them): the job did not run.
+        return JobOutcome::Failed;
+    }
 
     WaitUntil(
         [&state] {

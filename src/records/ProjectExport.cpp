@@ -27,6 +27,7 @@ ProjectExport::ProjectExport(const ParamSet &params, const QString &project, Pro
 
 ProjectTaskResult ProjectExport::Run()
 {
+    m_plan.clear();
     m_stick = CurrentPlatform().FindUsbStick();
     if (m_stick.isEmpty())
         return ProjectTaskResult::NoStick;
