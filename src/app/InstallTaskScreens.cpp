@@ -1,4 +1,5 @@
 #include "dialogs/TaskScreens.h"
+#include "records/FileSelectDlg.h"
 
 #include "instrument/CDlgAutoCheck.h"
 
@@ -10,4 +11,7 @@ void InstallTaskScreens()
     s.SelfCheck = [](QWidget *parent, InstrumentLink &link) {
         return CDlgAutoCheck(parent, link).exec() == QDialog::Accepted;
     };
+    s.ExportProjects = [](QWidget *parent) { FileSelectDlg(FileSelectDlg::ModeExport, parent).exec(); };
+    s.DeleteProjects = [](QWidget *parent) { FileSelectDlg(FileSelectDlg::ModeDelete, parent).exec(); };
+    s.ChooseRecord = &FileSelectDlg::ChooseRecord;
 }

@@ -32,15 +32,17 @@ int writeFailed(QFile &file, const char *what)
     return RecordWriteFailed;
 }
 
-// A name typed on the keypad or kept in the settings must not lead the file
-// out of its folder.
-bool isPlainName(const QString &name)
+} // namespace
+
+// A name typed on the keypad, kept in the settings or read from a record
+// header must not lead a path out of its folder.
+bool IsPlainName(const QString &name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
         && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
 }
 
-QString dataRoot(const ParamSet &params)
+QString DataRootPath(const ParamSet &params)
 {
     // Set when the settings are loaded; a save before that still goes below the program.
     if (!params.DataRoot.isEmpty())
@@ -48,11 +50,9 @@ QString dataRoot(const ParamSet &params)
     return ProgramDir() + QLatin1Char('/') + params.DataFolderName;
 }
 
-} // namespace
-
 QString RecordSavePath(const ParamSet &params, const QString &name)
 {
-    return dataRoot(params) + QLatin1Char('/') + params.Header.ProjectName + QLatin1Char('.')
+    return DataRootPath(params) + QLatin1Char('/') + params.Header.ProjectName + QLatin1Char('.')
         + params.ProjectFolderExt + QLatin1Char('/') + name + QLatin1Char('.') + params.RecordFileExt;
 }
 
@@ -66,7 +66,7 @@ QString RecordOpenPath(const ParamSet &params, const QString &project, const QSt
 int SaveRecordAs(ParamSet &params, const QString &name)
 {
     params.LastRecordName = name;
-    if (!isPlainName(name) || !isPlainName(params.Header.ProjectName)) {
+    if (!IsPlainName(name) || !IsPlainName(params.Header.ProjectName)) {
         qCWarning(lcRecords) << "refusing record name" << name << "in project" << params.Header.ProjectName;
         return RecordWriteFailed;
     }
