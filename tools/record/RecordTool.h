@@ -29,3 +29,5 @@ int FinishOutput(bool written);
 // The commands (CmdInspect.cpp and their own files).
 int RunInfo(const ToolArgs &args);
 int RunDump(const ToolArgs &args);
+int RunSpectrum(const ToolArgs &args); // CmdSpectrum.cpp
+int RunFilter(const ToolArgs &args);   // CmdFilter.cpp
