@@ -2,33 +2,21 @@
 // record's traces, the spectrum of a channel's range with its frequency
 // axis, and the pixel arithmetic of the two spectrum plots.
 
+#include "AnalysisTestUtil.h"
 #include "analysis/DigitalFilter.h"
 #include "analysis/SpectrumAnalysis.h"
 #include "analysis/SpectrumPlot.h"
 
 #include <QtTest>
 
-#include <cmath>
-#include <cstring>
 #include <limits>
+
+using analysis_test::SameBits;
+using analysis_test::Sine;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-QVector<float> Sine(int n, double hz, double intervalUs, double amplitude = 100.0, double offset = 0.0)
-{
-    QVector<float> v(n);
-    for (int i = 0; i < n; ++i)
-        v[i] = float(offset + amplitude * std::sin(2.0 * kPi * hz * i * intervalUs * 1e-6));
-    return v;
-}
-
-bool SameBits(const QVector<float> &a, const QVector<float> &b)
-{
-    return a.size() == b.size() && std::memcmp(a.constData(), b.constData(), sizeof(float) * a.size()) == 0;
-}
 
 SpectrumRequest Whole(float intervalUs, int samples, int refinement = 1)
 {
