@@ -7,13 +7,13 @@
 #include <QCommandLineParser>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
 namespace {
 
-constexpr int kValueDigits = 9; // enough for any float to read back to itself
 constexpr double kUsPerMs = 1000.0;
 
 const char kSpectrumHelp[] =
@@ -46,17 +46,26 @@ bool ReadTime(const QCommandLineParser &parser, const QString &name, double &ms)
     return ok && std::isfinite(ms) && ms >= 0.0;
 }
 
+/// The shortest text that reads back to value.
+template <typename T>
+void Append(QByteArray &out, T value)
+{
+    char text[32];
+    out.append(text, std::to_chars(text, text + sizeof text, value).ptr - text);
+}
+
 bool PrintSpectrum(const ChannelSpectrum &spectrum)
 {
     QByteArray out("frequency_hz,amplitude\n");
-    char line[64];
     for (int k = 0; k < spectrum.Bins(); ++k) {
-        std::snprintf(line, sizeof line, "%.*g,%.*g\n", kValueDigits, spectrum.BinHz(k), kValueDigits,
-                      double(spectrum.Values[std::size_t(k)]));
-        out += line;
+        Append(out, spectrum.BinHz(k));
+        out += ',';
+        Append(out, spectrum.Values[std::size_t(k)]);
+        out += '\n';
     }
-    std::snprintf(line, sizeof line, "main_frequency_hz,%.*g\n", kValueDigits, spectrum.MainHz());
-    out += line;
+    out += "main_frequency_hz,";
+    Append(out, spectrum.MainHz());
+    out += '\n';
     return put(out);
 }
 
