@@ -2,7 +2,7 @@
 #include "ui_CDlgAnalysis.h"
 
 #include "analysis/AnalysisLog.h"
-#include "analysis/AnalysisLook.h"
+#include "analysis/AnalysisScreens.h"
 #include "analysis/CDlgPingPu.h"
 #include "analysis/CDlgSetFilt.h"
 #include "analysis/DigitalFilter.h"

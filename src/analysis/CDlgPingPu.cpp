@@ -1,11 +1,9 @@
 #include "analysis/CDlgPingPu.h"
 #include "ui_CDlgPingPu.h"
 
-#include "analysis/AnalysisLook.h"
+#include "analysis/AnalysisScreens.h"
 #include "analysis/CPingPu.h"
 #include "analysis/CSinWave.h"
-#include "dialogs/QDlgKeyNum.h"
-#include "dialogs/ScreenSetup.h"
 #include "instrument/TraceStore.h"
 #include "params/ParamSet.h"
 #include "records/RecordFormat.h"
@@ -85,20 +83,10 @@ void CDlgPingPu::Update()
     ui->ShowPingPu->update();
 }
 
-bool CDlgPingPu::AskNumber(const QString &title, float &value, int decimals, float minimum, float maximum)
-{
-    KeyboardGrabPause pause;
-    QDlgKeyNum pad(title, value, decimals, minimum, maximum, this);
-    if (pad.exec() != QDialog::Accepted)
-        return false;
-    value = pad.value;
-    return true;
-}
-
 void CDlgPingPu::on_btnCHAVG_clicked()
 {
     float channel = float(m_channel + 1);
-    if (!AskNumber(QStringLiteral("通道号:"), channel, 0, 1.0f, float(CurrentParams().ChannelsInUse())))
+    if (!AskNumber(this, QStringLiteral("通道号:"), channel, 0, 1.0f, float(CurrentParams().ChannelsInUse())))
         return;
     m_channel = int(channel) - 1;
     Update();
@@ -107,7 +95,7 @@ void CDlgPingPu::on_btnCHAVG_clicked()
 void CDlgPingPu::on_btnHead_clicked()
 {
     float start = m_startMs;
-    if (!AskNumber(QStringLiteral("数据起点(ms):"), start, kTimeDecimals, 0.0f, m_endMs - kMinRangeMs))
+    if (!AskNumber(this, QStringLiteral("数据起点(ms):"), start, kTimeDecimals, 0.0f, m_endMs - kMinRangeMs))
         return;
     m_startMs = start;
     CSinWave *wave = ui->ShowWave;
@@ -119,7 +107,7 @@ void CDlgPingPu::on_btnTail_clicked()
 {
     const float recordMs = float(IntervalUs() / kUsPerMs * CurrentParams().SampleLengthInUse());
     float end = m_endMs;
-    if (!AskNumber(QStringLiteral("数据终点(ms):"), end, kTimeDecimals, m_startMs + kMinRangeMs, recordMs))
+    if (!AskNumber(this, QStringLiteral("数据终点(ms):"), end, kTimeDecimals, m_startMs + kMinRangeMs, recordMs))
         return;
     m_endMs = end;
     CSinWave *wave = ui->ShowWave;

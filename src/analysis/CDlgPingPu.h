@@ -50,8 +50,6 @@ private:
     void Update();
     void Compute();
     void SetCaptions();
-    /// Asks a number on the keypad; true when accepted, with the value in value.
-    bool AskNumber(const QString &title, float &value, int decimals, float minimum, float maximum);
     /// Sample interval the dialog computes with (never below the reader's floor).
     float IntervalUs() const;
 

@@ -1,10 +1,8 @@
 #include "analysis/CDlgSetFilt.h"
 #include "ui_CDlgSetFilt.h"
 
-#include "analysis/AnalysisLook.h"
+#include "analysis/AnalysisScreens.h"
 #include "dialogs/FocusGrid.h"
-#include "dialogs/QDlgKeyNum.h"
-#include "dialogs/ScreenSetup.h"
 #include "params/ParamSet.h"
 
 #include <QKeyEvent>
@@ -43,12 +41,9 @@ void CDlgSetFilt::RefreshCaptions()
 
 void CDlgSetFilt::AskLimit(QAbstractButton *button, const QString &title, int &limit)
 {
-    {
-        KeyboardGrabPause pause;
-        QDlgKeyNum pad(title, float(limit), 0, 0.0f, float(kMaxLimitHz), this);
-        if (pad.exec() == QDialog::Accepted)
-            limit = int(pad.value);
-    }
+    float value = float(limit);
+    if (AskNumber(this, title, value, 0, 0.0f, float(kMaxLimitHz)))
+        limit = int(value);
     // A press opened the keypad; its release went to the keypad.
     button->setDown(false);
     RefreshCaptions();

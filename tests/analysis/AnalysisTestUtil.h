@@ -6,7 +6,10 @@
 #include "instrument/TraceStore.h"
 #include "params/ParamSet.h"
 
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QVector>
+#include <QWidget>
 #include <cmath>
 #include <cstring>
 
@@ -40,6 +43,14 @@ inline bool SameBits(const TraceSet &a, const TraceSet &b)
         if (!SameBits(a[c], b[c]))
             return false;
     return true;
+}
+
+/// A left-button press at at on w (a mouse move when type says so).
+inline void Press(QWidget *w, QPoint at, QEvent::Type type = QEvent::MouseButtonPress)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), button, button, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &e);
 }
 
 /// Sets the record's layout in the current parameter set.

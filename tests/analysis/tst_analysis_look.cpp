@@ -13,9 +13,10 @@
 #include "support/TestProgramDir.h"
 
 #include <QDir>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QtTest>
+
+using analysis_test::Press;
 
 namespace {
 
@@ -49,13 +50,6 @@ int CountColour(const QImage &img, const QRect &r, QRgb colour)
         for (int x = c.left(); x <= c.right(); ++x)
             n += img.pixel(x, y) == colour ? 1 : 0;
     return n;
-}
-
-void Press(QWidget *w, QPoint at, QEvent::Type type = QEvent::MouseButtonPress)
-{
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), button, button, Qt::NoModifier);
-    QCoreApplication::sendEvent(w, &e);
 }
 
 } // namespace

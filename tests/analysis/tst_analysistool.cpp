@@ -6,10 +6,10 @@
 #include "AnalysisTestUtil.h"
 #include "analysis/DigitalFilter.h"
 #include "records/RecordFormat.h"
+#include "records/RecordToolRun.h"
 #include "support/TestProgramDir.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -25,26 +25,6 @@ namespace {
 constexpr int kChannels = 12;
 constexpr int kSamples = 1024;
 constexpr float kInterval = 500.0f;
-
-struct Run
-{
-    int Code = -1;
-    QByteArray Out;
-    QString Err;
-};
-
-Run RunTool(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(ZEB_RECORD_TOOL), args);
-    Run r;
-    if (!p.waitForFinished(ScaledTimeout(20000)))
-        return r;
-    r.Code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.Out = p.readAllStandardOutput();
-    r.Err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 /// A record of sines with an offset and some noise, as the unit might deliver.
 QByteArray RecordBytes(TraceSet &traces, RecordBlocks &blocks)
@@ -165,7 +145,7 @@ void TstAnalysisTool::spectrumMatchesAnIndependentTransform()
     args << range;
     if (refine > 1)
         args << QStringLiteral("--refine") << QString::number(refine);
-    const Run r = RunTool(args);
+    const ToolRun r = RunRecordTool(args);
     QCOMPARE(r.Code, 0);
     QVERIFY(r.Err.isEmpty());
 
@@ -194,7 +174,7 @@ void TstAnalysisTool::spectrumMatchesAnIndependentTransform()
 void TstAnalysisTool::filterWritesANewRecordAndNeverOverwrites()
 {
     const QString out = m_dir->file(QStringLiteral("FILT.QDW"));
-    const Run r = RunTool({QStringLiteral("filter"), m_record, QStringLiteral("--low"), QStringLiteral("60"),
+    const ToolRun r = RunRecordTool({QStringLiteral("filter"), m_record, QStringLiteral("--low"), QStringLiteral("60"),
                            QStringLiteral("--high"), QStringLiteral("5"), QStringLiteral("-o"), out});
     QCOMPARE(r.Code, 0);
     QFile written(out);
@@ -220,15 +200,15 @@ void TstAnalysisTool::filterWritesANewRecordAndNeverOverwrites()
         QVERIFY(SameBits(parsed.Traces[std::size_t(c)], expected[std::size_t(c)]));
 
     // Once more onto the same name: refused, the first result left as it is.
-    const Run again = RunTool({QStringLiteral("filter"), m_record, QStringLiteral("-o"), out});
+    const ToolRun again = RunRecordTool({QStringLiteral("filter"), m_record, QStringLiteral("-o"), out});
     QCOMPARE(again.Code, 74);
     QVERIFY(again.Err.startsWith(QStringLiteral("保存文件失败，文件已存在！")));
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), bytes);
     // Nor onto the input.
-    QCOMPARE(RunTool({QStringLiteral("filter"), m_record, QStringLiteral("-o"), m_record}).Code, 74);
+    QCOMPARE(RunRecordTool({QStringLiteral("filter"), m_record, QStringLiteral("-o"), m_record}).Code, 74);
     // A folder that does not exist: the program's write failure.
-    const Run nowhere = RunTool({QStringLiteral("filter"), m_record, QStringLiteral("-o"),
+    const ToolRun nowhere = RunRecordTool({QStringLiteral("filter"), m_record, QStringLiteral("-o"),
                                  m_dir->file(QStringLiteral("none/F.QDW"))});
     QCOMPARE(nowhere.Code, 74);
     QVERIFY(nowhere.Err.contains(QStringLiteral("保存文件失败，无法写入文件！")));
@@ -257,7 +237,7 @@ void TstAnalysisTool::badCommandLines()
     QFETCH(QStringList, args);
     args.replaceInStrings(QStringLiteral("@"), m_record);
     args.replaceInStrings(QStringLiteral("x.QDW"), m_dir->file(QStringLiteral("x.QDW")));
-    const Run r = RunTool(args);
+    const ToolRun r = RunRecordTool(args);
     QCOMPARE(r.Code, 64);
     QVERIFY(r.Out.isEmpty());
     QVERIFY(!r.Err.isEmpty());
@@ -269,13 +249,13 @@ void TstAnalysisTool::refusedRecordsKeepTheirCodes()
     QFile f(m_record);
     QVERIFY(f.resize(f.size() - 1)); // cut short: damaged
     for (const QString &command : {QStringLiteral("spectrum"), QStringLiteral("filter")}) {
-        const Run r = RunTool({command, m_record, QStringLiteral("--channel"), QStringLiteral("1"), QStringLiteral("-o"),
+        const ToolRun r = RunRecordTool({command, m_record, QStringLiteral("--channel"), QStringLiteral("1"), QStringLiteral("-o"),
                                m_dir->file(QStringLiteral("y.QDW"))});
         // spectrum knows no -o and filter no --channel: both are usage errors before the file is read.
         QCOMPARE(r.Code, 64);
     }
-    QCOMPARE(RunTool({QStringLiteral("spectrum"), m_record, QStringLiteral("--channel"), QStringLiteral("1")}).Code, 2);
-    const Run filtered = RunTool({QStringLiteral("filter"), m_record, QStringLiteral("-o"), m_dir->file(QStringLiteral("y.QDW"))});
+    QCOMPARE(RunRecordTool({QStringLiteral("spectrum"), m_record, QStringLiteral("--channel"), QStringLiteral("1")}).Code, 2);
+    const ToolRun filtered = RunRecordTool({QStringLiteral("filter"), m_record, QStringLiteral("-o"), m_dir->file(QStringLiteral("y.QDW"))});
     QCOMPARE(filtered.Code, 2);
     QCOMPARE(filtered.Err.section(QLatin1Char('\n'), 0, 0), QStringLiteral("打开文件失败，文件已损坏！"));
     QVERIFY(!QFile::exists(m_dir->file(QStringLiteral("y.QDW"))));

@@ -8,10 +8,11 @@
 #include "support/ModalDriver.h"
 #include "support/TestProgramDir.h"
 
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QtTest>
 #include <memory>
+
+using analysis_test::Press;
 
 namespace {
 
@@ -22,13 +23,6 @@ constexpr float kInterval = 500.0f;
 QString Caption(CDlgPingPu &dlg, const char *name)
 {
     return dlg.findChild<QPushButton *>(QString::fromLatin1(name))->text();
-}
-
-void Press(QWidget *w, QPoint at)
-{
-    QMouseEvent e(QEvent::MouseButtonPress, QPointF(at), w->mapToGlobal(QPointF(at)), Qt::LeftButton,
-                  Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(w, &e);
 }
 
 /// Answers one number keypad: checks its title and start text, types text and confirms.

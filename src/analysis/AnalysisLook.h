@@ -1,8 +1,0 @@
-#pragma once
-
-#include "dialogs/ScreenSetup.h"
-
-/// The look of the analysis screens: white, black text, framed push buttons
-/// with the parameter set's button height and text size; full screen with
-/// the keyboard grabbed.
-ScreenLook AnalysisScreenLook();
