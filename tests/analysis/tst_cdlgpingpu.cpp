@@ -2,6 +2,7 @@
 // refinement from keypads, keys and presses, and what the two plots show.
 
 #include "AnalysisTestUtil.h"
+#include "analysis/CDlgAnalysis.h"
 #include "analysis/CDlgPingPu.h"
 #include "analysis/CPingPu.h"
 #include "analysis/CSinWave.h"
@@ -10,6 +11,7 @@
 
 #include <QPushButton>
 #include <QtTest>
+#include <limits>
 #include <memory>
 
 using analysis_test::Press;
@@ -67,6 +69,8 @@ private slots:
     void emptyRangeDrawsNoSpectrum();
     void tinyPlotDrawsNothing();
     void keys();
+    void damagedRecordsOpenAndDraw_data();
+    void damagedRecordsOpenAndDraw();
 
 private:
     std::unique_ptr<TestProgramDir> m_dir;
@@ -256,6 +260,56 @@ void TstCDlgPingPu::keys()
     QTest::keyClick(&dlg, Qt::Key_Escape);
     QCOMPARE(finished.count(), 1);
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
+}
+
+void TstCDlgPingPu::damagedRecordsOpenAndDraw_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<float>("interval");
+    QTest::addColumn<bool>("emptyTraces");
+    QTest::newRow("no channels") << 0 << kSamples << kInterval << false;
+    QTest::newRow("no samples") << kChannels << 0 << kInterval << false;
+    QTest::newRow("interval not a number") << kChannels << kSamples << std::numeric_limits<float>::quiet_NaN() << false;
+    QTest::newRow("interval 0") << kChannels << kSamples << 0.0f << false;
+    QTest::newRow("interval huge") << kChannels << kSamples << 3e38f << false;
+    QTest::newRow("every trace empty") << 24 << kSamples << kInterval << true;
+    QTest::newRow("absurd length, short traces") << kChannels << (1 << 30) << kInterval << false;
+}
+
+void TstCDlgPingPu::damagedRecordsOpenAndDraw()
+{
+    // A settings file or record that says this must not take either screen down.
+    QFETCH(int, channels);
+    QFETCH(int, samples);
+    QFETCH(float, interval);
+    QFETCH(bool, emptyTraces);
+    analysis_test::SetRecord(channels, samples, interval);
+    if (emptyTraces)
+        Store().Traces = TraceSet();
+    Store().PreviousTraces = Store().Traces;
+    CurrentParams().LowPassLimit = 20;
+    CDlgAnalysis analysis;
+    analysis.show();
+    ModalDriver driver;
+    driver.Expect([](ModalDialog &d) { d.Key(Qt::Key_Return); });
+    QTest::keyClick(&analysis, Qt::Key_F, Qt::AltModifier);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    driver.Expect([](ModalDialog &d) {
+        auto *spectrum = qobject_cast<CDlgPingPu *>(d.Widget());
+        QVERIFY(spectrum);
+        QVERIFY(spectrum->Length() >= 1 && spectrum->Length() <= kMaxSpectrumSamples);
+        spectrum->grab();
+        const SpectrumPlotLayout l = spectrum->Plot()->Plot();
+        Press(spectrum->Plot(), QPoint(l.X2, l.Y1 + 5));
+        Press(spectrum->Wave(), QPoint(20, 40));
+        QTest::keyClick(spectrum, Qt::Key_X, Qt::AltModifier);
+        spectrum->grab();
+        d.Key(Qt::Key_Escape);
+    });
+    QTest::keyClick(&analysis, Qt::Key_A, Qt::AltModifier);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QVERIFY(!analysis.grab().isNull());
 }
 
 QTEST_MAIN(TstCDlgPingPu)
