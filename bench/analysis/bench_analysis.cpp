@@ -6,7 +6,7 @@
 // - the spectrum of one channel at 16384 and at 131072 transform points
 //   (16384 samples at 62.5 and at 10 us): computed alone, and computed with
 //   both plots repainted, as a press on the refinement button does.
-// Usage: zeb_bench_analysis [runs]
+// Usage: bench_analysis [runs]
 
 #include "BenchUtil.h"
 #include "ShotModel.h"
