@@ -2,6 +2,7 @@
 #include "ui_CDlgSetFilt.h"
 
 #include "analysis/AnalysisScreens.h"
+#include "analysis/DigitalFilter.h"
 #include "dialogs/FocusGrid.h"
 #include "params/ParamSet.h"
 
@@ -42,7 +43,7 @@ void CDlgSetFilt::RefreshCaptions()
 void CDlgSetFilt::AskLimit(QAbstractButton *button, const QString &title, int &limit)
 {
     float value = float(limit);
-    if (AskNumber(this, title, value, 0, 0.0f, float(kMaxLimitHz)))
+    if (AskNumber(this, title, value, 0, 0.0f, float(kMaxFilterLimitHz)))
         limit = int(value);
     // A press opened the keypad; its release went to the keypad.
     button->setDown(false);

@@ -17,9 +17,6 @@ class CDlgSetFilt : public QDialog
     Q_OBJECT
 
 public:
-    /// Largest limit the keypads accept, Hz; a low-pass limit of this is "off".
-    static constexpr int kMaxLimitHz = 10000;
-
     explicit CDlgSetFilt(QWidget *parent = nullptr);
     ~CDlgSetFilt() override;
 

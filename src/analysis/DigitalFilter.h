@@ -2,13 +2,16 @@
 
 #include <QVector>
 
+/// Largest filter limit the operator can set, Hz; as the low-pass limit it means "off".
+constexpr int kMaxFilterLimitHz = 10000;
+
 /// What one run of the digital filter needs besides the traces.
 struct FilterSettings
 {
-    float IntervalUs = 0.0f; ///< sample interval of the record, microseconds
-    int SampleCount = 0;     ///< samples per trace the record promises
-    int LowPassHz = 10000;   ///< 10000 and above: low-pass off
-    int HighPassHz = 0;      ///< 0 and below: high-pass off
+    float IntervalUs = 0.0f;             ///< sample interval of the record, microseconds
+    int SampleCount = 0;                 ///< samples per trace the record promises
+    int LowPassHz = kMaxFilterLimitHz;   ///< at the maximum: low-pass off
+    int HighPassHz = 0;                  ///< 0 and below: high-pass off
 };
 
 /// The filter dialog's limits and the record's timing from the current parameter set.

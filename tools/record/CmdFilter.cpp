@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kMaxLimitHz = 10000;
-
 const char kFilterHelp[] =
     "zeb-record filter FILE [--low HZ] [--high HZ] -o OUT\n"
     "  Writes OUT with every trace low-passed at HZ (10000: off, the default)\n"
@@ -32,7 +30,7 @@ bool ReadLimit(const QCommandLineParser &parser, const QCommandLineOption &optio
         return true;
     bool ok = false;
     hz = parser.value(option).toInt(&ok);
-    return ok && hz >= 0 && hz <= kMaxLimitHz;
+    return ok && hz >= 0 && hz <= kMaxFilterLimitHz;
 }
 
 } // namespace
