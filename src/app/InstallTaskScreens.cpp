@@ -3,6 +3,8 @@
 
 #include "instrument/CDlgAutoCheck.h"
 
+#include "analysis/CDlgAnalysis.h"
+
 // Each screen that another subsystem opens is plugged in here, one entry per
 // line, so that adding a screen never touches the screen that opens it.
 void InstallTaskScreens()
@@ -14,4 +16,5 @@ void InstallTaskScreens()
     s.ExportProjects = [](QWidget *parent) { FileSelectDlg(FileSelectDlg::ModeExport, parent).exec(); };
     s.DeleteProjects = [](QWidget *parent) { FileSelectDlg(FileSelectDlg::ModeDelete, parent).exec(); };
     s.ChooseRecord = &FileSelectDlg::ChooseRecord;
+    s.Analysis = [](QWidget *parent) { CDlgAnalysis(parent).exec(); };
 }

@@ -101,7 +101,11 @@ int WriteRecord(ParamSet &params, const QString &path)
     const QDateTime now = QDateTime::currentDateTime();
     blocks.Header.Date = now.toString(QLatin1String(kDateFormat));
     blocks.Header.Time = now.toString(QLatin1String(kTimeFormat));
+    return WriteRecordFile(blocks, Store().Traces, path);
+}
 
+int WriteRecordFile(const RecordBlocks &blocks, const TraceSet &traces, const QString &path)
+{
     const RecordHeader &h = blocks.Header;
     const qint64 expected = kDataOffset + qint64(kFieldSize) * h.ChannelCount * h.SampleLength;
     // A file without channels or samples would be refused by every reader.
@@ -111,7 +115,7 @@ int WriteRecord(ParamSet &params, const QString &path)
         return RecordWriteFailed;
     }
 
-    QByteArray bytes = EncodeRecord(blocks, Store().Traces);
+    QByteArray bytes = EncodeRecord(blocks, traces);
     std::memcpy(bytes.data(), kWritingMark, kMarkSize);
 
     QFile file(path);

@@ -35,6 +35,11 @@ int SaveRecordAs(ParamSet &params, const QString &name);
 /// otherwise (and then leaves no file behind).
 int WriteRecord(ParamSet &params, const QString &path);
 
+/// Writes a record file of blocks (date and time as they are) and traces to
+/// path, as WriteRecord does: never over an existing file, RecordOk once the
+/// complete file is on the disk, otherwise RecordWriteFailed and no file.
+int WriteRecordFile(const RecordBlocks &blocks, const TraceSet &traces, const QString &path);
+
 /// Reads the record at path into params and the traces on screen. The path
 /// becomes params' current record path once the file opens; nothing else
 /// changes unless the whole file reads (result RecordOk).
