@@ -12,6 +12,7 @@
 /// openable, 2 damaged, 3 not a surface-wave record).
 constexpr int kExitUsage = 64;  ///< the command line is wrong
 constexpr int kExitOutput = 74; ///< an output could not be written
+constexpr int kExitData = 65;   ///< the record reads but cannot give what was asked
 
 /// A command's arguments, after the command name, decoded as file names are.
 using ToolArgs = QStringList;
@@ -29,3 +30,4 @@ int FinishOutput(bool written);
 // The commands (CmdInspect.cpp and their own files).
 int RunInfo(const ToolArgs &args);
 int RunDump(const ToolArgs &args);
+int RunDispersion(const ToolArgs &args);

@@ -2,9 +2,12 @@
 // program's own parser.
 //   zeb-record info FILE   header, channel block and layout as JSON
 //   zeb-record dump FILE   samples as CSV, one column per channel
+//   zeb-record dispersion FILE [-o IMAGE.png] [--fmin --fmax --df --vmin --vmax --dv]
+//                          the picked dispersion curve as CSV, the image as PNG
 // A refused file prints the program's message; the exit code tells the
 // refusals apart (1 not recognised or not openable, 2 damaged, 3 not a
-// surface-wave record), 64 a wrong command line, 74 an unwritable output.
+// surface-wave record), 64 a wrong command line, 65 a record that cannot
+// give what was asked, 74 an unwritable output.
 #include "RecordTool.h"
 
 #include "records/RecordFile.h"
@@ -27,6 +30,7 @@ struct Command
 const Command kCommands[] = {
     {"info", "FILE", RunInfo},
     {"dump", "FILE", RunDump},
+    {"dispersion", "FILE [-o IMAGE.png] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunDispersion},
 };
 
 } // namespace
