@@ -25,7 +25,10 @@ constexpr double kGridSlack = 1e-9;
 /// two at least: the spectrum then changes little from bin to bin, and a
 /// cubic through four bins gives it between them.
 constexpr int kPaddingDoublings = 1;
-constexpr int kMaxFftExponent = 22;
+/// Samples of a trace that take part at most: four times the longest record
+/// the unit delivers (65535 samples). A longer trace (only a hand-made file
+/// holds one) is taken up to here, which bounds the transform at 8 MB.
+constexpr int kMaxSamplesExponent = 18;
 /// Random phases stack to a power of about n over n receivers; a clear peak
 /// has kClearPower times that. Over 200 noise records of 12 and of 24
 /// channels none picked a frequency; at 9 one in eight did.
@@ -95,9 +98,9 @@ struct Receiver
 int FftExponent(int n)
 {
     int p = 0;
-    while ((1LL << p) < n && p < kMaxFftExponent)
+    while ((1LL << p) < n && p < kMaxSamplesExponent)
         ++p;
-    return std::min(p + kPaddingDoublings, kMaxFftExponent);
+    return p + kPaddingDoublings;
 }
 
 /// Bin k (taken round the transform, so −1 is the last) of one of two real
@@ -225,7 +228,7 @@ DispersionImage ComputeDispersionImage(const QVector<float> *traces, int traceCo
     int longest = 0;
     for (int ch = 1; traces && ch <= channels; ++ch) {
         const QVector<float> &trace = traces[ch - 1];
-        const int n = std::min(int(trace.size()), std::max(0, geometry.SampleCount));
+        const int n = std::min({int(trace.size()), std::max(0, geometry.SampleCount), 1 << kMaxSamplesExponent});
         if (n == 0)
             continue;
         const float *s = trace.constData();

@@ -242,6 +242,101 @@ private slots:
         }
         QVERIFY2(worst < 0.01, qPrintable(QString::number(worst)));
     }
+
+    void degenerateInputIsRefused_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<int>("result");
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::newRow("one channel with data") << "channels 1" << int(DispersionTooFewChannels);
+        QTest::newRow("no channel") << "channels 0" << int(DispersionTooFewChannels);
+        QTest::newRow("fewer traces than channels") << "traces 1" << int(DispersionTooFewChannels);
+        QTest::newRow("no samples") << "samples 0" << int(DispersionTooFewChannels);
+        QTest::newRow("flat traces") << "flat" << int(DispersionTooFewChannels);
+        QTest::newRow("zero spacing") << "spacing 0" << int(DispersionBadSpacing);
+        QTest::newRow("negative spacing") << "spacing -2" << int(DispersionBadSpacing);
+        QTest::newRow("NaN spacing") << QStringLiteral("spacing %1").arg(nan) << int(DispersionBadSpacing);
+        QTest::newRow("zero interval") << "interval 0" << int(DispersionBadInterval);
+        QTest::newRow("NaN interval") << QStringLiteral("interval %1").arg(nan) << int(DispersionBadInterval);
+        QTest::newRow("infinite interval") << QStringLiteral("interval %1").arg(inf) << int(DispersionBadInterval);
+        QTest::newRow("damaged interval") << "interval 3e38" << int(DispersionAboveNyquist);
+        QTest::newRow("band above Nyquist") << "interval 600000" << int(DispersionAboveNyquist);
+        QTest::newRow("NaN sample") << "sample nan" << int(DispersionBadSamples);
+        QTest::newRow("infinite sample") << "sample inf" << int(DispersionBadSamples);
+        QTest::newRow("frequency 0") << "fmin 0" << int(DispersionBadGrid);
+        QTest::newRow("crossed frequencies") << "fmax 0.5" << int(DispersionBadGrid);
+        QTest::newRow("no frequency step") << "df 0" << int(DispersionBadGrid);
+        QTest::newRow("NaN step") << QStringLiteral("dv %1").arg(nan) << int(DispersionBadGrid);
+        QTest::newRow("equal velocities") << "vmax 50" << int(DispersionBadGrid);
+        QTest::newRow("a million frequencies") << "df 0.0001" << int(DispersionBadGrid);
+    }
+
+    void degenerateInputIsRefused()
+    {
+        QFETCH(QString, damage);
+        QFETCH(int, result);
+        SpreadGeometry g = Spread(12, 500.0, 1024);
+        Traces t = PlaneWave(g, 300.0);
+        DispersionGrid grid;
+        int traceCount = int(t.size());
+        const QString what = damage.section(QLatin1Char(' '), 0, 0);
+        const double value = damage.section(QLatin1Char(' '), 1).toDouble();
+        if (what == QLatin1String("channels"))
+            g.ChannelCount = int(value);
+        else if (what == QLatin1String("traces"))
+            traceCount = int(value);
+        else if (what == QLatin1String("samples"))
+            g.SampleCount = int(value);
+        else if (what == QLatin1String("flat"))
+            for (QVector<float> &v : t)
+                v.fill(3.5f);
+        else if (what == QLatin1String("spacing"))
+            g.SpacingM = value;
+        else if (what == QLatin1String("interval"))
+            g.IntervalUs = value;
+        else if (what == QLatin1String("sample"))
+            t[6][500] = damage.endsWith(QLatin1String("nan")) ? std::numeric_limits<float>::quiet_NaN()
+                                                              : std::numeric_limits<float>::infinity();
+        else if (what == QLatin1String("fmin"))
+            grid.FMin = value;
+        else if (what == QLatin1String("fmax"))
+            grid.FMax = value;
+        else if (what == QLatin1String("df"))
+            grid.Df = value;
+        else if (what == QLatin1String("dv"))
+            grid.Dv = value;
+        else if (what == QLatin1String("vmax"))
+            grid.VMax = value;
+        const DispersionImage image = ComputeDispersionImage(t.data(), traceCount, g, grid);
+        QCOMPARE(image.Result, result);
+        QVERIFY(!image.Problem.isEmpty());
+        QVERIFY(!DispersionResultMessage(image.Result).isEmpty());
+        QVERIFY(image.Values.empty() && image.Curve.empty());
+    }
+
+    void bandEndsAtNyquistAndShortTracesCount()
+    {
+        // 10 ms sampling: Nyquist 50 Hz. Channel 3 is cut short, channel 5 is
+        // longer than the record; both take part over the record's length.
+        const SpreadGeometry g = Spread(12, 10000.0, 256);
+        Traces t = PlaneWave(g, 300.0);
+        t[2].resize(100);
+        t[4].append(QVector<float>(50, 1e6f));
+        const DispersionImage image = ComputeDispersionImage(t.data(), int(t.size()), g);
+        QCOMPARE(image.Result, int(DispersionOk));
+        QCOMPARE(image.NyquistHz, 50.0);
+        QCOMPARE(image.Frequencies.back(), 50.0);
+        QCOMPARE(image.ChannelsUsed, 12);
+        QVERIFY(DispersionSummary(image).startsWith(QStringLiteral("基阶频散曲线")));
+
+        // A hand-made record far longer than any the unit takes is used up to a bound.
+        const SpreadGeometry huge = Spread(2, 500.0, 300000);
+        const Traces two = PlaneWave(huge, 300.0);
+        const DispersionImage bounded = ComputeDispersionImage(two.data(), int(two.size()), huge);
+        QCOMPARE(bounded.Result, int(DispersionOk));
+        QCOMPARE(bounded.ChannelsUsed, 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TstDispersion)
