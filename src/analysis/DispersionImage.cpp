@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
-#include <limits>
 
 namespace {
 
@@ -21,9 +20,10 @@ constexpr int kMinChannels = 2;
 constexpr double kMaxGridPoints = 2000.0;
 /// Rounding slack when the last grid point should land on the upper bound.
 constexpr double kGridSlack = 1e-9;
-/// The transform is the record zero-padded to four times the next power of
-/// two at least: the spectrum then changes little from bin to bin, and a
-/// cubic through four bins gives it between them.
+/// The transform is the record zero-padded to twice the next power of two:
+/// a cubic through four bins then gives the spectrum between them to within
+/// 0.6 % of the image's scale (padding to four times: 0.03 %, for twice the
+/// transform time; a straight line between two bins: 3 %).
 constexpr int kPaddingDoublings = 1;
 /// Samples of a trace that take part at most: four times the longest record
 /// the unit delivers (65535 samples). A longer trace (only a hand-made file
@@ -114,7 +114,8 @@ Complex ChannelBin(const std::vector<double> &re, const std::vector<double> &im,
     const Complex zm(re[mirror], -im[mirror]); // conj(Z[n - k])
     if (partner == 0)
         return 0.5 * (zk + zm);
-    return Complex(0.0, -0.5) * (zk - zm);
+    const Complex d = zk - zm;
+    return Complex(0.5 * d.imag(), -0.5 * d.real()); // d / 2i
 }
 
 /// The pick of one frequency's row: the largest stack among the velocities
@@ -328,11 +329,18 @@ DispersionImage ComputeDispersionImage(const QVector<float> *traces, int traceCo
         double largest = 0.0;
         for (size_t vi = 0; vi < nv; ++vi) {
             const double phase = kTwoPi * f * dx / image.Velocities[vi];
-            const Complex z(std::cos(phase), std::sin(phase));
-            Complex sum = u[span - 1];
-            for (size_t k = span - 1; k-- > 0;)
-                sum = sum * z + u[k];
-            stack[vi] = std::abs(sum);
+            const double zr = std::cos(phase);
+            const double zi = std::sin(phase);
+            // Horner's rule in plain arithmetic: std::complex's product
+            // checks for infinities on every step, which cannot occur here.
+            double sr = u[span - 1].real();
+            double si = u[span - 1].imag();
+            for (size_t k = span - 1; k-- > 0;) {
+                const double r = sr * zr - si * zi + u[k].real();
+                si = sr * zi + si * zr + u[k].imag();
+                sr = r;
+            }
+            stack[vi] = std::sqrt(sr * sr + si * si);
             largest = std::max(largest, stack[vi]);
         }
         if (counted[fi] < kMinChannels || !(largest > 0.0))

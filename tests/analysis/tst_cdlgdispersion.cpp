@@ -6,10 +6,10 @@
 #include "analysis/DispersionPlot.h"
 #include "analysis/DispersionView.h"
 #include "dialogs/TaskScreens.h"
-#include "instrument/InstrumentLink.h"
 #include "instrument/TraceStore.h"
 #include "params/ParamSet.h"
 #include "support/ModalDriver.h"
+#include "support/SimulatorShot.h"
 #include "support/TestProgramDir.h"
 
 #include "UnitSimulator.h"
@@ -24,47 +24,6 @@
 #include <limits>
 
 namespace {
-
-struct QuietOwner : LinkOwner
-{
-    void RefreshButtons() override {}
-    void CloseByAccept() override {}
-    void HideBanner() override {}
-    void ShowLinkFailure(const QString &) override {}
-    void CloseLinkDialog() override {}
-};
-
-/// One 24-channel shot from the simulator over loopback, filed into the
-/// traces on screen by the program's own link.
-bool TakeShot(int samples, float intervalUs)
-{
-    UnitSimulator sim;
-    sim.SetSeed(11);
-    sim.SetTimeScale(0);
-    sim.SetTriggerWaitMs(0);
-    if (!sim.Start(0))
-        return false;
-    ParamSet &p = CurrentParams();
-    PointAtLoopbackUnit(sim.Port());
-    p.Header.ChannelCount = kMaxChannels;
-    p.Header.SampleLength = samples;
-    p.Header.SampleInterval = intervalUs;
-    QuietOwner owner;
-    InstrumentLink link(&owner);
-    link.Connect();
-    if (!QTest::qWaitFor([&] { return Store().LinkState == LinkUp && !link.IsWaiting() && link.ReplyLetter() == 'd'; },
-                         ScaledTimeout(5000)))
-        return false;
-    Store().LinkActive = true;
-    bool ok = link.SetPara() == 1 && link.StartSample() == 1
-              && QTest::qWaitFor([&] { return link.GetSampleStates() == 1; }, ScaledTimeout(5000))
-              && QTest::qWaitFor([&] { return link.GetSampleFinishStates() == 1; }, ScaledTimeout(5000))
-              && link.GetSampleDataH() == 1;
-    for (int ch = 1; ok && ch <= kMaxChannels; ++ch)
-        ok = link.GetSampleData(ch) == 1;
-    Store().LinkActive = false;
-    return ok;
-}
 
 /// A wavelet crossing channels 1 … channels at speed, straight into the traces on screen.
 void PutPlaneWave(int channels, double speed)
@@ -112,7 +71,12 @@ private slots:
 
     void simulatorShotOnScreen()
     {
-        QVERIFY(TakeShot(2048, 500.0f));
+        UnitSimulator sim;
+        sim.SetSeed(11);
+        sim.SetTimeScale(0);
+        sim.SetTriggerWaitMs(0);
+        QVERIFY(sim.Start(0));
+        QVERIFY(TakeSimulatorShot(sim, kMaxChannels, 2048, 500.0f));
         const TraceSet before = Store().Traces;
         const RecordHeader header = CurrentParams().Header;
 
