@@ -3,35 +3,20 @@
 // from the command line, and the tool's exit codes for what goes wrong.
 #include "instrument/InstrumentProtocol.h"
 #include "records/RecordFormat.h"
+#include "records/RecordToolRun.h"
 #include "support/TestProgramDir.h"
 
 #include "ShotModel.h"
 
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QtTest>
 
 namespace {
 
-struct Run
+ToolRun RunTool(const QStringList &args)
 {
-    int Code = -1;
-    QByteArray Out;
-    QString Err;
-};
-
-Run RunTool(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(ZEB_RECORD_TOOL), QStringList{QStringLiteral("dispersion")} + args);
-    Run r;
-    if (!p.waitForFinished(ScaledTimeout(20000)))
-        return r;
-    r.Code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.Out = p.readAllStandardOutput();
-    r.Err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return RunRecordTool(QStringList{QStringLiteral("dispersion")} + args);
 }
 
 /// A record file of one 24-channel simulator shot (2048 samples at 500 us).
@@ -99,7 +84,7 @@ private slots:
         const QString record = m_dir->file(QStringLiteral("S.QDW"));
         const QString png = m_dir->file(QStringLiteral("S.png"));
         QVERIFY(WriteShot(record));
-        const Run r = RunTool({record, QStringLiteral("-o"), png});
+        const ToolRun r = RunTool({record, QStringLiteral("-o"), png});
         QCOMPARE(r.Code, 0);
         QVERIFY2(r.Err.contains(QStringLiteral("resolvable wavelengths: 4.0 to 46.0 m")), qPrintable(r.Err));
         const QList<Row> rows = ParseCurve(r.Out);
@@ -126,7 +111,7 @@ private slots:
     {
         const QString record = m_dir->file(QStringLiteral("S.QDW"));
         QVERIFY(WriteShot(record));
-        const Run r = RunTool({QStringLiteral("--fmin"), QStringLiteral("10"), QStringLiteral("--fmax"),
+        const ToolRun r = RunTool({QStringLiteral("--fmin"), QStringLiteral("10"), QStringLiteral("--fmax"),
                                QStringLiteral("30"), QStringLiteral("--df"), QStringLiteral("2.5"), record,
                                QStringLiteral("--vmin"), QStringLiteral("100"), QStringLiteral("--vmax"),
                                QStringLiteral("500"), QStringLiteral("--dv"), QStringLiteral("2")});
@@ -178,7 +163,7 @@ private slots:
             else if (a.contains(QLatin1Char('.')))
                 a = m_dir->file(a);
         }
-        const Run r = RunTool(args);
+        const ToolRun r = RunTool(args);
         QCOMPARE(r.Code, code);
         QVERIFY2(r.Err.contains(message), qPrintable(r.Err));
         QVERIFY(r.Out.isEmpty());
