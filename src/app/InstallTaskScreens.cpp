@@ -1,12 +1,19 @@
 #include "dialogs/TaskScreens.h"
+#include "records/FileSelectDlg.h"
 
 #include "analysis/CDlgDispersion.h"
+#include "instrument/CDlgAutoCheck.h"
 
 // Each screen that another subsystem opens is plugged in here, one entry per
 // line, so that adding a screen never touches the screen that opens it.
 void InstallTaskScreens()
 {
     TaskScreens &s = Screens();
-    Q_UNUSED(s);
+    s.SelfCheck = [](QWidget *parent, InstrumentLink &link) {
+        return CDlgAutoCheck(parent, link).exec() == QDialog::Accepted;
+    };
+    s.ExportProjects = [](QWidget *parent) { FileSelectDlg(FileSelectDlg::ModeExport, parent).exec(); };
+    s.DeleteProjects = [](QWidget *parent) { FileSelectDlg(FileSelectDlg::ModeDelete, parent).exec(); };
+    s.ChooseRecord = &FileSelectDlg::ChooseRecord;
     s.Dispersion = &CDlgDispersion::Open;
 }

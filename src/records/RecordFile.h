@@ -10,6 +10,13 @@ class RecordProgress;
 /// Most characters of a record name (the limit of the save prompt).
 constexpr int kMaxRecordNameLength = 8;
 
+/// True for a name that stays inside its folder: not empty, not "." or "..",
+/// without "/" or "\".
+bool IsPlainName(const QString &name);
+/// The folder that holds the project folders: the data root of params once
+/// the settings are loaded, program directory / data folder name before.
+QString DataRootPath(const ParamSet &params);
+
 /// Where a record saved under name goes: data root / project name.PRO / name.QDW.
 QString RecordSavePath(const ParamSet &params, const QString &name);
 /// Where the record the browser picked lives:

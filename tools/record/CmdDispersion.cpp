@@ -128,7 +128,7 @@ int RunDispersion(const ToolArgs &args)
     if (!image.Ok()) {
         std::fprintf(stderr, "%s\n%s: %s\n", DispersionResultMessage(image.Result).toUtf8().constData(),
                      QFile::encodeName(o.Record).constData(), image.Problem.toUtf8().constData());
-        return image.Result == DispersionBadGrid ? kExitUsage : kExitData;
+        return image.Result == DispersionBadGrid ? kExitUsage : kExitNotConvertible;
     }
     if (!o.Image.isEmpty() && !WriteImage(image, o.Image)) {
         std::fprintf(stderr, "zeb-record: cannot write the image %s\n", QFile::encodeName(o.Image).constData());

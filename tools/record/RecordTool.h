@@ -12,7 +12,8 @@
 /// openable, 2 damaged, 3 not a surface-wave record).
 constexpr int kExitUsage = 64;  ///< the command line is wrong
 constexpr int kExitOutput = 74; ///< an output could not be written
-constexpr int kExitData = 65;   ///< the record reads but cannot give what was asked
+constexpr int kExitNotConvertible = 65; ///< the record cannot be expressed in the asked format
+constexpr int kExitWouldOverwrite = 73; ///< an output exists already and was left alone
 
 /// A command's arguments, after the command name, decoded as file names are.
 using ToolArgs = QStringList;
@@ -30,4 +31,5 @@ int FinishOutput(bool written);
 // The commands (CmdInspect.cpp and their own files).
 int RunInfo(const ToolArgs &args);
 int RunDump(const ToolArgs &args);
+int RunConvert(const ToolArgs &args);
 int RunDispersion(const ToolArgs &args);

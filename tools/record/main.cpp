@@ -10,7 +10,7 @@
 // give what was asked, 74 an unwritable output.
 #include "RecordTool.h"
 
-#include "records/RecordFile.h"
+#include "records/RecordConvert.h"
 
 #include <QFile>
 #include <cstdio>
@@ -30,6 +30,7 @@ struct Command
 const Command kCommands[] = {
     {"info", "FILE", RunInfo},
     {"dump", "FILE", RunDump},
+    {"convert", "--to seg2|segy FILE|PROJECT-FOLDER... [-o DIR]", RunConvert},
     {"dispersion", "FILE [-o IMAGE.png] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunDispersion},
 };
 
@@ -47,19 +48,11 @@ int UsageError()
 
 int LoadRecordForTool(const QString &path, ParsedRecord &record)
 {
-    QByteArray bytes;
-    int result = LoadRecordBytes(path, bytes);
-    QString problem = result == RecordUnrecognised ? QStringLiteral("cannot open the file")
-                                                   : QStringLiteral("cannot read the file, or far too large");
-    if (result == RecordOk) {
-        record = ParseRecord(bytes);
-        result = record.Result;
-        problem = record.Problem;
-    }
+    const int result = LoadParsedRecord(path, record);
     if (result == RecordOk)
         return 0;
     std::fprintf(stderr, "%s\n%s: %s\n", RecordResultMessage(result).toUtf8().constData(),
-                 QFile::encodeName(path).constData(), problem.toUtf8().constData());
+                 QFile::encodeName(path).constData(), record.Problem.toUtf8().constData());
     return -result; // -1, -2, -3 become 1, 2, 3
 }
 
