@@ -62,7 +62,6 @@ CDlgDispersion::CDlgDispersion(DispersionImage image, QWidget *parent)
     // Up and Down walk the buttons; Left and Right belong to the cursor (this
     // screen's own filter, installed after the grid's, sees them first).
     m_grid = new FocusGrid(this, buttons);
-    m_grid->SetSteps(1, 1);
     m_grid->SetIgnoreTab(true);
     installEventFilter(this);
     connect(ui->wDispersion, &DispersionView::CursorMoved, this, &CDlgDispersion::OnCursorMoved);

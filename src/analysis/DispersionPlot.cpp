@@ -26,6 +26,15 @@ constexpr int kMaxFrequencyTicks = 10;
 constexpr int kMaxVelocityTicks = 8;
 /// Picks closer than this many frequency steps are joined into one line.
 constexpr double kJoinSteps = 1.5;
+// The curve: a white line of a tenth of the text height over a black one
+// this many times wider, and white dots of this many line widths.
+constexpr double kCurveWidthPerFontPixel = 0.1;
+constexpr double kCurveOutline = 2.5;
+constexpr double kDotRadius = 1.6;
+// The resolution limits: thin dashed lines, slightly see-through.
+constexpr double kLimitPenWidth = 1.5;
+constexpr int kLimitAlpha = 210;
+constexpr int kTextGap = 4; ///< pixels between a line or mark and its label
 
 // viridis (van der Walt and Smith, public domain), every 16th of its 256
 // entries and the last: its lightness rises evenly from the darkest to the
@@ -219,8 +228,7 @@ void DispersionPlot::DrawLimits(QPainter &p) const
         return;
     p.save();
     p.setClipRect(m_plot);
-    QPen pen(QColor(255, 255, 255, 210), 1.5, Qt::DashLine);
-    p.setPen(pen);
+    p.setPen(QPen(QColor(255, 255, 255, kLimitAlpha), kLimitPenWidth, Qt::DashLine));
     const QFontMetrics fm(m_font);
     for (double lambda : {m_image.ShortestWavelength, m_image.LongestWavelength}) {
         if (!(lambda > 0.0))
@@ -235,8 +243,9 @@ void DispersionPlot::DrawLimits(QPainter &p) const
             continue;
         const QString text = QStringLiteral("λ=%1m").arg(lambda, 0, 'f', 1);
         const int w = fm.horizontalAdvance(text);
-        p.drawText(QPointF(std::clamp(end.x() + 4.0, double(m_plot.left() + 2), double(m_plot.right() - w - 2)),
-                           std::min(end.y() + fm.ascent() + 2.0, double(m_plot.bottom() - fm.descent()))),
+        p.drawText(QPointF(std::clamp(end.x() + kTextGap, double(m_plot.left() + kTextGap),
+                                      double(m_plot.right() - w - kTextGap)),
+                           std::min(end.y() + fm.ascent() + kTextGap, double(m_plot.bottom() - fm.descent()))),
                    text);
     }
     p.restore();
@@ -260,15 +269,15 @@ void DispersionPlot::DrawCurve(QPainter &p) const
     }
     // Black under white: the line stands out from the darkest and the
     // brightest colours, and is thin enough to leave the ridge in sight.
-    const double width = m_font.pixelSize() / 10.0;
+    const double width = m_font.pixelSize() * kCurveWidthPerFontPixel;
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(Qt::black, width * 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(QPen(Qt::black, width * kCurveOutline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.drawPath(path);
     p.setPen(QPen(Qt::white, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.drawPath(path);
     p.setPen(QPen(Qt::black, 1.0));
     p.setBrush(Qt::white);
-    const double r = width * 1.6;
+    const double r = width * kDotRadius;
     for (const DispersionPick &pick : curve)
         p.drawEllipse(PixelOf(pick.Frequency, pick.Velocity), r, r);
     p.restore();
@@ -294,13 +303,13 @@ void DispersionPlot::DrawAxes(QPainter &p) const
         p.drawLine(m_plot.left() - kTickLength, y, m_plot.left() - 1, y);
         const QString label = Number(v);
         const int w = fm.horizontalAdvance(label);
-        p.drawText(QPoint(m_plot.left() - kTickLength - 2 - w, y + fm.ascent() / 2 - 1), label);
+        p.drawText(QPoint(m_plot.left() - kTickLength - kTextGap / 2 - w, y + fm.ascent() / 2 - 1), label);
     }
     const QString fTitle = QStringLiteral("频率(Hz)");
-    p.drawText(QPoint(m_plot.center().x() - fm.horizontalAdvance(fTitle) / 2, m_size.height() - fm.descent() - 2), fTitle);
+    p.drawText(QPoint(m_plot.center().x() - fm.horizontalAdvance(fTitle) / 2, m_size.height() - fm.descent() - kTextGap / 2), fTitle);
     const QString vTitle = QStringLiteral("相速度(m/s)");
     const int titleBase = m_plot.top() - px / 2;
-    p.drawText(QPoint(std::max(2, m_plot.left() - fm.horizontalAdvance(vTitle) / 2), titleBase), vTitle);
+    p.drawText(QPoint(std::max(kTextGap / 2, m_plot.left() - fm.horizontalAdvance(vTitle) / 2), titleBase), vTitle);
     const QString summary = DispersionSummary(m_image);
     const int room = m_size.width() - m_plot.left() - fm.horizontalAdvance(vTitle);
     const QString shown = fm.elidedText(summary, Qt::ElideRight, std::max(0, room));
@@ -319,6 +328,6 @@ void DispersionPlot::DrawColourBar(QPainter &p) const
     const QFontMetrics fm(m_font);
     p.setPen(Qt::black);
     p.drawRect(m_bar.adjusted(-1, -1, 0, 0));
-    p.drawText(QPoint(m_bar.right() + 4, m_bar.top() + fm.ascent()), QStringLiteral("1"));
-    p.drawText(QPoint(m_bar.right() + 4, m_bar.bottom()), QStringLiteral("0"));
+    p.drawText(QPoint(m_bar.right() + kTextGap, m_bar.top() + fm.ascent()), QStringLiteral("1"));
+    p.drawText(QPoint(m_bar.right() + kTextGap, m_bar.bottom()), QStringLiteral("0"));
 }
