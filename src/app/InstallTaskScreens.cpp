@@ -1,6 +1,7 @@
 #include "dialogs/TaskScreens.h"
 #include "records/FileSelectDlg.h"
 
+#include "analysis/CDlgDispersion.h"
 #include "instrument/CDlgAutoCheck.h"
 
 #include "analysis/CDlgAnalysis.h"
@@ -17,4 +18,5 @@ void InstallTaskScreens()
     s.DeleteProjects = [](QWidget *parent) { FileSelectDlg(FileSelectDlg::ModeDelete, parent).exec(); };
     s.ChooseRecord = &FileSelectDlg::ChooseRecord;
     s.Analysis = [](QWidget *parent) { CDlgAnalysis(parent).exec(); };
+    s.Dispersion = &CDlgDispersion::Open;
 }

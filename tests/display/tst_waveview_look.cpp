@@ -5,9 +5,9 @@
 #include "UnitSimulator.h"
 #include "display/CShowWave.h"
 #include "display/SampleTitleWidget.h"
-#include "instrument/InstrumentLink.h"
 #include "instrument/TraceStore.h"
 #include "params/ParamSet.h"
+#include "support/SimulatorShot.h"
 #include "support/TestProgramDir.h"
 
 #include <QDir>
@@ -16,15 +16,6 @@
 #include <QtTest>
 
 namespace {
-
-struct QuietOwner : LinkOwner
-{
-    void RefreshButtons() override {}
-    void CloseByAccept() override {}
-    void HideBanner() override {}
-    void ShowLinkFailure(const QString &) override {}
-    void CloseLinkDialog() override {}
-};
 
 int Count(const QImage &img, const QRect &r, const std::function<bool(QColor)> &match)
 {
@@ -70,28 +61,8 @@ void TstWaveViewLook::shotFromTheSimulator()
     sim.SetTimeScale(0);
     sim.SetTriggerWaitMs(0);
     QVERIFY(sim.Start(0));
+    QVERIFY(TakeSimulatorShot(sim, 24, 4096, 250.0f)); // 1024 ms
     ParamSet &p = CurrentParams();
-    PointAtLoopbackUnit(sim.Port());
-    p.Header.ChannelCount = 24;
-    p.Header.SampleLength = 4096;
-    p.Header.SampleInterval = 250.0f; // 1024 ms
-
-    {
-        QuietOwner owner;
-        InstrumentLink link(&owner);
-        link.Connect();
-        QTRY_VERIFY_WITH_TIMEOUT(Store().LinkState == LinkUp && !link.IsWaiting(), ScaledTimeout(5000));
-        QTRY_VERIFY_WITH_TIMEOUT(sim.Received('d') >= 1 && link.ReplyLetter() == 'd', ScaledTimeout(5000));
-        Store().LinkActive = true;
-        QCOMPARE(link.SetPara(), 1);
-        QCOMPARE(link.StartSample(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(link.GetSampleStates() == 1, ScaledTimeout(5000));
-        QTRY_VERIFY_WITH_TIMEOUT(link.GetSampleFinishStates() == 1, ScaledTimeout(5000));
-        QCOMPARE(link.GetSampleDataH(), 1);
-        for (int ch = 1; ch <= 24; ++ch)
-            QCOMPARE(link.GetSampleData(ch), 1);
-        Store().LinkActive = false;
-    }
     for (int c = 0; c < 24; ++c)
         QCOMPARE(Store().Traces[c].size(), 4096);
 

@@ -34,3 +34,4 @@ int RunDump(const ToolArgs &args);
 int RunConvert(const ToolArgs &args);
 int RunSpectrum(const ToolArgs &args); // CmdSpectrum.cpp
 int RunFilter(const ToolArgs &args);   // CmdFilter.cpp
+int RunDispersion(const ToolArgs &args);

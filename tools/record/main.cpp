@@ -4,9 +4,12 @@
 //   zeb-record dump FILE   samples as CSV, one column per channel
 //   zeb-record spectrum FILE --channel N ...   one channel's amplitude spectrum as CSV
 //   zeb-record filter FILE [--low HZ] [--high HZ] -o OUT   a filtered copy of the record
+//   zeb-record dispersion FILE [-o IMAGE.png] [--fmin --fmax --df --vmin --vmax --dv]
+//                          the picked dispersion curve as CSV, the image as PNG
 // A refused file prints the program's message; the exit code tells the
 // refusals apart (1 not recognised or not openable, 2 damaged, 3 not a
-// surface-wave record), 64 a wrong command line, 74 an unwritable output.
+// surface-wave record), 64 a wrong command line, 65 a record that cannot
+// give what was asked, 74 an unwritable output.
 #include "RecordTool.h"
 
 #include "records/RecordConvert.h"
@@ -32,6 +35,7 @@ const Command kCommands[] = {
     {"convert", "--to seg2|segy FILE|PROJECT-FOLDER... [-o DIR]", RunConvert},
     {"spectrum", "FILE --channel N [--from MS --to MS] [--refine K]", RunSpectrum},
     {"filter", "FILE [--low HZ] [--high HZ] -o OUT", RunFilter},
+    {"dispersion", "FILE [-o IMAGE.png] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunDispersion},
 };
 
 } // namespace

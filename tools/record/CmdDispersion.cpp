@@ -1,0 +1,139 @@
+// dispersion: a record's phase-shift dispersion image as PNG and its picked
+// fundamental-mode curve as CSV, computed and drawn as the instrument does.
+#include "RecordTool.h"
+
+#include "analysis/DispersionImage.h"
+#include "analysis/DispersionPlot.h"
+
+#include <QFile>
+#include <QFont>
+#include <QGuiApplication>
+#include <QImage>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+/// The PNG's size: the larger of the instrument's screens, a little taller.
+const QSize kImageSize(1024, 640);
+
+/// A value that must follow an option, as a finite number.
+bool TakeNumber(const ToolArgs &args, int &i, double &out)
+{
+    if (i + 1 >= args.size())
+        return false;
+    bool ok = false;
+    out = args.at(++i).toDouble(&ok);
+    return ok && std::isfinite(out);
+}
+
+struct Options
+{
+    QString Record;
+    QString Image;
+    DispersionGrid Grid;
+};
+
+bool ParseOptions(const ToolArgs &args, Options &o)
+{
+    struct Bound
+    {
+        const char *Name;
+        double DispersionGrid::*Field;
+    };
+    static const Bound kBounds[] = {
+        {"--fmin", &DispersionGrid::FMin}, {"--fmax", &DispersionGrid::FMax}, {"--df", &DispersionGrid::Df},
+        {"--vmin", &DispersionGrid::VMin}, {"--vmax", &DispersionGrid::VMax}, {"--dv", &DispersionGrid::Dv},
+    };
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1String("-o")) {
+            if (i + 1 >= args.size() || !o.Image.isEmpty())
+                return false;
+            o.Image = args.at(++i);
+            continue;
+        }
+        const Bound *bound = nullptr;
+        for (const Bound &b : kBounds)
+            if (a == QLatin1String(b.Name))
+                bound = &b;
+        if (bound) {
+            if (!TakeNumber(args, i, o.Grid.*(bound->Field)))
+                return false;
+            continue;
+        }
+        if (a.startsWith(QLatin1Char('-')) || !o.Record.isEmpty())
+            return false;
+        o.Record = a;
+    }
+    return !o.Record.isEmpty();
+}
+
+/// Draws the picture without a display: the offscreen platform gives the fonts.
+bool WriteImage(const DispersionImage &image, const QString &path)
+{
+    static char name[] = "zeb-record";
+    static char platform[] = "-platform";
+    static char offscreen[] = "offscreen";
+    static char *argv[] = {name, platform, offscreen, nullptr};
+    int argc = 3;
+    QGuiApplication app(argc, argv);
+    // The instrument's screens name the family "yaheikr"; the CJK font
+    // installed with the program draws it here as it does there.
+    QFont::insertSubstitutions(QStringLiteral("yaheikr"),
+                               {QStringLiteral("Microsoft YaHei"), QStringLiteral("WenQuanYi Micro Hei")});
+    return DispersionPlot(image, kImageSize).Draw().save(path, "PNG");
+}
+
+bool PrintCurve(const DispersionImage &image)
+{
+    if (!put("frequency_hz,velocity_m_s,wavelength_m\n"))
+        return false;
+    char line[96];
+    for (const DispersionPick &p : image.Curve) {
+        std::snprintf(line, sizeof line, "%.6g,%.2f,%.3f\n", p.Frequency, p.Velocity, p.Wavelength);
+        if (!put(line))
+            return false;
+    }
+    return true;
+}
+
+void PrintSummary(const DispersionImage &image)
+{
+    std::fprintf(stderr, "channels used: %d, receivers %.1f to %.1f m from the source\n", image.ChannelsUsed,
+                 image.NearestM, image.FarthestM);
+    std::fprintf(stderr, "resolvable wavelengths: %.1f to %.1f m\n", image.ShortestWavelength,
+                 image.LongestWavelength);
+    if (image.Curve.empty())
+        std::fprintf(stderr, "picked: no clear fundamental mode\n");
+    else
+        std::fprintf(stderr, "picked: %d frequencies, %g to %g Hz\n", int(image.Curve.size()),
+                     image.Curve.front().Frequency, image.Curve.back().Frequency);
+}
+
+} // namespace
+
+int RunDispersion(const ToolArgs &args)
+{
+    Options o;
+    if (!ParseOptions(args, o))
+        return UsageError();
+    ParsedRecord record;
+    if (const int refused = LoadRecordForTool(o.Record, record))
+        return refused;
+    const DispersionImage image = ComputeDispersionImage(record.Traces.data(), int(record.Traces.size()),
+                                                         GeometryFromHeader(record.Blocks.Header), o.Grid);
+    if (!image.Ok()) {
+        std::fprintf(stderr, "%s\n%s: %s\n", DispersionResultMessage(image.Result).toUtf8().constData(),
+                     QFile::encodeName(o.Record).constData(), image.Problem.toUtf8().constData());
+        return image.Result == DispersionBadGrid ? kExitUsage : kExitNotConvertible;
+    }
+    if (!o.Image.isEmpty() && !WriteImage(image, o.Image)) {
+        std::fprintf(stderr, "zeb-record: cannot write the image %s\n", QFile::encodeName(o.Image).constData());
+        return kExitOutput;
+    }
+    PrintSummary(image);
+    return FinishOutput(PrintCurve(image));
+}
