@@ -22,12 +22,19 @@ public:
     QDateTime Now() override { return m_now.isValid() ? m_now : QDateTime::currentDateTime(); }
     QString FindUsbStick() override { return m_stick; }
     int RunCommand(const QString &program, const QStringList &arguments) override;
+    QList<NetworkInterfaceAddresses> InterfaceAddresses() override { return m_interfaces; }
+    QByteArray RoutingTable() override { return m_routingTable; }
 
     /// Fixes the clock (an invalid value lets it follow the real time).
     void SetNow(const QDateTime &now) { m_now = now; }
     void SetUsbStick(const QString &root) { m_stick = root; }
     /// Exit code of program's next runs (0 unless set).
     void SetExitCode(const QString &program, int code);
+
+    /// The network the gateway lookup sees: interfaces with their addresses,
+    /// and the routing table's text (never the machine's own).
+    void SetInterfaceAddresses(const QList<NetworkInterfaceAddresses> &interfaces) { m_interfaces = interfaces; }
+    void SetRoutingTable(const QByteArray &table) { m_routingTable = table; }
 
     /// Every command that would have run, in order.
     const QList<Command> &Commands() const { return m_commands; }
@@ -39,6 +46,8 @@ private:
     QString m_stick;
     QList<Command> m_commands;
     QList<QPair<QString, int>> m_exitCodes;
+    QList<NetworkInterfaceAddresses> m_interfaces;
+    QByteArray m_routingTable;
 };
 
 /// Installs a fresh FakePlatform for the life of the object and returns it;
