@@ -76,6 +76,9 @@ bool readRoute(const QByteArray &line, const Columns &c, RouteEntry &route)
     const QByteArray &name = f.at(c.Iface);
     if (name.isEmpty() || name.size() > kMaxInterfaceName)
         return false;
+    for (const char ch : name)
+        if (!std::isgraph(static_cast<unsigned char>(ch)))
+            return false;
     bool metricOk = false;
     route.Metric = f.at(c.Metric).toLongLong(&metricOk);
     if (!metricOk || !isHex(f.at(c.Flags), 1, kMaxFlagHexDigits))
