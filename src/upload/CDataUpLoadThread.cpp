@@ -44,6 +44,19 @@ QString CDataUpLoadThread::DoneText()
     return QStringLiteral("数据完毕");
 }
 
+QString CDataUpLoadThread::FailureText(int tagType, int iException)
+{
+    if (tagType == -1)
+        return QStringLiteral("服务器连接失败!");
+    if (iException == -3)
+        return QStringLiteral("设备不存在!");
+    if (iException == -4)
+        return QStringLiteral("流水号不存在!");
+    if (iException == kAbortedCode)
+        return QStringLiteral("强制取消");
+    return QStringLiteral("未知异常!");
+}
+
 int CDataUpLoadThread::TagCount() const
 {
     return m_channels * m_perChannel + 2;

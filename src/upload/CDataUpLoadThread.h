@@ -38,6 +38,8 @@ public:
     int TagCount() const;
 
     static QString DoneText();
+    /// The operator's text for a failure reported by signalTranslateException.
+    static QString FailureText(int tagType, int iException);
 
 signals:
     void signalSetWarning(QString text);

@@ -233,18 +233,7 @@ void cdlgUpLoad::HandleTranslateException(int tagType, int chnn, int tagnum, int
 {
     Q_UNUSED(chnn);
     Q_UNUSED(tagnum);
-    QString text;
-    if (tagType == -1)
-        text = QStringLiteral("服务器连接失败!");
-    else if (iException == -3)
-        text = QStringLiteral("设备不存在!");
-    else if (iException == -4)
-        text = QStringLiteral("流水号不存在!");
-    else if (iException == 255)
-        text = QStringLiteral("强制取消");
-    else
-        text = QStringLiteral("未知异常!");
-    ui->labelPrompt->setText(text);
+    ui->labelPrompt->setText(CDataUpLoadThread::FailureText(tagType, iException));
     SetInputsEnabled(true);
 }
 

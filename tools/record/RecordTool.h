@@ -29,3 +29,6 @@ int FinishOutput(bool written);
 // The commands (CmdInspect.cpp and their own files).
 int RunInfo(const ToolArgs &args);
 int RunDump(const ToolArgs &args);
+/// Sends a record to a data server (CmdUpload.cpp): 0 sent, 65 the record
+/// cannot be uploaded, 69 no connection, 76 a frame refused or unanswered.
+int RunUpload(const ToolArgs &args);

@@ -2,6 +2,9 @@
 // program's own parser.
 //   zeb-record info FILE   header, channel block and layout as JSON
 //   zeb-record dump FILE   samples as CSV, one column per channel
+//   zeb-record upload FILE --server HOST:PORT [--instrument-number TEXT]
+//       [--serial TEXT] [--profile TEXT] [--longitude DEG] [--latitude DEG]
+//                          sends the record to a data server (normal upload)
 // A refused file prints the program's message; the exit code tells the
 // refusals apart (1 not recognised or not openable, 2 damaged, 3 not a
 // surface-wave record), 64 a wrong command line, 74 an unwritable output.
@@ -27,6 +30,8 @@ struct Command
 const Command kCommands[] = {
     {"info", "FILE", RunInfo},
     {"dump", "FILE", RunDump},
+    {"upload", "FILE --server HOST:PORT [--instrument-number TEXT] [--serial TEXT] [--profile TEXT] "
+               "[--longitude DEG] [--latitude DEG]", RunUpload},
 };
 
 } // namespace
