@@ -102,8 +102,10 @@ private slots:
     void wholeUpload();
     void serverFaults_data();
     void serverFaults();
+    void heartbeatBeforeTheTaskLeavesItToBeRead();
     void heartbeatsBeforeAndDuringButNotAfter();
     void pauseStopsAtOnceAndResumeGoesOn();
+    void resumeRightAfterPauseIsNotLost();
     void quitWithinHalfASecond();
     void connectionLostIsReportedAndReconnectGoesOn_data();
     void connectionLostIsReportedAndReconnectGoesOn();
@@ -202,6 +204,28 @@ void TstWitnessUpload::serverFaults()
     QCOMPARE(run.Progress().last(), 6);
 }
 
+void TstWitnessUpload::heartbeatBeforeTheTaskLeavesItToBeRead()
+{
+    // The controller on this thread, step by step: the task is in the socket
+    // when a heartbeat goes out; sending must not swallow it.
+    TestProgramDir dir;
+    WitnessUploadServer server;
+    QVERIFY(server.Start());
+    PutTestRecord(1, 100);
+    QUpLoadCtrl ctrl;
+    ctrl.Init(SnapshotCurrentRecord());
+    ctrl.SetServer(QStringLiteral("127.0.0.1"), server.Port());
+    QVERIFY(ctrl.ConnectToServer());
+    QTRY_VERIFY(server.TaskIssued());
+    QTest::qWait(50);
+    ctrl.HeartTimeOut();
+    ctrl.SendHeartbeatIfDue();
+    QTRY_COMPARE(server.HeartbeatsDuringUpload() + server.HeartbeatsBeforeTask(), 1);
+    QCOMPARE(ctrl.OnReadyRead(ScaledTimeout(1000)), 1);
+    QVERIFY(ctrl.TaskHeld());
+    ctrl.DropLink();
+}
+
 void TstWitnessUpload::heartbeatsBeforeAndDuringButNotAfter()
 {
     TestProgramDir dir;
@@ -246,6 +270,28 @@ void TstWitnessUpload::pauseStopsAtOnceAndResumeGoesOn()
     QVERIFY(run.WaitDone());
     QVERIFY2(server.Problems().isEmpty(), qPrintable(server.Problems().join('\n')));
     QVERIFY(ServerHoldsTestRecord(server, 24, 2048));
+}
+
+void TstWitnessUpload::resumeRightAfterPauseIsNotLost()
+{
+    // Pause and resume in one breath, while the worker is still on its way
+    // into the pause: the resume must still count.
+    TestProgramDir dir;
+    ScopedUploadTimings timings(ShortTimings());
+    WitnessUploadServer server;
+    QVERIFY(server.Start());
+    server.SetFault(Fault::Delay, 1, -1, 20);
+    PutTestRecord(8, 2048);
+    WitnessRun run(server);
+    run.Start();
+    QTRY_VERIFY_WITH_TIMEOUT(server.Received() >= 4, ScaledTimeout(10000));
+    for (int i = 0; i < 5; ++i) {
+        run.worker.Pause();
+        run.worker.Resume();
+        QTest::qWait(30);
+    }
+    QVERIFY(run.WaitDone());
+    QVERIFY(ServerHoldsTestRecord(server, 8, 2048));
 }
 
 void TstWitnessUpload::quitWithinHalfASecond()
