@@ -269,6 +269,17 @@ int QUpLoadCtrl::Exchange(WitnessKind kind, const char *frame, int length)
     return v.Result;
 }
 
+int QUpLoadCtrl::SendUntilAccepted(WitnessKind kind)
+{
+    for (;;) {
+        SendHeartbeatIfDue();
+        const int r = SendFrame(kind);
+        emit signalWarning(StatusText(kind, m_tag, r));
+        if (r != 0)
+            return r;
+    }
+}
+
 int QUpLoadCtrl::RunUpload()
 {
     if (!IsLinkUp())
@@ -283,15 +294,8 @@ int QUpLoadCtrl::RunUpload()
     }
     if (!m_paramSent) {
         emit signalWarning(QStringLiteral("正在发送参数包......"));
-        for (;;) {
-            SendHeartbeatIfDue();
-            const int r = SendFrame(WitnessKind::Parameter);
-            emit signalWarning(StatusText(WitnessKind::Parameter, m_tag, r));
-            if (r == 1)
-                break;
-            if (r != 0)
-                return r;
-        }
+        if (const int r = SendUntilAccepted(WitnessKind::Parameter); r != 1)
+            return r;
         ++m_tag;
         emit signalProgressTagNum(1);
         m_paramSent = true;
@@ -299,12 +303,8 @@ int QUpLoadCtrl::RunUpload()
     if (m_channel == 0)
         emit signalWarning(QStringLiteral("正在发送数据包......"));
     while (m_channel < m_channels) {
-        SendHeartbeatIfDue();
-        const int r = SendFrame(WitnessKind::Data);
-        emit signalWarning(StatusText(WitnessKind::Data, m_tag, r));
-        if (r == 0)
-            continue; // the same frame, or the one the server asked to go back to
-        if (r != 1)
+        // Sent again: the same frame, or the one the server asked to go back to.
+        if (const int r = SendUntilAccepted(WitnessKind::Data); r != 1)
             return r;
         ++m_tag;
         emit signalProgressTagNum(m_tag);
@@ -315,15 +315,8 @@ int QUpLoadCtrl::RunUpload()
             ++m_index;
         }
     }
-    for (;;) {
-        SendHeartbeatIfDue();
-        const int r = SendFrame(WitnessKind::End);
-        emit signalWarning(StatusText(WitnessKind::End, m_tag, r));
-        if (r == 1)
-            break;
-        if (r != 0)
-            return r;
-    }
+    if (const int r = SendUntilAccepted(WitnessKind::End); r != 1)
+        return r;
     emit signalProgressTagNum(m_dataFrames + 2);
     DropLink();
     m_endSent = true;

@@ -78,6 +78,8 @@ public slots:
 
 private:
     bool AcceptTask(const QByteArray &frame);
+    /// Sends kind again as long as the server asks for it; the first other result.
+    int SendUntilAccepted(WitnessKind kind);
     int Exchange(WitnessKind kind, const char *frame, int length);
 
     UploadRecord m_record;

@@ -149,11 +149,11 @@ int UploadLink::ReadUntil(int waitMs, const ReplyTaker &take)
     }
 }
 
-int UploadLink::SendOnly(const char *frame, int length)
+int UploadLink::BeginSend(std::unique_lock<QMutex> &busy)
 {
     if (!m_socket)
         Reconnect();
-    std::unique_lock<QMutex> busy(m_lock, std::try_to_lock);
+    busy = std::unique_lock<QMutex>(m_lock, std::try_to_lock);
     if (!busy.owns_lock()) {
         qCDebug(lcUpload) << "Waiting";
         return 0;
@@ -162,29 +162,32 @@ int UploadLink::SendOnly(const char *frame, int length)
     qCDebug(lcUpload, "State:%d", m_socket ? int(m_socket->state()) : -1);
     if (!IsConnected()) {
         qCDebug(lcUpload) << "N0 ConnectedState";
+        // A socket that is not connected is not worth keeping for the next send.
+        m_keepConnection = false;
         return -1;
     }
     if (!m_socket->isWritable()) {
         qCDebug(lcUpload) << "N0 Writable";
         return 0;
     }
+    return 1;
+}
+
+int UploadLink::SendOnly(const char *frame, int length)
+{
+    std::unique_lock<QMutex> busy;
+    if (const int ready = BeginSend(busy); ready != 1)
+        return ready;
     return WriteFrame(frame, length, kWriteWaitMs) ? 1 : 0;
 }
 
 int UploadLink::SendAndWait(const char *frame, int length, QByteArray &reply, int timeUnitMs)
 {
     reply.clear();
-    if (!m_socket)
-        Reconnect();
-    std::unique_lock<QMutex> busy(m_lock, std::try_to_lock);
-    if (!busy.owns_lock())
-        return 0;
-    Reconnect();
+    std::unique_lock<QMutex> busy;
     qCDebug(lcUpload, "Send:%d", length);
-    if (!IsConnected())
-        return -1;
-    if (!m_socket->isWritable())
-        return 0;
+    if (const int ready = BeginSend(busy); ready != 1)
+        return ready;
     // A late reply to an earlier frame must not pass for this frame's.
     Drain();
     const auto whole = [](QByteArray &pending) { return pending.size() >= NormalLayout::kReplyMinLength; };
@@ -202,18 +205,9 @@ int UploadLink::SendAndWait(const char *frame, int length, QByteArray &reply, in
 
 int UploadLink::SendAndReceive(const char *frame, int length, int timeUnitMs, const ReplyTaker &take)
 {
-    if (!m_socket)
-        Reconnect();
-    std::unique_lock<QMutex> busy(m_lock, std::try_to_lock);
-    if (!busy.owns_lock())
-        return 0;
-    Reconnect();
-    if (!IsConnected()) {
-        m_keepConnection = false;
-        return -1;
-    }
-    if (!m_socket->isWritable())
-        return 0;
+    std::unique_lock<QMutex> busy;
+    if (const int ready = BeginSend(busy); ready != 1)
+        return ready;
     if (lcUpload().isDebugEnabled())
         qCDebug(lcUpload) << "sendbuf lenght:" << length
                           << QByteArray(frame, qMin(length, kLoggedFrameBytes)).toHex(' ');

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class QTcpSocket;
 
@@ -70,6 +71,9 @@ signals:
     void errorOccurred(QAbstractSocket::SocketError error);
 
 private:
+    /// Connects when needed and takes the lock for one send: 1 ready to
+    /// write (busy then holds the lock), 0 busy or not writable, -1 not connected.
+    int BeginSend(std::unique_lock<QMutex> &busy);
     void CreateSocket();
     bool WaitForConnection(int waitMs);
     bool WriteFrame(const char *frame, int length, int waitMs);
