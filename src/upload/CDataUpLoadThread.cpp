@@ -10,6 +10,7 @@
 #include <QMutexLocker>
 
 #include <array>
+#include <climits>
 
 using namespace NormalLayout;
 
@@ -55,6 +56,12 @@ QString CDataUpLoadThread::FailureText(int tagType, int iException)
     if (iException == kAbortedCode)
         return QStringLiteral("强制取消");
     return QStringLiteral("未知异常!");
+}
+
+QString CDataUpLoadThread::Refusal(const UploadRecord &record)
+{
+    // Packet numbers are 16-bit; the progress steps, C × T + 2, an int.
+    return UploadRefusal(record, kSamplesPerPacket, kMaxPacketNumber, INT_MAX - 2);
 }
 
 int CDataUpLoadThread::TagCount() const

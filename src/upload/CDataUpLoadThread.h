@@ -36,6 +36,8 @@ public:
     bool IsPaused() const { return m_paused; }
     /// Progress steps of the whole upload: C × T + 2.
     int TagCount() const;
+    /// Why this record cannot go out by the normal protocol; empty when it can.
+    static QString Refusal(const UploadRecord &record);
 
     static QString DoneText();
     /// The operator's text for a failure reported by signalTranslateException.

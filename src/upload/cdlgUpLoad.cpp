@@ -2,7 +2,6 @@
 #include "ui_cdlgUpLoad.h"
 
 #include "CDataUpLoadThread.h"
-#include "NormalFrames.h"
 #include "UploadInputs.h"
 #include "UploadRecord.h"
 #include "dialogs/FocusGrid.h"
@@ -12,7 +11,6 @@
 
 #include <QCoreApplication>
 
-#include <climits>
 
 namespace {
 constexpr int kDialogPointSize = 18;
@@ -179,8 +177,7 @@ void cdlgUpLoad::on_BtnOK_clicked()
     if (m_worker)
         return; // still running
     const UploadRecord record = SnapshotCurrentRecord();
-    const QString refusal = UploadRefusal(record, NormalLayout::kSamplesPerPacket, NormalLayout::kMaxPacketNumber,
-                                          INT_MAX - 2);
+    const QString refusal = CDataUpLoadThread::Refusal(record);
     if (!refusal.isEmpty()) {
         ui->labelPrompt->setText(refusal);
         return;

@@ -5,6 +5,7 @@
 #include "support/TestProgramDir.h"
 
 #include "params/TextCodec.h"
+#include "upload/CDataUpLoadThread.h"
 #include "upload/NormalFrames.h"
 #include "upload/QUpLoadCtrl.h"
 #include "upload/UploadReplies.h"
@@ -394,7 +395,7 @@ void TstUploadFrames::refusals()
     if (firstTraceEmpty)
         Store().Traces[0].clear();
     const UploadRecord r = SnapshotCurrentRecord();
-    QCOMPARE(UploadRefusal(r, NormalLayout::kSamplesPerPacket, NormalLayout::kMaxPacketNumber, INT_MAX - 2), normal);
+    QCOMPARE(CDataUpLoadThread::Refusal(r), normal);
     QCOMPARE(QUpLoadCtrl::Refusal(r), witness);
 }
 

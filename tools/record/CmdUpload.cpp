@@ -7,14 +7,12 @@
 #include "params/ParamSet.h"
 #include "records/RecordFile.h"
 #include "upload/CDataUpLoadThread.h"
-#include "upload/NormalFrames.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QMap>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -111,8 +109,7 @@ int RunUpload(const ToolArgs &args)
     if (!applyFields(options, p))
         return kExitUsage;
     const UploadRecord snapshot = SnapshotCurrentRecord();
-    const QString refusal = UploadRefusal(snapshot, NormalLayout::kSamplesPerPacket,
-                                          NormalLayout::kMaxPacketNumber, INT_MAX - 2);
+    const QString refusal = CDataUpLoadThread::Refusal(snapshot);
     if (!refusal.isEmpty()) {
         fail(refusal);
         return kExitData;
