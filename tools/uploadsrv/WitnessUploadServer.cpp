@@ -180,7 +180,7 @@ void WitnessUploadServer::Handle(Connection &c, const QByteArray &f)
             problems << QStringLiteral("heartbeat with channel, tag or payload");
         for (const QString &p : std::as_const(problems))
             Problem(QStringLiteral("heartbeat: ") + p);
-        Heartbeat(c, f, e);
+        Heartbeat(c, e);
         return;
     }
     e.Number = ++m_numbered;
@@ -206,7 +206,7 @@ void WitnessUploadServer::Handle(Connection &c, const QByteArray &f)
             problems << QStringLiteral("end frame text differs from the parameter frame's");
         answer = Header(1, FaultAt(int(Fault::AskAgain), e.Number) ? 3 : 5, 0, e.Tag);
     } else if (data) {
-        const QString p = CheckData(f, e);
+        const QString p = CheckData(e);
         if (!p.isEmpty())
             problems << p;
         int channel = e.Channel;
@@ -258,9 +258,8 @@ void WitnessUploadServer::Handle(Connection &c, const QByteArray &f)
         emit UploadCompleted();
 }
 
-void WitnessUploadServer::Heartbeat(Connection &c, const QByteArray &f, const Frame &e)
+void WitnessUploadServer::Heartbeat(Connection &c, const Frame &e)
 {
-    Q_UNUSED(f);
     m_frames << e;
     if (!m_taskIssued) {
         ++m_beatsBefore;
@@ -309,7 +308,7 @@ QString WitnessUploadServer::CheckParameter(const QByteArray &payload)
     return QString();
 }
 
-QString WitnessUploadServer::CheckData(const QByteArray &f, const Frame &e) const
+QString WitnessUploadServer::CheckData(const Frame &e) const
 {
     if (m_channels == 0)
         return QStringLiteral("data before any parameter frame");
@@ -327,7 +326,6 @@ QString WitnessUploadServer::CheckData(const QByteArray &f, const Frame &e) cons
     const int count = qMin(kPacketSamples, m_samples - k * kPacketSamples);
     if (e.PayloadLength != 4 * count)
         return QStringLiteral("tag %1 carries %2 bytes, expected %3").arg(e.Tag).arg(e.PayloadLength).arg(4 * count);
-    Q_UNUSED(f);
     return QString();
 }
 

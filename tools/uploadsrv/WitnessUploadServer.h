@@ -88,9 +88,9 @@ private:
     QByteArray TaskFrame(const QByteArray &mileage) const;
     void IssueTask(Connection &connection);
     void Handle(Connection &connection, const QByteArray &frame);
-    void Heartbeat(Connection &connection, const QByteArray &frame, const Frame &e);
+    void Heartbeat(Connection &connection, const Frame &e);
     QString CheckParameter(const QByteArray &payload);
-    QString CheckData(const QByteArray &frame, const Frame &e) const;
+    QString CheckData(const Frame &e) const;
     void Answer(Connection &connection, const Frame &e, QByteArray answer);
 
     qint32 m_task = kDefaultTask;
