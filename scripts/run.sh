@@ -13,6 +13,18 @@ scripts/build.sh
 port=${ZEB_SIM_PORT:-16543}
 build/tools/unitsim/zeb-unitsim --port "$port" &
 sim=$!
-trap 'kill $sim 2>/dev/null || true' EXIT
+pids=("$sim")
+trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
+
+# Upload servers: the normal data server on the program's default server
+# (127.0.0.1:5005, as the upload dialog shows it unless the settings file
+# says otherwise) and the witness server, which the program is told to use
+# instead of the network's gateway: a manual run never reaches the gateway.
+upload_port=${ZEB_UPLOAD_PORT:-5005}
+witness_port=${ZEB_WITNESS_PORT:-15555}
+build/tools/uploadsrv/zeb-uploadsrv --normal-port "$upload_port" --witness-port "$witness_port" &
+pids+=("$!")
+upload_args=(--upload-gateway "127.0.0.1:$witness_port")
+
 # The program keeps its settings file and records beside its executable.
-build/src/zeb --instrument "127.0.0.1:$port"
+build/src/zeb --instrument "127.0.0.1:$port" "${upload_args[@]}"

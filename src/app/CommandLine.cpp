@@ -6,32 +6,70 @@
 
 namespace {
 
-bool parseInstrument(const QString &value, ParamSet &params, QString *error)
+const char kUsage[] = "usage: zeb [--instrument HOST[:PORT]] [--upload-gateway HOST:PORT]";
+
+// HOST[:PORT] with an IPv4 host; port stays untouched when the value has none.
+bool parseHostPort(const QString &option, const QString &value, QString &host, quint16 &port, QString *error)
 {
-    QString host = value;
-    QString port;
+    QString hostText = value;
+    QString portText;
     const int colon = value.lastIndexOf(QLatin1Char(':'));
     if (colon >= 0) {
-        host = value.left(colon);
-        port = value.mid(colon + 1);
+        hostText = value.left(colon);
+        portText = value.mid(colon + 1);
     }
     QHostAddress address;
-    if (!address.setAddress(host) || address.protocol() != QAbstractSocket::IPv4Protocol) {
-        *error = QStringLiteral("--instrument: \"%1\" is not an IPv4 address").arg(host);
+    if (!address.setAddress(hostText) || address.protocol() != QAbstractSocket::IPv4Protocol) {
+        *error = QStringLiteral("%1: \"%2\" is not an IPv4 address").arg(option, hostText);
         return false;
     }
-    if (!port.isNull()) {
+    if (!portText.isNull()) {
         bool ok = false;
-        const uint number = port.toUInt(&ok);
+        const uint number = portText.toUInt(&ok);
         if (!ok || number == 0 || number > 65535) {
-            *error = QStringLiteral("--instrument: \"%1\" is not a port number").arg(port);
+            *error = QStringLiteral("%1: \"%2\" is not a port number").arg(option, portText);
             return false;
         }
-        params.InstrumentPort = QString::number(number);
+        port = quint16(number);
     }
-    params.InstrumentAddress = address.toString();
+    host = address.toString();
     return true;
 }
+
+bool parseInstrument(const QString &value, ParamSet &params, QString *error)
+{
+    QString host;
+    quint16 port = params.InstrumentPort.toUShort();
+    if (!parseHostPort(QStringLiteral("--instrument"), value, host, port, error))
+        return false;
+    params.InstrumentAddress = host;
+    params.InstrumentPort = QString::number(port);
+    return true;
+}
+
+// The witness server normally sits at the network's gateway; a manual run
+// points it at a test server instead.
+bool parseUploadGateway(const QString &value, ParamSet &params, QString *error)
+{
+    QString host;
+    quint16 port = quint16(params.WitnessPort);
+    if (!parseHostPort(QStringLiteral("--upload-gateway"), value, host, port, error))
+        return false;
+    params.WitnessGateway = host;
+    params.WitnessPort = port;
+    return true;
+}
+
+struct Option
+{
+    const char *Name;
+    bool (*Apply)(const QString &value, ParamSet &params, QString *error);
+};
+
+const Option kOptions[] = {
+    {"--instrument", parseInstrument},
+    {"--upload-gateway", parseUploadGateway},
+};
 
 } // namespace
 
@@ -39,20 +77,29 @@ bool ApplyCommandLine(const QStringList &arguments, ParamSet &params, QString *e
 {
     for (int i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
+        const Option *option = nullptr;
         QString value;
-        if (arg == QLatin1String("--instrument")) {
-            if (i + 1 >= arguments.size()) {
-                *error = QStringLiteral("--instrument needs HOST[:PORT]");
-                return false;
+        for (const Option &o : kOptions) {
+            const QString name = QString::fromLatin1(o.Name);
+            if (arg == name) {
+                if (i + 1 >= arguments.size()) {
+                    *error = QStringLiteral("%1 needs a value; %2").arg(name, QString::fromLatin1(kUsage));
+                    return false;
+                }
+                value = arguments.at(++i);
+            } else if (arg.startsWith(name + QLatin1Char('='))) {
+                value = arg.mid(name.size() + 1);
+            } else {
+                continue;
             }
-            value = arguments.at(++i);
-        } else if (arg.startsWith(QLatin1String("--instrument="))) {
-            value = arg.mid(int(sizeof("--instrument=")) - 1);
-        } else {
-            *error = QStringLiteral("unknown argument \"%1\"; usage: zeb [--instrument HOST[:PORT]]").arg(arg);
+            option = &o;
+            break;
+        }
+        if (!option) {
+            *error = QStringLiteral("unknown argument \"%1\"; %2").arg(arg, QString::fromLatin1(kUsage));
             return false;
         }
-        if (!parseInstrument(value, params, error))
+        if (!option->Apply(value, params, error))
             return false;
     }
     return true;

@@ -5,8 +5,9 @@
 
 class ParamSet;
 
-/// Applies the program's command line to the parameter set. Only
-/// "--instrument HOST[:PORT]" exists: it replaces the instrument address and
-/// port for this run (they are not part of the settings file). Returns false
-/// with a message for the operator when the line cannot be used.
+/// Applies the program's command line to the parameter set, for this run
+/// only (none of it goes into the settings file): "--instrument HOST[:PORT]"
+/// replaces the instrument address and port, "--upload-gateway HOST:PORT"
+/// the witness server's address (otherwise the network's gateway) and port.
+/// Returns false with a message for the operator when the line cannot be used.
 bool ApplyCommandLine(const QStringList &arguments, ParamSet &params, QString *error);

@@ -5,6 +5,7 @@
 #include "instrument/CDlgAutoCheck.h"
 
 #include "analysis/CDlgAnalysis.h"
+#include "upload/CDlgDataUpLoadOpt.h"
 
 // Each screen that another subsystem opens is plugged in here, one entry per
 // line, so that adding a screen never touches the screen that opens it.
@@ -19,4 +20,5 @@ void InstallTaskScreens()
     s.ChooseRecord = &FileSelectDlg::ChooseRecord;
     s.Analysis = [](QWidget *parent) { CDlgAnalysis(parent).exec(); };
     s.Dispersion = &CDlgDispersion::Open;
+    s.Upload = RunUploadCommand;
 }

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QNetworkInterface>
 #include <QProcess>
 #include <QStorageInfo>
 
@@ -39,6 +40,33 @@ public:
     int RunCommand(const QString &program, const QStringList &arguments) override
     {
         return QProcess::execute(program, arguments);
+    }
+
+    QList<NetworkInterfaceAddresses> InterfaceAddresses() override
+    {
+        QList<NetworkInterfaceAddresses> list;
+        const auto interfaces = QNetworkInterface::allInterfaces();
+        for (const QNetworkInterface &i : interfaces) {
+            if (!(i.flags() & QNetworkInterface::IsUp))
+                continue;
+            NetworkInterfaceAddresses entry{i.name(), {}};
+            for (const QNetworkAddressEntry &a : i.addressEntries())
+                if (a.ip().protocol() == QAbstractSocket::IPv4Protocol)
+                    entry.IPv4 << a.ip().toString();
+            list << entry;
+        }
+        return list;
+    }
+
+    QByteArray RoutingTable() override
+    {
+        // Far more than any controller's table; a larger file is not read.
+        constexpr qint64 kMaxTableBytes = 64 * 1024;
+        QFile table(QStringLiteral("/proc/net/route"));
+        if (!table.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray text = table.read(kMaxTableBytes + 1);
+        return text.size() > kMaxTableBytes ? QByteArray() : text;
     }
 };
 

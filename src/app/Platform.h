@@ -1,9 +1,18 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <memory>
+
+/// One network interface and the IPv4 addresses it carries.
+struct NetworkInterfaceAddresses
+{
+    QString Name;       ///< as the routing table names it ("eth0")
+    QStringList IPv4;   ///< dotted addresses, in the system's order
+};
 
 /// What the program needs from the controller's system: the clock, the USB
 /// stick, outside commands. Only main() installs the real one
@@ -36,6 +45,14 @@ public:
         Q_UNUSED(arguments);
         return -1;
     }
+
+    // --- Network: the witness upload's server is the default gateway --------
+    /// The interfaces that are up, with their IPv4 addresses, in the
+    /// system's order. The harmless platform knows of none.
+    virtual QList<NetworkInterfaceAddresses> InterfaceAddresses() { return {}; }
+    /// The kernel's IPv4 routing table as its text ("/proc/net/route"), or
+    /// an empty text when there is none. The harmless platform has none.
+    virtual QByteArray RoutingTable() { return {}; }
 };
 
 /// The platform in use: the harmless one unless main() or a test installed another.

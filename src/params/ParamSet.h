@@ -102,6 +102,10 @@ public:
     std::array<qint8, 4> ServerAddress{127, 0, 0, 1};
     QString CurrentRecordPath;
     int UploadMode = 0;
+    // The witness server for this run only (--upload-gateway), never saved:
+    // an empty address means the default gateway of the controller's network.
+    QString WitnessGateway;
+    int WitnessPort = 5555;
 
     /// Resets the look, current channel, filter limits, stacking state, browser
     /// position, current record path and upload mode; leaves the record blocks alone.

@@ -229,7 +229,7 @@ ParsedRecord ParseRecord(const QByteArray &bytes, RecordProgress *progress)
     return record;
 }
 
-QByteArray EncodeTextField(const QString &text, int width)
+QByteArray EncodeTextField(const QString &text, int width, char pad)
 {
     QByteArray field;
     field.reserve(width);
@@ -243,7 +243,7 @@ QByteArray EncodeTextField(const QString &text, int width)
         field += encoded;
         i += units;
     }
-    field.append(width - field.size(), ' ');
+    field.append(width - field.size(), pad);
     return field;
 }
 

@@ -149,5 +149,5 @@ ParsedRecord ParseRecord(const QByteArray &bytes, RecordProgress *progress = nul
 QByteArray EncodeRecord(const RecordBlocks &blocks, const TraceSet &traces);
 
 /// The first width bytes of text in GB2312, never ending in half a character,
-/// padded with spaces.
-QByteArray EncodeTextField(const QString &text, int width);
+/// padded with pad (spaces, as record files and most frames want).
+QByteArray EncodeTextField(const QString &text, int width, char pad = ' ');

@@ -45,6 +45,38 @@ private slots:
         QCOMPARE(p.InstrumentAddress, address);
         QCOMPARE(p.InstrumentPort, port);
     }
+
+    void uploadGatewayOption_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("gateway");
+        QTest::addColumn<int>("port");
+        QTest::newRow("none: the network's gateway") << QStringList{"zeb"} << true << QString() << 5555;
+        QTest::newRow("host and port") << QStringList{"zeb", "--upload-gateway", "127.0.0.1:15555"} << true
+                                       << "127.0.0.1" << 15555;
+        QTest::newRow("with both options")
+            << QStringList{"zeb", "--instrument=127.0.0.1:16543", "--upload-gateway=127.0.0.2:2"} << true
+            << "127.0.0.2" << 2;
+        QTest::newRow("not an address") << QStringList{"zeb", "--upload-gateway", "gw:1"} << false << QString() << 5555;
+        QTest::newRow("port too large") << QStringList{"zeb", "--upload-gateway", "127.0.0.1:70000"} << false
+                                        << QString() << 5555;
+        QTest::newRow("missing value") << QStringList{"zeb", "--upload-gateway"} << false << QString() << 5555;
+    }
+
+    void uploadGatewayOption()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, ok);
+        QFETCH(QString, gateway);
+        QFETCH(int, port);
+        ParamSet p;
+        QString error;
+        QCOMPARE(ApplyCommandLine(args, p, &error), ok);
+        QCOMPARE(error.isEmpty(), ok);
+        QCOMPARE(p.WitnessGateway, gateway);
+        QCOMPARE(p.WitnessPort, port);
+    }
 };
 
 QTEST_GUILESS_MAIN(TstCommandLine)

@@ -22,6 +22,8 @@ public:
     QDateTime Now() override { return m_now.isValid() ? m_now : QDateTime::currentDateTime(); }
     QString FindUsbStick() override { return m_stick; }
     int RunCommand(const QString &program, const QStringList &arguments) override;
+    QList<NetworkInterfaceAddresses> InterfaceAddresses() override { return m_interfaces; }
+    QByteArray RoutingTable() override { return m_routingTable; }
 
     /// Fixes the clock (an invalid value lets it follow the real time).
     void SetNow(const QDateTime &now) { m_now = now; }
@@ -38,6 +40,10 @@ public:
     void SetFlushResult(bool result) { m_flushResult = result; }
     /// Paths of every volume flush asked for, in order.
     const QStringList &Flushes() const { return m_flushes; }
+    /// The network the gateway lookup sees: interfaces with their addresses,
+    /// and the routing table's text (never the machine's own).
+    void SetInterfaceAddresses(const QList<NetworkInterfaceAddresses> &interfaces) { m_interfaces = interfaces; }
+    void SetRoutingTable(const QByteArray &table) { m_routingTable = table; }
 
     /// Every command that would have run, in order.
     const QList<Command> &Commands() const { return m_commands; }
@@ -53,6 +59,8 @@ private:
     bool m_flushResult = true;
     QStringList m_flushes;
     static constexpr qint64 kSystemFreeBytes = -2;
+    QList<NetworkInterfaceAddresses> m_interfaces;
+    QByteArray m_routingTable;
 };
 
 /// Installs a fresh FakePlatform for the life of the object and returns it;

@@ -6,6 +6,9 @@
 //   zeb-record filter FILE [--low HZ] [--high HZ] -o OUT   a filtered copy of the record
 //   zeb-record dispersion FILE [-o IMAGE.png] [--fmin --fmax --df --vmin --vmax --dv]
 //                          the picked dispersion curve as CSV, the image as PNG
+//   zeb-record upload FILE --server HOST:PORT [--instrument-number TEXT]
+//       [--serial TEXT] [--profile TEXT] [--longitude DEG] [--latitude DEG]
+//                          sends the record to a data server (normal upload)
 // A refused file prints the program's message; the exit code tells the
 // refusals apart (1 not recognised or not openable, 2 damaged, 3 not a
 // surface-wave record), 64 a wrong command line, 65 a record that cannot
@@ -36,6 +39,8 @@ const Command kCommands[] = {
     {"spectrum", "FILE --channel N [--from MS --to MS] [--refine K]", RunSpectrum},
     {"filter", "FILE [--low HZ] [--high HZ] -o OUT", RunFilter},
     {"dispersion", "FILE [-o IMAGE.png] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunDispersion},
+    {"upload", "FILE --server HOST:PORT [--instrument-number TEXT] [--serial TEXT] [--profile TEXT] "
+               "[--longitude DEG] [--latitude DEG]", RunUpload},
 };
 
 } // namespace

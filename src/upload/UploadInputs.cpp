@@ -1,0 +1,64 @@
+#include "UploadInputs.h"
+
+#include "dialogs/QDlgKeyNum.h"
+#include "dialogs/QDlgKeyText.h"
+#include "dialogs/ScreenSetup.h"
+
+#include <QEvent>
+#include <QLineEdit>
+
+bool AskNumber(QWidget *parent, const QString &title, float &value, int decimals, float minimum, float maximum)
+{
+    KeyboardGrabPause pause;
+    QDlgKeyNum pad(title, value, decimals, minimum, maximum, parent);
+    if (pad.exec() != QDialog::Accepted)
+        return false;
+    value = pad.value;
+    return true;
+}
+
+bool AskText(QWidget *parent, const QString &title, QString &text, int maxLength)
+{
+    KeyboardGrabPause pause;
+    QDlgKeyText pad(title, text, maxLength, parent);
+    if (pad.exec() != QDialog::Accepted)
+        return false;
+    text = pad.result;
+    return true;
+}
+
+QString NumberText(double value)
+{
+    return QStringLiteral("%1").arg(value);
+}
+
+KeypadEdits::KeypadEdits(QObject *parent, std::function<bool()> inputsEnabled)
+    : QObject(parent)
+    , m_enabled(std::move(inputsEnabled))
+{
+}
+
+void KeypadEdits::Add(QLineEdit *edit, std::function<void()> open)
+{
+    m_open.insert(edit, std::move(open));
+    edit->installEventFilter(this);
+}
+
+bool KeypadEdits::Open(QWidget *edit)
+{
+    const auto it = m_open.constFind(edit);
+    if (it == m_open.constEnd())
+        return false;
+    if (m_enabled())
+        it.value()();
+    return true;
+}
+
+bool KeypadEdits::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress && m_open.contains(watched)) {
+        Open(static_cast<QWidget *>(watched));
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+// What both upload dialogs share to take the operator's input: the keypads
+// behind their fields, and line edits that open a keypad when pressed.
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QLineEdit;
+class QWidget;
+
+/// Runs the number keypad titled title over parent with value as the start;
+/// true with the accepted value in value.
+bool AskNumber(QWidget *parent, const QString &title, float &value, int decimals, float minimum, float maximum);
+/// Runs the text keypad titled title with text as the start (at most
+/// maxLength characters); true with the accepted text in text.
+bool AskText(QWidget *parent, const QString &title, QString &text, int maxLength);
+/// A number as the fields show it: "%1", the general number format.
+QString NumberText(double value);
+
+/// Line edits whose values come from a keypad: a mouse press on one (or
+/// Enter while it has the focus, through Open()) runs its keypad, as long as
+/// the owner's inputs are enabled.
+class KeypadEdits : public QObject
+{
+    Q_OBJECT
+
+public:
+    KeypadEdits(QObject *parent, std::function<bool()> inputsEnabled);
+    void Add(QLineEdit *edit, std::function<void()> open);
+    /// Runs edit's keypad when it is one of these and inputs are enabled; true when it is one of these.
+    bool Open(QWidget *edit);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    std::function<bool()> m_enabled;
+    QHash<QObject *, std::function<void()>> m_open;
+};

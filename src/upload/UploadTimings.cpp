@@ -1,0 +1,7 @@
+#include "UploadTimings.h"
+
+UploadTimings &DefaultUploadTimings()
+{
+    static UploadTimings timings;
+    return timings;
+}
