@@ -26,6 +26,17 @@ public:
         Q_UNUSED(arguments);
         return -1;
     }
+
+    // Clock ------------------------------------------------------------
+    /// Earliest and latest time the program will set the clock to.
+    static QDateTime EarliestClock();
+    static QDateTime LatestClock();
+    /// Sets the system clock and then the hardware clock to t (local time)
+    /// through RunCommand: `date -s "yyyy-MM-dd hh:mm:ss"`, and only when that
+    /// succeeded `hwclock --systohc`. False when t lies outside
+    /// EarliestClock()…LatestClock() (nothing runs) or a command failed; the
+    /// harmless platform runs nothing and therefore always fails.
+    bool SetClock(const QDateTime &t);
 };
 
 /// The platform in use: the harmless one unless main() or a test installed another.
