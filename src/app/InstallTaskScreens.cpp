@@ -1,3 +1,4 @@
+#include "dialogs/CDlgSet.h"
 #include "dialogs/TaskScreens.h"
 
 // Each screen that another subsystem opens is plugged in here, one entry per
@@ -6,4 +7,5 @@ void InstallTaskScreens()
 {
     TaskScreens &s = Screens();
     Q_UNUSED(s);
+    s.Settings = [](QWidget *parent) { CDlgSet screen(parent); screen.exec(); };
 }

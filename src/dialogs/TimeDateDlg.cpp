@@ -1,0 +1,167 @@
+#include "TimeDateDlg.h"
+
+#include "MyTDEdit.h"
+#include "SettingsLook.h"
+#include "TDLineEdit.h"
+#include "app/Platform.h"
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+constexpr int kDigitColumns = 4;
+constexpr int kSpacing = 10;
+constexpr int kMargin = 12;
+// The field and the digits are what the operator works with: larger than the rest.
+const char kTimeSheet[] = "QDateTimeEdit, QDateTimeEdit QLineEdit{font: 30pt ;}QPushButton{font: 26pt ;}";
+const char kDisplayFormat[] = "yyyy-MM-dd hh:mm:ss";
+
+QPushButton *MakeButton(const QString &caption, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    b->setFocusPolicy(Qt::NoFocus); // the field keeps the focus: digits type into it
+    b->setAutoDefault(false);
+    return b;
+}
+} // namespace
+
+TimeDateDlg::TimeDateDlg(QWidget *parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("设置时间"));
+    m_label = new QLabel(QStringLiteral("设置时间"), this);
+    m_label->setAlignment(Qt::AlignCenter);
+    m_field = new MyTDEdit(this);
+    m_field->setObjectName(QStringLiteral("dateTimeEdit"));
+    m_field->setDateTimeRange(Platform::EarliestClock(), Platform::LatestClock());
+    m_field->setDisplayFormat(QLatin1String(kDisplayFormat));
+    m_field->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    m_field->setAlignment(Qt::AlignCenter);
+    m_field->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+
+    auto *digits = new QGridLayout;
+    digits->setSpacing(kSpacing);
+    for (int d = 0; d < kDigits; ++d) {
+        m_digits[d] = MakeButton(QString::number(d), this);
+        m_digits[d]->setObjectName(QStringLiteral("btnDigit%1").arg(d));
+        digits->addWidget(m_digits[d], d / kDigitColumns, d % kDigitColumns);
+        connect(m_digits[d], &QPushButton::pressed, this, &TimeDateDlg::OnInsertData);
+    }
+    m_left = MakeButton(QStringLiteral("Left"), this);
+    m_right = MakeButton(QStringLiteral("Right"), this);
+    m_ok = MakeButton(QStringLiteral(" 确定 "), this);
+    m_cancel = MakeButton(QStringLiteral(" 取消 "), this);
+    m_curTime = MakeButton(QStringLiteral("CurTime"), this);
+    m_left->setObjectName(QStringLiteral("btnLeft"));
+    m_right->setObjectName(QStringLiteral("btnRight"));
+    m_ok->setObjectName(QStringLiteral("btnOK"));
+    m_cancel->setObjectName(QStringLiteral("btnCancel"));
+    m_curTime->setObjectName(QStringLiteral("btnCurTime"));
+    // The last row of digits: 8, 9, then the section moves.
+    digits->addWidget(m_left, 2, 2);
+    digits->addWidget(m_right, 2, 3);
+
+    auto *commands = new QHBoxLayout;
+    commands->setSpacing(kSpacing);
+    commands->addWidget(m_curTime);
+    commands->addWidget(m_ok);
+    commands->addWidget(m_cancel);
+
+    auto *main = new QVBoxLayout(this);
+    main->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    main->setSpacing(kSpacing);
+    main->addWidget(m_label);
+    main->addWidget(m_field);
+    main->addLayout(digits, 3);
+    main->addLayout(commands, 1);
+
+    connect(m_left, &QPushButton::pressed, this, &TimeDateDlg::OnLeft);
+    connect(m_right, &QPushButton::pressed, this, &TimeDateDlg::OnRight);
+    connect(m_ok, &QPushButton::clicked, this, &TimeDateDlg::OnOK);
+    connect(m_cancel, &QPushButton::clicked, this, &TimeDateDlg::reject);
+    connect(m_curTime, &QPushButton::clicked, this, &TimeDateDlg::OnCurTime);
+
+    ScreenLook look = SettingsLook();
+    look.BaseSheet += QString::fromUtf8(kTimeSheet);
+    SetUpScreen(this, look);
+    SetValue(CurrentPlatform().Now());
+    m_field->setFocus();
+    m_field->SelectSection(0);
+}
+
+void TimeDateDlg::SetValue(const QDateTime &t)
+{
+    m_field->setDateTime(t);
+    // The field keeps within its limits; the result is what it shows.
+    m_value = m_field->dateTime();
+}
+
+void TimeDateDlg::OnInsertData()
+{
+    const int d = int(std::find(m_digits.begin(), m_digits.end(), sender()) - m_digits.begin());
+    if (d < 0 || d >= kDigits)
+        return;
+    m_field->setFocus();
+    QCoreApplication::postEvent(m_field, new QKeyEvent(QEvent::KeyPress, Qt::Key_0 + d, Qt::NoModifier,
+                                                       m_digits[d]->text()));
+}
+
+void TimeDateDlg::OnCurTime()
+{
+    SetValue(CurrentPlatform().Now());
+}
+
+void TimeDateDlg::OnLeft()
+{
+    const int i = m_field->currentSectionIndex();
+    if (i > 0)
+        m_field->SelectSection(i - 1);
+}
+
+void TimeDateDlg::OnRight()
+{
+    const int i = m_field->currentSectionIndex();
+    if (i < m_field->sectionCount() - 1)
+        m_field->SelectSection(i + 1);
+}
+
+void TimeDateDlg::OnOK()
+{
+    // Only a value the operator can see may set the clock: a half-typed
+    // section (a year "202") is interpreted, shown, and left for a second OK.
+    if (!m_field->HasAcceptableInput()) {
+        const int section = m_field->currentSectionIndex();
+        m_field->interpretText();
+        m_field->SelectSection(section);
+        return;
+    }
+    releaseKeyboard();
+    m_field->interpretText();
+    m_value = m_field->dateTime();
+    accept();
+}
+
+void TimeDateDlg::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    const bool alt = event->modifiers() & Qt::AltModifier;
+    if (key == Qt::Key_Escape) {
+        releaseKeyboard();
+        reject();
+    } else if ((key == Qt::Key_Return || key == Qt::Key_Enter) && alt) {
+        OnOK();
+    } else if (key == Qt::Key_Left) {
+        OnLeft();
+    } else if (key == Qt::Key_Right) {
+        OnRight();
+    } else if (key >= Qt::Key_0 && key <= Qt::Key_9) {
+        m_digits[key - Qt::Key_0]->click();
+    }
+}
