@@ -108,6 +108,8 @@ void TestSettingsLook::dialogsFitTheScreen_data()
     for (const QSize &size : {QSize(800, 480), QSize(1024, 600)})
         for (const char *name : {"CDlgSet", "CDlgGain", "CDlgSetSensor", "CDlgSetColor", "CDlgKeyColor", "TimeDateDlg"})
             QTest::addRow("%s %dx%d", name, size.width(), size.height()) << QString::fromLatin1(name) << size;
+    // Metering on keeps 30 pixels free below the screen.
+    QTest::addRow("CDlgSet metering") << QStringLiteral("CDlgSet") << QSize(800, 450);
 }
 
 void TestSettingsLook::dialogsFitTheScreen()
