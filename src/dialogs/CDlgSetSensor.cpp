@@ -1,11 +1,11 @@
 #include "CDlgSetSensor.h"
 #include "ui_CDlgSetSensor.h"
 
-#include "FocusGrid.h"
 #include "KeypadPrompts.h"
 #include "SettingsLook.h"
 #include "params/ParamSet.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QLabel>
 
@@ -45,11 +45,6 @@ CDlgSetSensor::CDlgSetSensor(QWidget *parent)
             findChild<QWidget *>(QStringLiteral("line%1").arg(line))->hide();
     }
 
-    // Only Enter, Alt+Enter and Esc are keys of this dialog; the values are touched.
-    m_grid = new FocusGrid(this, {ui->btnOK});
-    m_grid->SetCount(0);
-    m_grid->SetIgnoreTab(true);
-    m_grid->SetConfirm([this] { accept(); });
     UpdateCaptions();
     ui->btnOK->setFocus();
 }
@@ -103,7 +98,20 @@ void CDlgSetSensor::on_btnOK_clicked()
 
 void CDlgSetSensor::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape)
+    // Only Esc, Enter and Alt+Enter are keys of this dialog; the values are touched.
+    switch (event->key()) {
+    case Qt::Key_Escape:
         reject();
-    // Every other key is without effect here.
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (event->modifiers() & Qt::AltModifier) {
+            accept();
+        } else if (auto *button = qobject_cast<QAbstractButton *>(focusWidget()); button && button->isEnabled()) {
+            button->click();
+        }
+        break;
+    default:
+        break;
+    }
 }

@@ -8,7 +8,6 @@
 namespace Ui {
 class CDlgSetSensor;
 }
-class FocusGrid;
 class QPushButton;
 
 /// The geophone description: sensor type, metering signal, setting method and
@@ -39,5 +38,4 @@ private:
 
     std::unique_ptr<Ui::CDlgSetSensor> ui;
     std::array<QPushButton *, kValueButtons> m_values{};
-    FocusGrid *m_grid = nullptr;
 };

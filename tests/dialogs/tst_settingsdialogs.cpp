@@ -154,6 +154,10 @@ void TestSettingsDialogs::sensorDialogShowsTheChannelsInUse()
     QCOMPARE(shown, channels);
     QCOMPARE(Button(dialog, "btnValue1")->text(), QStringLiteral("28.500"));
     QCOMPARE(dialog.focusWidget(), Button(dialog, "btnOK"));
+    QTest::keyClick(&dialog, Qt::Key_Right); // arrows are no keys of this dialog
+    QCOMPARE(dialog.focusWidget(), Button(dialog, "btnOK"));
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
 }
 
 void TestSettingsDialogs::sensitivityKeepsItsRange_data()
