@@ -70,25 +70,25 @@ void CDlgSetSensor::AskSensitivity(int channel)
     UpdateCaptions();
 }
 
-void CDlgSetSensor::on_btnSensorType_clicked()
+void CDlgSetSensor::Toggle(int &flag)
 {
-    int &flag = CurrentParams().Sensor.SensorType;
     flag = flag ? 0 : 1;
     UpdateCaptions();
+}
+
+void CDlgSetSensor::on_btnSensorType_clicked()
+{
+    Toggle(CurrentParams().Sensor.SensorType);
 }
 
 void CDlgSetSensor::on_btnSignType_clicked()
 {
-    int &flag = CurrentParams().Sensor.MeteringSignal;
-    flag = flag ? 0 : 1;
-    UpdateCaptions();
+    Toggle(CurrentParams().Sensor.MeteringSignal);
 }
 
 void CDlgSetSensor::on_btnSetMethord_clicked()
 {
-    int &flag = CurrentParams().Sensor.SettingMethod;
-    flag = flag ? 0 : 1;
-    UpdateCaptions();
+    Toggle(CurrentParams().Sensor.SettingMethod);
 }
 
 void CDlgSetSensor::on_btnOK_clicked()

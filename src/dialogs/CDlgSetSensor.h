@@ -33,6 +33,8 @@ private slots:
 
 private:
     void UpdateCaptions();
+    /// Non-zero becomes 0, 0 becomes 1.
+    void Toggle(int &flag);
     /// Asks channel's (1-based) sensitivity on the number keypad.
     void AskSensitivity(int channel);
 

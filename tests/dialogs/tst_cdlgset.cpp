@@ -81,10 +81,8 @@ private slots:
 
     void captions_data();
     void captions();
-    void choiceKeypadsStoreTheChosenValue_data();
-    void choiceKeypadsStoreTheChosenValue();
-    void numberAndTextKeypads_data();
-    void numberAndTextKeypads();
+    void keypadsStoreWhatWasEntered_data();
+    void keypadsStoreWhatWasEntered();
     void cancelChangesNothing_data();
     void cancelChangesNothing();
     void toggles_data();
@@ -147,76 +145,49 @@ void TestCDlgSet::captions()
     QCOMPARE(Button(screen, "btnGain")->text(), QStringLiteral("增益\n设置"));
 }
 
-void TestCDlgSet::choiceKeypadsStoreTheChosenValue_data()
+void TestCDlgSet::keypadsStoreWhatWasEntered_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("entry"); // what the keypad starts with (the defaults)
-    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("input"); // a choice key to press, or text to type
+    QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QVariant>("stored");
-    QTest::newRow("all-pass") << "btnFilter" << "滤波(Hz):" << "全通" << "tBtn3" << "Filter" << QVariant(4096.0f);
-    QTest::newRow("filter 512") << "btnFilter" << "滤波(Hz):" << "全通" << "tBtn0" << "Filter" << QVariant(512.0f);
-    QTest::newRow("interval 15.625") << "btnRate" << "采样间隔(us):" << "500" << "tBtn1" << "SampleInterval"
-                                     << QVariant(15.625f);
-    QTest::newRow("interval 16000") << "btnRate" << "采样间隔(us):" << "500" << "tBtnBack" << "SampleInterval"
-                                    << QVariant(16000.0f);
-    QTest::newRow("24 channels") << "btnCHNum" << "通道数量:" << "12" << "tBtn1" << "ChannelCount" << QVariant(24);
-    QTest::newRow("16384 samples") << "btnSampleLen" << "采样长度:" << "1024" << "tBtn5" << "SampleLength"
-                                   << QVariant(16384);
-    QTest::newRow("level high") << "btnTriggNum" << "触发水平:" << "中" << "tBtn2" << "TriggerLevel" << QVariant(2);
-    QTest::newRow("level low") << "btnTriggNum" << "触发水平:" << "中" << "tBtn0" << "TriggerLevel" << QVariant(0);
+    const auto row = [](const char *tag, const char *button, const char *title, const char *entry, const char *input,
+                        bool accepted, const char *field, const QVariant &stored) {
+        QTest::newRow(tag) << button << QString::fromUtf8(title) << QString::fromUtf8(entry) << input << accepted
+                           << field << stored;
+    };
+    // choice keypads
+    row("all-pass", "btnFilter", "滤波(Hz):", "全通", "tBtn3", true, "Filter", 4096.0f);
+    row("filter 512", "btnFilter", "滤波(Hz):", "全通", "tBtn0", true, "Filter", 512.0f);
+    row("interval 15.625", "btnRate", "采样间隔(us):", "500", "tBtn1", true, "SampleInterval", 15.625f);
+    row("interval 16000", "btnRate", "采样间隔(us):", "500", "tBtnBack", true, "SampleInterval", 16000.0f);
+    row("24 channels", "btnCHNum", "通道数量:", "12", "tBtn1", true, "ChannelCount", 24);
+    row("16384 samples", "btnSampleLen", "采样长度:", "1024", "tBtn5", true, "SampleLength", 16384);
+    row("level high", "btnTriggNum", "触发水平:", "中", "tBtn2", true, "TriggerLevel", 2);
+    row("level low", "btnTriggNum", "触发水平:", "中", "tBtn0", true, "TriggerLevel", 0);
+    // number keypads at their bounds
+    row("spacing 10000", "btnSpan", "道间距(m):", "2.0", "10000", true, "TraceSpacing", 10000.0f);
+    row("spacing 10000.1", "btnSpan", "道间距(m):", "2.0", "10000.1", false, "TraceSpacing", 2.0f);
+    row("offset 0", "btnMove", "偏移距(m):", "4.0", "0", true, "Offset", 0.0f);
+    row("delay 500", "btnDelay", "延迟(ms):", "0", "500", true, "Delay", 500.0f);
+    row("delay 501", "btnDelay", "延迟(ms):", "0", "501", false, "Delay", 0.0f);
+    // text keypads
+    row("project cut to 8", "btnProject", "工程名称:", "QUARTZON", "ABCDEFGHIJ", true, "ProjectName",
+        QStringLiteral("ABCDEFGH"));
+    row("unit", "btnTestUnit", "测试单位:", "QUARTZON", "U1", true, "TestUnit", QStringLiteral("U1"));
+    row("tester", "btnTestPerson", "测试人员:", "QUARTZON", "LI", true, "Tester", QStringLiteral("LI"));
+    row("profile", "btnProfileName", "测试剖面编号:", "001", "P7", true, "ProfileNumber", QStringLiteral("P7"));
 }
 
-void TestCDlgSet::choiceKeypadsStoreTheChosenValue()
+void TestCDlgSet::keypadsStoreWhatWasEntered()
 {
     QFETCH(QString, button);
     QFETCH(QString, title);
     QFETCH(QString, entry);
-    QFETCH(QString, key);
-    QFETCH(QString, field);
-    QFETCH(QVariant, stored);
-    CDlgSet screen;
-    screen.show();
-    ModalDriver driver;
-    driver.Expect([&](ModalDialog &d) {
-        QCOMPARE(d.Text("lbTitle"), title);
-        QCOMPARE(d.Text("editValue"), entry);
-        QVERIFY(d.Click(key));
-        QVERIFY(d.Click("tBtnOK"));
-    });
-    Button(screen, button)->click();
-    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
-    QCOMPARE(Field(field), stored); // exactly: 15.625 is no rounded 15.6
-    QCOMPARE(screen.FocusIndex(), 19);
-}
-
-void TestCDlgSet::numberAndTextKeypads_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QVariant>("stored");
-    QTest::newRow("spacing 10000") << "btnSpan" << "道间距(m):" << "10000" << true << "TraceSpacing" << QVariant(10000.0f);
-    QTest::newRow("spacing 10000.1") << "btnSpan" << "道间距(m):" << "10000.1" << false << "TraceSpacing" << QVariant(2.0f);
-    QTest::newRow("offset 0") << "btnMove" << "偏移距(m):" << "0" << true << "Offset" << QVariant(0.0f);
-    QTest::newRow("delay 500") << "btnDelay" << "延迟(ms):" << "500" << true << "Delay" << QVariant(500.0f);
-    QTest::newRow("delay 501") << "btnDelay" << "延迟(ms):" << "501" << false << "Delay" << QVariant(0.0f);
-    QTest::newRow("project cut to 8") << "btnProject" << "工程名称:" << "ABCDEFGHIJ" << true << "ProjectName"
-                                      << QVariant(QStringLiteral("ABCDEFGH"));
-    QTest::newRow("unit") << "btnTestUnit" << "测试单位:" << "U1" << true << "TestUnit" << QVariant(QStringLiteral("U1"));
-    QTest::newRow("tester") << "btnTestPerson" << "测试人员:" << "LI" << true << "Tester" << QVariant(QStringLiteral("LI"));
-    QTest::newRow("profile") << "btnProfileName" << "测试剖面编号:" << "P7" << true << "ProfileNumber"
-                             << QVariant(QStringLiteral("P7"));
-}
-
-void TestCDlgSet::numberAndTextKeypads()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, title);
-    QFETCH(QString, typed);
+    QFETCH(QString, input);
     QFETCH(bool, accepted);
     QFETCH(QString, field);
     QFETCH(QVariant, stored);
@@ -225,7 +196,11 @@ void TestCDlgSet::numberAndTextKeypads()
     ModalDriver driver;
     driver.Expect([&](ModalDialog &d) {
         QCOMPARE(d.Text("lbTitle"), title);
-        d.Type(typed);
+        QCOMPARE(d.Text("editValue"), entry);
+        if (input.startsWith(QLatin1String("tBtn")))
+            QVERIFY(d.Click(input));
+        else
+            d.Type(input);
         QVERIFY(d.Click("tBtnOK"));
         if (d.IsOpen())
             d.Key(Qt::Key_Escape);
@@ -237,7 +212,9 @@ void TestCDlgSet::numberAndTextKeypads()
         });
     Button(screen, button)->click();
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
-    QCOMPARE(Field(field), stored);
+    QCOMPARE(Field(field), stored); // exactly: 15.625 is no rounded 15.6
+    QCOMPARE(screen.FocusIndex(), 19);
+    QCOMPARE(QWidget::keyboardGrabber(), &screen);
 }
 
 void TestCDlgSet::cancelChangesNothing_data()
