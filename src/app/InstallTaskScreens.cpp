@@ -6,6 +6,5 @@
 void InstallTaskScreens()
 {
     TaskScreens &s = Screens();
-    Q_UNUSED(s);
     s.Settings = [](QWidget *parent) { CDlgSet screen(parent); screen.exec(); };
 }
