@@ -9,6 +9,7 @@ packages=(
   fonts-wqy-microhei
   clang libclang-rt-14-dev
   libfftw3-dev
+  libsegyio-dev python3-segyio
   python3
 )
 

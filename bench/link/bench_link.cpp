@@ -2,7 +2,7 @@
 // and files them, as the acquisition screen does; reports the median time per
 // shot, the decode cost per sample and the processor time of an unanswered wait.
 #include "BenchUtil.h"
-#include "UnitSimulator.h"
+#include "UnitThread.h"
 #include "instrument/InstrumentLink.h"
 #include "instrument/InstrumentProtocol.h"
 #include "instrument/InstrumentSocket.h"
@@ -14,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QThread>
 #include <QtEndian>
 #include <algorithm>
 #include <ctime>
@@ -43,39 +42,26 @@ int main(int argc, char *argv[])
     SetProgramDir(programDir.path());
     ResetParamSets();
 
-    // The unit is a device of its own: its simulator gets a thread of its own.
-    QThread unitThread;
-    auto *sim = new UnitSimulator;
-    sim->moveToThread(&unitThread);
-    QObject::connect(&unitThread, &QThread::finished, sim, &QObject::deleteLater);
-    unitThread.start();
-    quint16 port = 0;
-    QMetaObject::invokeMethod(sim, [&] {
-        sim->SetTimeScale(0);
-        sim->SetTriggerWaitMs(0);
-        if (sim->Start(0))
-            port = sim->Port();
-    }, Qt::BlockingQueuedConnection);
-    if (port == 0) {
+    bench::UnitThread unit([](UnitSimulator &sim) {
+        sim.SetTimeScale(0);
+        sim.SetTriggerWaitMs(0);
+    });
+    if (unit.Port() == 0) {
         out << "bench_link: the unit simulator could not bind 127.0.0.1\n";
         return 1;
     }
 
     ParamSet &p = CurrentParams();
-    p.InstrumentAddress = QStringLiteral("127.0.0.1");
-    p.InstrumentPort = QString::number(port);
     p.Header.ChannelCount = kChannels;
     p.Header.SampleLength = kSamples;
     p.Header.SampleInterval = 500.0f;
     p.Header.TriggerMethod = 1;
 
     auto link = std::make_unique<InstrumentLink>(nullptr);
-    link->Connect();
-    if (!WaitUntil([] { return Store().LinkState == LinkUp; }, kWaitMs)) {
+    if (!unit.Connect(*link, kWaitMs)) {
         out << "bench_link: no connection to the simulator\n";
         return 1;
     }
-    WaitMs(100); // let the parameter frame sent on connecting be answered
     TraceStore &store = Store();
     store.LinkActive = true;
     if (link->SetPara() != 1) {
@@ -122,8 +108,7 @@ int main(int argc, char *argv[])
         << " ns; filing per sample: median " << QString::number(bench::Median(fileNs), 'f', 2) << " ns\n";
 
     if (measureWait) {
-        QMetaObject::invokeMethod(sim, [&] { sim->SetFault('f', UnitSimulator::Fault::NoReply); },
-                                  Qt::BlockingQueuedConnection);
+        unit.Run([](UnitSimulator &sim) { sim.SetFault('f', UnitSimulator::Fault::NoReply); });
         const double thread0 = bench::ThreadCpuMs();
         const double process0 = bench::ProcessCpuMs();
         QElapsedTimer wall;
@@ -139,7 +124,5 @@ int main(int argc, char *argv[])
     }
 
     link.reset();
-    unitThread.quit();
-    unitThread.wait();
     return 0;
 }

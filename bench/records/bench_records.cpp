@@ -5,6 +5,7 @@
 // it and the wait for it to paint), which does not depend on the record.
 //   bench_records [rounds]
 #include "BenchUtil.h"
+#include "LargestRecord.h"
 #include "instrument/TraceStore.h"
 #include "params/ParamSet.h"
 #include "records/RecordFiles.h"
@@ -21,26 +22,13 @@
 
 namespace {
 
-const int kChannels = 24;
-const int kSamples = 16384;
+const int kChannels = bench::kRecordChannels;
+const int kSamples = bench::kRecordSamples;
 const int kDefaultRounds = 15;
 
 double msSince(const QElapsedTimer &t)
 {
     return t.nsecsElapsed() / 1e6;
-}
-
-void fillRecord()
-{
-    ParamSet &p = CurrentParams();
-    p.Header.ChannelCount = kChannels;
-    p.Header.SampleLength = kSamples;
-    for (int ch = 0; ch < kChannels; ++ch) {
-        QVector<float> t(kSamples);
-        for (int i = 0; i < kSamples; ++i)
-            t[i] = std::sin(i * 0.01f + ch) * 1000.0f;
-        Store().Traces[ch] = t;
-    }
 }
 
 } // namespace
@@ -58,7 +46,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     SetProgramDir(dir.path());
-    fillRecord();
+    bench::FillLargestRecord();
 
     std::vector<double> writes, plain, windowed, starts, finishes;
     const QString path = dir.filePath(QStringLiteral("R.QDW"));

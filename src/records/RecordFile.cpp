@@ -2,6 +2,7 @@
 
 #include "RecordLog.h"
 #include "RecordProgress.h"
+#include "SafeWrite.h"
 #include "instrument/TraceStore.h"
 #include "params/ParamSet.h"
 
@@ -10,12 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#ifdef Q_OS_UNIX
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 Q_LOGGING_CATEGORY(lcRecords, "zeb.records")
 
@@ -25,33 +21,6 @@ namespace {
 
 const char kDateFormat[] = "yyyy-MM-dd";
 const char kTimeFormat[] = "hh:mm:ss";
-
-// flush() only hands the bytes to the system; a power cut may still lose
-// them. The record must be on the disk before the screen clears its traces.
-bool syncToDisk(QFile &file)
-{
-    if (!file.flush())
-        return false;
-#ifdef Q_OS_UNIX
-    return ::fsync(file.handle()) == 0;
-#else
-    return true;
-#endif
-}
-
-// Makes the new directory entry itself durable; the file's own sync does not.
-void syncDirectory(const QString &dir)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0)
-        qCWarning(lcRecords) << "could not sync folder" << dir << std::strerror(errno);
-    if (fd >= 0)
-        ::close(fd);
-#else
-    Q_UNUSED(dir);
-#endif
-}
 
 int writeFailed(QFile &file, const char *what)
 {
@@ -152,17 +121,17 @@ int WriteRecord(ParamSet &params, const QString &path)
     }
     if (file.write(bytes) != bytes.size())
         return writeFailed(file, "record");
-    if (!syncToDisk(file))
+    if (!SyncFileToDisk(file))
         return writeFailed(file, "sync");
     // Only a file whose every byte is already on the disk gets its mark.
     if (!file.seek(0) || file.write(kIdentMark, kMarkSize) != kMarkSize)
         return writeFailed(file, "mark");
-    if (!syncToDisk(file))
+    if (!SyncFileToDisk(file))
         return writeFailed(file, "sync of the mark");
     file.close();
     if (file.error() != QFileDevice::NoError)
         return writeFailed(file, "close");
-    syncDirectory(QFileInfo(path).absolutePath());
+    SyncDirectory(QFileInfo(path).absolutePath());
     return RecordOk;
 }
 

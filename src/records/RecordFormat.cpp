@@ -101,6 +101,8 @@ QString RecordResultMessage(int code)
         return QStringLiteral("打开文件失败，此文件非面波文件！");
     case RecordExists:
         return QStringLiteral("保存文件失败，文件已存在！");
+    case RecordNotConvertible:
+        return QStringLiteral("转换文件失败，记录超出格式范围！");
     case RecordWriteFailed:
     default:
         return QStringLiteral("保存文件失败，无法写入文件！");

@@ -19,6 +19,7 @@ enum RecordResult : int {
     RecordNotSurfaceWave = -3, ///< a record type other than 0
     RecordWriteFailed = -4,    ///< the file could not be created or written completely
     RecordExists = -5,         ///< saving under a name the project already has
+    RecordNotConvertible = -6, ///< the record cannot be expressed in an exchange format
 };
 
 /// The operator's message for a result code; empty for RecordOk.
@@ -26,6 +27,8 @@ QString RecordResultMessage(int code);
 
 namespace RecordLayout {
 /// What a complete record file begins with, padded with spaces to kIdentSize.
+/// Extension of record files (the parameter set's default).
+inline constexpr char kFileExtension[] = "QDW";
 inline constexpr char kIdentText[] = "VRK-ZEB-2.1.0-20130618";
 inline constexpr char kIdentMark[] = "VRK";
 inline constexpr char kIdentMarkLower[] = "vrk";

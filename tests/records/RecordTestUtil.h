@@ -7,11 +7,31 @@
 #include <QFile>
 #include <QVector>
 
+#include <csignal>
+#include <sys/resource.h>
+
 /// Writes bytes to path for a test; false when the file could not be written.
 inline bool WriteBytes(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+/// Runs step with files limited to bytes, as on a disk that fills up: writes
+/// beyond the limit fail instead of stopping the test. Returns step's result.
+template <typename Step>
+auto WithFileSizeLimit(rlim_t bytes, Step step)
+{
+    struct rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const auto result = step();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    return result;
 }
 
 /// A copy of everything a read may change, to tell whether a refused read left it alone.

@@ -11,8 +11,6 @@
 #include <QtEndian>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -293,15 +291,7 @@ private slots:
         TestProgramDir dir;
         prepareRecord();
         const QString path = dir.file(QStringLiteral("FULL.QDW"));
-        struct rlimit old;
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = old;
-        small.rlim_cur = 4096;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const int result = WriteRecord(CurrentParams(), path);
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
+        const int result = WithFileSizeLimit(4096, [&] { return WriteRecord(CurrentParams(), path); });
         QCOMPARE(result, int(RecordWriteFailed));
         QVERIFY(!QFile::exists(path));
         // And the name is free again for the next try.

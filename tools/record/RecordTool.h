@@ -12,6 +12,8 @@
 /// openable, 2 damaged, 3 not a surface-wave record).
 constexpr int kExitUsage = 64;  ///< the command line is wrong
 constexpr int kExitOutput = 74; ///< an output could not be written
+constexpr int kExitNotConvertible = 65; ///< the record cannot be expressed in the asked format
+constexpr int kExitWouldOverwrite = 73; ///< an output exists already and was left alone
 
 /// A command's arguments, after the command name, decoded as file names are.
 using ToolArgs = QStringList;
@@ -29,3 +31,4 @@ int FinishOutput(bool written);
 // The commands (CmdInspect.cpp and their own files).
 int RunInfo(const ToolArgs &args);
 int RunDump(const ToolArgs &args);
+int RunConvert(const ToolArgs &args);

@@ -7,7 +7,7 @@
 // surface-wave record), 64 a wrong command line, 74 an unwritable output.
 #include "RecordTool.h"
 
-#include "records/RecordFile.h"
+#include "records/RecordConvert.h"
 
 #include <QFile>
 #include <cstdio>
@@ -27,6 +27,7 @@ struct Command
 const Command kCommands[] = {
     {"info", "FILE", RunInfo},
     {"dump", "FILE", RunDump},
+    {"convert", "--to seg2|segy FILE|PROJECT-FOLDER... [-o DIR]", RunConvert},
 };
 
 } // namespace
@@ -43,19 +44,11 @@ int UsageError()
 
 int LoadRecordForTool(const QString &path, ParsedRecord &record)
 {
-    QByteArray bytes;
-    int result = LoadRecordBytes(path, bytes);
-    QString problem = result == RecordUnrecognised ? QStringLiteral("cannot open the file")
-                                                   : QStringLiteral("cannot read the file, or far too large");
-    if (result == RecordOk) {
-        record = ParseRecord(bytes);
-        result = record.Result;
-        problem = record.Problem;
-    }
+    const int result = LoadParsedRecord(path, record);
     if (result == RecordOk)
         return 0;
     std::fprintf(stderr, "%s\n%s: %s\n", RecordResultMessage(result).toUtf8().constData(),
-                 QFile::encodeName(path).constData(), problem.toUtf8().constData());
+                 QFile::encodeName(path).constData(), record.Problem.toUtf8().constData());
     return -result; // -1, -2, -3 become 1, 2, 3
 }
 

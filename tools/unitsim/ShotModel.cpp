@@ -67,6 +67,12 @@ std::mt19937 rng(quint32 seed, quint32 what, quint32 a, quint32 b)
     return std::mt19937(seq);
 }
 
+// The converter's reading of an input in millivolts after a gain in counts per millivolt.
+qint16 toCounts(double mv, double gain)
+{
+    return static_cast<qint16>(std::clamp(std::round(mv * gain), -32768.0, 32767.0));
+}
+
 } // namespace
 
 int UnitParams::ChannelGainDb(int channel) const
@@ -173,9 +179,14 @@ const QVector<double> &ShotModel::CleanSignal(const UnitParams &p, int channel) 
 
 QVector<qint16> ShotModel::Channel(const UnitParams &p, int shot, int channel) const
 {
+    const bool selfCheck = p.SelfCheck();
+    if (selfCheck) {
+        const auto shaped = m_selfCheck.find(channel);
+        if (shaped != m_selfCheck.end())
+            return shapedSelfCheck(p, shot, channel, shaped->second);
+    }
     const int n = qMax(0, p.SampleLength);
     QVector<qint16> out(n);
-    const bool selfCheck = p.SelfCheck();
     const double gain = UnitGainFactor(p.ChannelGainDb(channel)) * kCountsPerMv;
     const double dc = dcLevelMv(channel, selfCheck);
     std::mt19937 g = rng(m_seed, 2, static_cast<quint32>(shot), static_cast<quint32>(channel));
@@ -192,8 +203,27 @@ QVector<qint16> ShotModel::Channel(const UnitParams &p, int shot, int channel) c
         double mv = dc + noise(g);
         if (clean)
             mv += source * (*clean)[i];
-        const double counts = std::round(mv * gain);
-        out[i] = static_cast<qint16>(std::clamp(counts, -32768.0, 32767.0));
+        out[i] = toCounts(mv, gain);
+    }
+    return out;
+}
+
+QVector<qint16> ShotModel::shapedSelfCheck(const UnitParams &p, int shot, int channel,
+                                           const SelfCheckChannel &shape) const
+{
+    const int n = qMax(0, p.SampleLength);
+    QVector<qint16> out(n, 0);
+    if (shape.Dead)
+        return out;
+    const double gain = UnitGainFactor(p.ChannelGainDb(channel)) * kCountsPerMv;
+    std::mt19937 g = rng(m_seed, 4, static_cast<quint32>(shot), static_cast<quint32>(channel));
+    const bool noisy = shape.NoiseMv > 0.0;
+    std::normal_distribution<double> noise(0.0, noisy ? shape.NoiseMv : 1.0);
+    for (int i = 0; i < n; ++i) {
+        double mv = shape.DcMv + (noisy ? noise(g) : 0.0);
+        if (i == n / 2)
+            mv += shape.SwingMv;
+        out[i] = toCounts(mv, gain);
     }
     return out;
 }

@@ -32,6 +32,17 @@ bool DecodeParaFrame(const QByteArray &frame, UnitParams &params);
 /// Amplifier gain factor the unit applies at a gain in dB.
 double UnitGainFactor(int dB);
 
+/// One channel's own noise in self-check mode, when a test or demo shapes it.
+struct SelfCheckChannel
+{
+    double DcMv = 0.0;       ///< DC level at the input
+    double NoiseMv = 0.0008; ///< standard deviation of the amplifier noise
+    /// Added to the sample in the middle of the record; a negative swing
+    /// larger than the noise makes the channel's largest swing a downward one.
+    double SwingMv = 0.0;
+    bool Dead = false;       ///< the channel sends zeros only
+};
+
 /// Synthetic surface-wave field records: for each geophone at its distance
 /// from the source, a dispersive Rayleigh-wave train (slow at high frequency,
 /// fast at low), geometric spreading and attenuation, a small DC level and
@@ -59,7 +70,14 @@ public:
     /// The noise-free input of one channel in millivolts (cached per parameter set).
     const QVector<double> &CleanSignal(const UnitParams &params, int channel) const;
 
+    /// Shapes a 1-based channel's self-check noise; the other channels keep the model's.
+    void SetSelfCheckChannel(int channel, const SelfCheckChannel &shape) { m_selfCheck[channel] = shape; }
+    void ClearSelfCheckChannels() { m_selfCheck.clear(); }
+
 private:
+    QVector<qint16> shapedSelfCheck(const UnitParams &params, int shot, int channel,
+                                    const SelfCheckChannel &shape) const;
+
     double dcLevelMv(int channel, bool selfCheck) const;
 
     quint32 m_seed;
@@ -67,4 +85,5 @@ private:
     double m_spacingM = 2.0;
     using Key = std::tuple<double, int, int, double, double, int>;
     mutable std::map<Key, QVector<double>> m_clean;
+    std::map<int, SelfCheckChannel> m_selfCheck;
 };

@@ -67,6 +67,15 @@ public:
     /// Answers the next commands commands, then stays silent (negative: never silent).
     void SetSilentAfter(int commands);
 
+    // --- self-check noise -----------------------------------------------------
+    /// Shapes a 1-based channel's noise in self-check mode (a DC level, a dead
+    /// channel, a downward swing); the other channels keep the model's noise.
+    void SetSelfCheckNoise(int channel, const SelfCheckChannel &shape)
+    {
+        m_model.SetSelfCheckChannel(channel, shape);
+    }
+    void ClearSelfCheckNoise() { m_model.ClearSelfCheckChannels(); }
+
     // --- what the unit saw --------------------------------------------------
     int Received(char letter) const;
     int ReceivedTotal() const { return m_receivedTotal; }

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "instrument/TraceStore.h"
+
+#include <QString>
+#include <functional>
+
+class InstrumentLink;
+
+/// How one self-check round ended.
+enum class SelfCheckOutcome {
+    Skipped,  ///< not run: a round or another command was already running, or no self-check is on
+    LinkDown, ///< the link was not up; the link's owner has been told
+    Stopped,  ///< a stop request (AcqState 3) ended it
+    Failed,   ///< a command failed, or the unit never triggered or finished
+    Closed,   ///< the dialog closed, or the link stopped being active, while it ran
+    Complete, ///< a new noise picture is in place
+};
+
+/// One self-check acquisition per call, driven through the acquisition
+/// screen's link: self-check parameters, start, trigger and finish polls, data
+/// header and every channel. The data replies land in PreviousTraces, but a
+/// round counts only when every channel arrived: until then the last complete
+/// round is what PreviousTraces holds afterwards and what Noise() shows, so a
+/// failed or interrupted round never blanks the picture the operator keeps.
+class SelfCheckRound
+{
+public:
+    /// Failure texts of the status line.
+    static QString SetParaFailedText();
+    static QString StartFailedText();
+    static QString DataFailedText();
+
+    /// Takes PreviousTraces as the last complete round.
+    explicit SelfCheckRound(InstrumentLink &link);
+
+    /// Runs one round; returns at once when one is already running (the
+    /// timer fires again while a round waits), while the link waits for
+    /// another command's reply, or once a close was requested.
+    SelfCheckOutcome Run();
+
+    /// The dialog is closing: a running round ends at its next check, with
+    /// the last complete round left in PreviousTraces; no round runs after.
+    void RequestClose() { m_closeRequested = true; }
+    bool IsRunning() const { return m_running; }
+
+    /// The last complete round (every channel of the channel count).
+    const TraceSet &Noise() const { return m_noise; }
+    /// The status line text (a failure, or empty).
+    const QString &StateText() const { return m_stateText; }
+    /// Called whenever the status line text changes.
+    void SetStateTextListener(std::function<void(const QString &)> listener)
+    {
+        m_listener = std::move(listener);
+    }
+
+private:
+    enum class PollEnd { Reached, Interrupted, GaveUp };
+
+    SelfCheckOutcome acquire();
+    /// Polls, data header and channels of a started acquisition.
+    SelfCheckOutcome collect();
+    bool sendParameters();
+    PollEnd poll(int (InstrumentLink::*command)());
+    /// Something outside the round wants it ended: a close, a stop, the link.
+    bool interrupted() const;
+    /// Outcome of a step that did not succeed; shows text when the link is still active.
+    SelfCheckOutcome fail(const QString &text);
+    /// Outcome of an interruption.
+    SelfCheckOutcome interruption();
+    void setStateText(const QString &text);
+    void commit();
+    void restore();
+
+    InstrumentLink &m_link;
+    TraceSet m_noise;
+    QString m_stateText;
+    std::function<void(const QString &)> m_listener;
+    bool m_running = false;
+    bool m_closeRequested = false;
+};
