@@ -64,11 +64,6 @@ QList<QColor> CDlgSetColor::Colours() const
     return QList<QColor>(m_colours.begin(), m_colours.end());
 }
 
-int CDlgSetColor::CurrentItem() const
-{
-    return m_grid->Index();
-}
-
 void CDlgSetColor::PaintSlot(int slot)
 {
     // The sheet only paints; the colour itself is kept in m_colours. A

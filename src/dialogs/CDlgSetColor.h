@@ -34,9 +34,6 @@ public:
     /// The eleven slot colours as the dialog holds them.
     QList<QColor> Colours() const;
 
-    /// Index in the focus ring slot 1, slot 2, slot 3, btnOK.
-    int CurrentItem() const;
-
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 

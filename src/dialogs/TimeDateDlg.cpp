@@ -22,9 +22,10 @@ constexpr int kMargin = 12;
 const char kTimeSheet[] = "QDateTimeEdit, QDateTimeEdit QLineEdit{font: 30pt ;}QPushButton{font: 26pt ;}";
 const char kDisplayFormat[] = "yyyy-MM-dd hh:mm:ss";
 
-QPushButton *MakeButton(const QString &caption, QWidget *parent)
+QPushButton *MakeButton(const QString &caption, const QString &objectName, QWidget *parent)
 {
     auto *b = new QPushButton(caption, parent);
+    b->setObjectName(objectName);
     b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     b->setFocusPolicy(Qt::NoFocus); // the field keeps the focus: digits type into it
     b->setAutoDefault(false);
@@ -36,8 +37,8 @@ TimeDateDlg::TimeDateDlg(QWidget *parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("设置时间"));
-    m_label = new QLabel(QStringLiteral("设置时间"), this);
-    m_label->setAlignment(Qt::AlignCenter);
+    auto *label = new QLabel(QStringLiteral("设置时间"), this);
+    label->setAlignment(Qt::AlignCenter);
     m_field = new MyTDEdit(this);
     m_field->setObjectName(QStringLiteral("dateTimeEdit"));
     m_field->setDateTimeRange(Platform::EarliestClock(), Platform::LatestClock());
@@ -49,44 +50,37 @@ TimeDateDlg::TimeDateDlg(QWidget *parent)
     auto *digits = new QGridLayout;
     digits->setSpacing(kSpacing);
     for (int d = 0; d < kDigits; ++d) {
-        m_digits[d] = MakeButton(QString::number(d), this);
-        m_digits[d]->setObjectName(QStringLiteral("btnDigit%1").arg(d));
+        m_digits[d] = MakeButton(QString::number(d), QStringLiteral("btnDigit%1").arg(d), this);
         digits->addWidget(m_digits[d], d / kDigitColumns, d % kDigitColumns);
         connect(m_digits[d], &QPushButton::pressed, this, &TimeDateDlg::OnInsertData);
     }
-    m_left = MakeButton(QStringLiteral("Left"), this);
-    m_right = MakeButton(QStringLiteral("Right"), this);
-    m_ok = MakeButton(QStringLiteral(" 确定 "), this);
-    m_cancel = MakeButton(QStringLiteral(" 取消 "), this);
-    m_curTime = MakeButton(QStringLiteral("CurTime"), this);
-    m_left->setObjectName(QStringLiteral("btnLeft"));
-    m_right->setObjectName(QStringLiteral("btnRight"));
-    m_ok->setObjectName(QStringLiteral("btnOK"));
-    m_cancel->setObjectName(QStringLiteral("btnCancel"));
-    m_curTime->setObjectName(QStringLiteral("btnCurTime"));
     // The last row of digits: 8, 9, then the section moves.
-    digits->addWidget(m_left, 2, 2);
-    digits->addWidget(m_right, 2, 3);
+    QPushButton *left = MakeButton(QStringLiteral("Left"), QStringLiteral("btnLeft"), this);
+    QPushButton *right = MakeButton(QStringLiteral("Right"), QStringLiteral("btnRight"), this);
+    digits->addWidget(left, 2, 2);
+    digits->addWidget(right, 2, 3);
+    connect(left, &QPushButton::pressed, this, &TimeDateDlg::OnLeft);
+    connect(right, &QPushButton::pressed, this, &TimeDateDlg::OnRight);
 
+    QPushButton *curTime = MakeButton(QStringLiteral("CurTime"), QStringLiteral("btnCurTime"), this);
+    QPushButton *ok = MakeButton(QStringLiteral(" 确定 "), QStringLiteral("btnOK"), this);
+    QPushButton *cancel = MakeButton(QStringLiteral(" 取消 "), QStringLiteral("btnCancel"), this);
+    connect(curTime, &QPushButton::clicked, this, &TimeDateDlg::OnCurTime);
+    connect(ok, &QPushButton::clicked, this, &TimeDateDlg::OnOK);
+    connect(cancel, &QPushButton::clicked, this, &TimeDateDlg::reject);
     auto *commands = new QHBoxLayout;
     commands->setSpacing(kSpacing);
-    commands->addWidget(m_curTime);
-    commands->addWidget(m_ok);
-    commands->addWidget(m_cancel);
+    commands->addWidget(curTime);
+    commands->addWidget(ok);
+    commands->addWidget(cancel);
 
     auto *main = new QVBoxLayout(this);
     main->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     main->setSpacing(kSpacing);
-    main->addWidget(m_label);
+    main->addWidget(label);
     main->addWidget(m_field);
     main->addLayout(digits, 3);
     main->addLayout(commands, 1);
-
-    connect(m_left, &QPushButton::pressed, this, &TimeDateDlg::OnLeft);
-    connect(m_right, &QPushButton::pressed, this, &TimeDateDlg::OnRight);
-    connect(m_ok, &QPushButton::clicked, this, &TimeDateDlg::OnOK);
-    connect(m_cancel, &QPushButton::clicked, this, &TimeDateDlg::reject);
-    connect(m_curTime, &QPushButton::clicked, this, &TimeDateDlg::OnCurTime);
 
     ScreenLook look = SettingsLook();
     look.BaseSheet += QString::fromUtf8(kTimeSheet);

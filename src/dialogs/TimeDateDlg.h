@@ -6,7 +6,6 @@
 #include <array>
 
 class MyTDEdit;
-class QLabel;
 class QPushButton;
 
 /// Date and time entry on on-screen buttons: ten digits type into the field's
@@ -39,12 +38,6 @@ protected:
 
 private:
     std::array<QPushButton *, kDigits> m_digits{};
-    QPushButton *m_left = nullptr;
-    QPushButton *m_right = nullptr;
-    QPushButton *m_ok = nullptr;
-    QPushButton *m_cancel = nullptr;
-    QPushButton *m_curTime = nullptr;
-    QLabel *m_label = nullptr;
     MyTDEdit *m_field = nullptr;
     QDateTime m_value;
 };
