@@ -14,7 +14,7 @@ constexpr int kLowerChannels = 12;     // with exactly 12 channels, 13…24 are 
 constexpr int kSensitivityDecimals = 3;
 constexpr float kLeastSensitivity = 1.0f;
 constexpr float kMostSensitivity = 10000.0f;
-constexpr int kFirstUpperLine = 3;     // the lines below rows 3…6 belong to channels 13…24
+constexpr int kFirstUpperLine = 3;     // lines 3 to 5 lie below rows 3 to 5, among channels 13…24
 constexpr int kLines = 5;
 // The unit caption shares the top row with four buttons, and four values of
 // up to "10000.000" share a row of the smallest screen.
