@@ -116,11 +116,20 @@ void CAlgorithm::LowPass(const float *src, float *dst, int n, float dt, float fc
     const double tt = t * t;
     const double ff = kPiSquared * f * f;
     const double cross = kSqrt2Pi * f * t;
-    const float d = float(tt + cross + ff);
+    // D stays in double precision: at short periods and low cut-offs T² dwarfs
+    // π²fc², and rounding D to float moves it by more than 4π²fc², so that
+    // the gain at 0 Hz is no longer 1 and the recursion can even grow.
+    const double d = tt + cross + ff;
     const Biquad filter{ff / d, 2.0, (2.0 * tt - 2.0 * ff) / d, -(tt - cross + ff) / d};
 
-    // y0 = x0 and y1 = x1: the trace starts where it was.
-    filter.Run(dst, 2, n, dst[1], dst[0], dst[1], dst[0]);
+    // The filter starts at rest at the first sample's level (y0 = y1 = x0).
+    // Starting it from y1 = x1 turned the first sample-to-sample step, which
+    // is pure noise on a seismic trace, into a slope the poles near z = 1
+    // carried on for a million times the input.
+    const double x0 = dst[0];
+    const double x1 = dst[1];
+    dst[1] = dst[0];
+    filter.Run(dst, 2, n, x1, x0, x0, x0);
 }
 
 void CAlgorithm::HighPass(const float *src, float *dst, int n, float dt, int fc)

@@ -21,7 +21,8 @@ public:
     virtual double Evaluate() const;
     virtual double Estimate() const;
 
-    /// Second-order Butterworth low-pass (bilinear transform, no prewarping).
+    /// Second-order Butterworth low-pass (bilinear transform, no prewarping),
+    /// starting at rest at the first sample's level (y0 = y1 = x0).
     /// A cut-off above 9999.1 Hz means "off": nothing is touched, not even the copy.
     /// src and dst may be the same array; src is left alone otherwise.
     static void LowPass(const float *src, float *dst, int n, float dt, float fc);

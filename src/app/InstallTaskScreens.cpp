@@ -1,7 +1,10 @@
 #include "dialogs/TaskScreens.h"
+#include "records/FileSelectDlg.h"
 
 #include "dialogs/CDlgSet.h"
 #include "instrument/CDlgAutoCheck.h"
+
+#include "analysis/CDlgAnalysis.h"
 
 // Each screen that another subsystem opens is plugged in here, one entry per
 // line, so that adding a screen never touches the screen that opens it.
@@ -11,5 +14,9 @@ void InstallTaskScreens()
     s.SelfCheck = [](QWidget *parent, InstrumentLink &link) {
         return CDlgAutoCheck(parent, link).exec() == QDialog::Accepted;
     };
+    s.ExportProjects = [](QWidget *parent) { FileSelectDlg(FileSelectDlg::ModeExport, parent).exec(); };
+    s.DeleteProjects = [](QWidget *parent) { FileSelectDlg(FileSelectDlg::ModeDelete, parent).exec(); };
+    s.ChooseRecord = &FileSelectDlg::ChooseRecord;
+    s.Analysis = [](QWidget *parent) { CDlgAnalysis(parent).exec(); };
     s.Settings = [](QWidget *parent) { CDlgSet screen(parent); screen.exec(); };
 }

@@ -1,37 +1,39 @@
 #include "Platform.h"
 
+#include "UsbStick.h"
+#include "params/ParamSet.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStorageInfo>
 
+qint64 Platform::FreeBytes(const QString &path)
+{
+    return VolumeFreeBytes(path);
+}
+
+bool Platform::FlushVolume(const QString &path, int timeoutMs)
+{
+    return FlushVolumeWithin(path, timeoutMs);
+}
+
 namespace {
 
-// A block device is removable when the kernel says so for its disk.
-bool isRemovableDevice(const QByteArray &device)
-{
-    QString name = QFileInfo(QString::fromLocal8Bit(device)).fileName();
-    while (!name.isEmpty() && name.back().isDigit())
-        name.chop(1); // sdb1 -> sdb
-    if (name.isEmpty())
-        return false;
-    QFile flag(QStringLiteral("/sys/block/%1/removable").arg(name));
-    if (!flag.open(QIODevice::ReadOnly))
-        return false;
-    return flag.readAll().trimmed() == "1";
-}
+const char kMountTable[] = "/proc/self/mounts";
+const char kSysfsRoot[] = "/sys";
 
 class SystemPlatform : public Platform
 {
 public:
     QString FindUsbStick() override
     {
-        const auto volumes = QStorageInfo::mountedVolumes();
-        for (const QStorageInfo &v : volumes) {
-            if (v.isValid() && v.isReady() && !v.isReadOnly() && isRemovableDevice(v.device()))
-                return v.rootPath();
-        }
-        return QString();
+        QFile mounts(QString::fromLatin1(kMountTable));
+        if (!mounts.open(QIODevice::ReadOnly))
+            return QString();
+        const ParamSet &params = CurrentParams();
+        const QString dataFolder = ProgramDir() + QLatin1Char('/') + params.DataFolderName;
+        return FindUsbStickIn(mounts.readAll(), QString::fromLatin1(kSysfsRoot), dataFolder);
     }
 
     int RunCommand(const QString &program, const QStringList &arguments) override

@@ -18,6 +18,16 @@ public:
     virtual QDateTime Now() { return QDateTime::currentDateTime(); }
     /// Root path of the first ready removable volume, or an empty text.
     virtual QString FindUsbStick() { return QString(); }
+
+    // Volumes (project export to the USB stick)
+    /// Bytes this program may still write on the volume that holds path; −1
+    /// when unknown. Reading it is harmless: every platform asks the system.
+    virtual qint64 FreeBytes(const QString &path);
+    /// Writes what the system still caches for the volume that holds path to
+    /// its device. False when that fails or takes longer than timeoutMs (a
+    /// stick that hangs); the event loop runs meanwhile. Harmless too: it
+    /// only makes the system write what it would write anyway.
+    virtual bool FlushVolume(const QString &path, int timeoutMs);
     /// Runs program with arguments (never through a shell); its exit code,
     /// or −1 when it could not run. The harmless platform runs nothing.
     virtual int RunCommand(const QString &program, const QStringList &arguments)

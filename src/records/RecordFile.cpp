@@ -32,15 +32,17 @@ int writeFailed(QFile &file, const char *what)
     return RecordWriteFailed;
 }
 
-// A name typed on the keypad or kept in the settings must not lead the file
-// out of its folder.
-bool isPlainName(const QString &name)
+} // namespace
+
+// A name typed on the keypad, kept in the settings or read from a record
+// header must not lead a path out of its folder.
+bool IsPlainName(const QString &name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
         && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
 }
 
-QString dataRoot(const ParamSet &params)
+QString DataRootPath(const ParamSet &params)
 {
     // Set when the settings are loaded; a save before that still goes below the program.
     if (!params.DataRoot.isEmpty())
@@ -48,11 +50,9 @@ QString dataRoot(const ParamSet &params)
     return ProgramDir() + QLatin1Char('/') + params.DataFolderName;
 }
 
-} // namespace
-
 QString RecordSavePath(const ParamSet &params, const QString &name)
 {
-    return dataRoot(params) + QLatin1Char('/') + params.Header.ProjectName + QLatin1Char('.')
+    return DataRootPath(params) + QLatin1Char('/') + params.Header.ProjectName + QLatin1Char('.')
         + params.ProjectFolderExt + QLatin1Char('/') + name + QLatin1Char('.') + params.RecordFileExt;
 }
 
@@ -66,7 +66,7 @@ QString RecordOpenPath(const ParamSet &params, const QString &project, const QSt
 int SaveRecordAs(ParamSet &params, const QString &name)
 {
     params.LastRecordName = name;
-    if (!isPlainName(name) || !isPlainName(params.Header.ProjectName)) {
+    if (!IsPlainName(name) || !IsPlainName(params.Header.ProjectName)) {
         qCWarning(lcRecords) << "refusing record name" << name << "in project" << params.Header.ProjectName;
         return RecordWriteFailed;
     }
@@ -101,7 +101,11 @@ int WriteRecord(ParamSet &params, const QString &path)
     const QDateTime now = QDateTime::currentDateTime();
     blocks.Header.Date = now.toString(QLatin1String(kDateFormat));
     blocks.Header.Time = now.toString(QLatin1String(kTimeFormat));
+    return WriteRecordFile(blocks, Store().Traces, path);
+}
 
+int WriteRecordFile(const RecordBlocks &blocks, const TraceSet &traces, const QString &path)
+{
     const RecordHeader &h = blocks.Header;
     const qint64 expected = kDataOffset + qint64(kFieldSize) * h.ChannelCount * h.SampleLength;
     // A file without channels or samples would be refused by every reader.
@@ -111,7 +115,7 @@ int WriteRecord(ParamSet &params, const QString &path)
         return RecordWriteFailed;
     }
 
-    QByteArray bytes = EncodeRecord(blocks, Store().Traces);
+    QByteArray bytes = EncodeRecord(blocks, traces);
     std::memcpy(bytes.data(), kWritingMark, kMarkSize);
 
     QFile file(path);

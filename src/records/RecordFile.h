@@ -10,6 +10,13 @@ class RecordProgress;
 /// Most characters of a record name (the limit of the save prompt).
 constexpr int kMaxRecordNameLength = 8;
 
+/// True for a name that stays inside its folder: not empty, not "." or "..",
+/// without "/" or "\".
+bool IsPlainName(const QString &name);
+/// The folder that holds the project folders: the data root of params once
+/// the settings are loaded, program directory / data folder name before.
+QString DataRootPath(const ParamSet &params);
+
 /// Where a record saved under name goes: data root / project name.PRO / name.QDW.
 QString RecordSavePath(const ParamSet &params, const QString &name);
 /// Where the record the browser picked lives:
@@ -27,6 +34,11 @@ int SaveRecordAs(ParamSet &params, const QString &name);
 /// Returns RecordOk once the complete file is on the disk, RecordWriteFailed
 /// otherwise (and then leaves no file behind).
 int WriteRecord(ParamSet &params, const QString &path);
+
+/// Writes a record file of blocks (date and time as they are) and traces to
+/// path, as WriteRecord does: never over an existing file, RecordOk once the
+/// complete file is on the disk, otherwise RecordWriteFailed and no file.
+int WriteRecordFile(const RecordBlocks &blocks, const TraceSet &traces, const QString &path);
 
 /// Reads the record at path into params and the traces on screen. The path
 /// becomes params' current record path once the file opens; nothing else

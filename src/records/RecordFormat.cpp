@@ -174,8 +174,7 @@ ParsedRecord ParseRecord(const QByteArray &bytes, RecordProgress *progress)
     h.Date = textAt(hb + kDatePos, kDateWidth);
     h.Time = textAt(hb + kTimePos, kTimeWidth);
     // Also catches NaN, which would otherwise reach every time axis.
-    if (!(h.SampleInterval > kIntervalFloorLimit))
-        h.SampleInterval = kMinSampleInterval;
+    h.SampleInterval = FlooredSampleInterval(h.SampleInterval);
 
     const char *cb = d + channelAt;
     blocks.SensorType = intAt(cb + kSensorTypePos);

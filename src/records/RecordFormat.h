@@ -96,6 +96,13 @@ inline constexpr float kMinSampleInterval = 10.0f;
 inline constexpr float kIntervalFloorLimit = 9.0f;
 } // namespace RecordLayout
 
+/// A sample interval as every reader takes it: at or below the floor limit,
+/// and not-a-number, it becomes the minimum interval.
+inline float FlooredSampleInterval(float intervalUs)
+{
+    return intervalUs > RecordLayout::kIntervalFloorLimit ? intervalUs : RecordLayout::kMinSampleInterval;
+}
+
 /// The record blocks of a file: header (with the date and time of saving),
 /// sensor values and, when the file has them, the gains.
 struct RecordBlocks

@@ -133,7 +133,11 @@ class TstCAlgorithm : public QObject
 private slots:
     // Low-pass
     void lowPassOffLeavesEverythingAlone();
+    void lowPassPassesConstant_data();
     void lowPassPassesConstant();
+    void lowPassStartsAtRestOnTheFirstSample();
+    void lowPassNeverSwingsBeyondItsInput_data();
+    void lowPassNeverSwingsBeyondItsInput();
     void lowPassMagnitudeResponse_data();
     void lowPassMagnitudeResponse();
     void lowPassInPlaceMatchesOutOfPlace();
@@ -176,16 +180,83 @@ void TstCAlgorithm::lowPassOffLeavesEverythingAlone()
     QCOMPARE(inPlace, src);
 }
 
+void TstCAlgorithm::lowPassPassesConstant_data()
+{
+    QTest::addColumn<float>("dt");
+    QTest::addColumn<float>("fc");
+    QTest::addColumn<float>("level");
+    QTest::newRow("1 ms, 50 Hz") << 1e-3f << 50.0f << 3.75f;
+    // Short periods with low cut-offs: a D rounded to float made the gain at
+    // 0 Hz 1.06, 2.18 and, at 10 us and 1 Hz, greater than the poles allow.
+    QTest::newRow("10 us, 10 Hz") << 10e-6f << 10.0f << 1000.0f;
+    QTest::newRow("15.625 us, 1 Hz") << 15.625e-6f << 1.0f << 1000.0f;
+    QTest::newRow("10 us, 1 Hz") << 10e-6f << 1.0f << 1000.0f;
+}
+
 void TstCAlgorithm::lowPassPassesConstant()
 {
-    const float level = 3.75f;
-    const std::vector<float> src(4096, level);
+    QFETCH(float, dt);
+    QFETCH(float, fc);
+    QFETCH(float, level);
+    const std::vector<float> src(16384, level);
     std::vector<float> dst(src.size(), kUntouched);
-    CAlgorithm::LowPass(src.data(), dst.data(), int(src.size()), 1e-3f, 50.0f);
+    CAlgorithm::LowPass(src.data(), dst.data(), int(src.size()), dt, fc);
     QCOMPARE(dst[0], level);
     QCOMPARE(dst[1], level);
     for (float y : dst)
         QVERIFY2(std::abs(y - level) < 1e-5f * level, qPrintable(QString::number(y)));
+}
+
+void TstCAlgorithm::lowPassStartsAtRestOnTheFirstSample()
+{
+    const std::vector<float> src = {5.0f, -7.0f, 2.0f, 4.0f, 1.0f, -3.0f};
+    std::vector<float> dst(src.size(), kUntouched);
+    const float dt = 1e-3f;
+    const float fc = 100.0f;
+    CAlgorithm::LowPass(src.data(), dst.data(), int(src.size()), dt, fc);
+    QCOMPARE(dst[0], src[0]);
+    QCOMPARE(dst[1], src[0]);
+    // From the third sample on, the Part's recursion over the unfiltered inputs.
+    const double k = kPi * fc * dt;
+    const double d = 1.0 + std::sqrt(2.0) * k + k * k;
+    const double b0 = k * k / d;
+    const double c1 = (2.0 - 2.0 * k * k) / d;
+    const double c2 = -(1.0 - std::sqrt(2.0) * k + k * k) / d;
+    double y2 = src[0], y1 = src[0];
+    for (std::size_t i = 2; i < src.size(); ++i) {
+        const double y = b0 * (src[i] + 2.0 * src[i - 1] + src[i - 2]) + c1 * y1 + c2 * y2;
+        QVERIFY2(std::abs(dst[i] - y) < 1e-5, qPrintable(QStringLiteral("sample %1").arg(i)));
+        y2 = y1;
+        y1 = y;
+    }
+}
+
+void TstCAlgorithm::lowPassNeverSwingsBeyondItsInput_data()
+{
+    QTest::addColumn<float>("dt");
+    QTest::addColumn<float>("fc");
+    // Started from y1 = x1, the first noisy step made these 1e6 to 6e6.
+    QTest::newRow("10 us, 0.5 Hz") << 10e-6f << 0.5f;
+    QTest::newRow("10 us, 10 Hz") << 10e-6f << 10.0f;
+    QTest::newRow("15.625 us, 1 Hz") << 15.625e-6f << 1.0f;
+    QTest::newRow("31.25 us, 0.5 Hz") << 31.25e-6f << 0.5f;
+    QTest::newRow("31.25 us, 10 Hz") << 31.25e-6f << 10.0f;
+}
+
+void TstCAlgorithm::lowPassNeverSwingsBeyondItsInput()
+{
+    QFETCH(float, dt);
+    QFETCH(float, fc);
+    const float noise = 3000.0f;
+    std::vector<float> y = RandomSamples(16384, kSeed + 12, noise);
+    float inputPeak = 0.0f;
+    for (float x : y)
+        inputPeak = std::max(inputPeak, std::abs(x));
+    CAlgorithm::LowPass(y.data(), y.data(), int(y.size()), dt, fc);
+    // A second-order Butterworth overshoots a step by about 4 %.
+    const float allowed = 1.05f * inputPeak;
+    for (float v : y)
+        QVERIFY2(std::abs(v) <= allowed, qPrintable(QString::number(v)));
 }
 
 void TstCAlgorithm::lowPassMagnitudeResponse_data()

@@ -2,6 +2,7 @@
 // good file, the program's messages and distinct exit codes for bad ones.
 #include "RecordBytes.h"
 #include "RecordTestUtil.h"
+#include "RecordToolRun.h"
 #include "support/TestProgramDir.h"
 
 #include "params/TextCodec.h"
@@ -9,33 +10,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QtTest>
 #include <limits>
-
-namespace {
-
-struct Run
-{
-    int Code = -1;
-    QByteArray Out;
-    QString Err;
-};
-
-Run runTool(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(ZEB_RECORD_TOOL), args);
-    Run r;
-    if (!p.waitForFinished(ScaledTimeout(20000)))
-        return r;
-    r.Code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.Out = p.readAllStandardOutput();
-    r.Err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-} // namespace
 
 class TestRecordTool : public QObject
 {
@@ -50,7 +26,7 @@ private slots:
         rb.Spacing = 2.1f;
         const QString path = dir.file(QStringLiteral("I.QDW"));
         QVERIFY(WriteBytes(path, rb.Build()));
-        const Run r = runTool({QStringLiteral("info"), path});
+        const ToolRun r = RunRecordTool({QStringLiteral("info"), path});
         QCOMPARE(r.Code, 0);
         QJsonParseError error;
         const QJsonObject o = QJsonDocument::fromJson(r.Out, &error).object();
@@ -81,7 +57,7 @@ private slots:
                    1e7f, 16777217.0f, -2.5f, 0.3f, 65504.0f};
         const QString path = dir.file(QStringLiteral("D.QDW"));
         QVERIFY(WriteBytes(path, rb.Build()));
-        const Run r = runTool({QStringLiteral("dump"), path});
+        const ToolRun r = RunRecordTool({QStringLiteral("dump"), path});
         QCOMPARE(r.Code, 0);
         const QList<QByteArray> lines = r.Out.trimmed().split('\n');
         QCOMPARE(lines.size(), 6);
@@ -121,7 +97,7 @@ private slots:
         const QString path = dir.file(QStringLiteral("X.QDW"));
         QVERIFY(WriteBytes(path, bytes));
         for (const QString &command : {QStringLiteral("info"), QStringLiteral("dump")}) {
-            const Run r = runTool({command, path});
+            const ToolRun r = RunRecordTool({command, path});
             QCOMPARE(r.Code, code);
             QVERIFY(r.Out.isEmpty());
             QCOMPARE(r.Err.section(QLatin1Char('\n'), 0, 0), message);
@@ -131,11 +107,11 @@ private slots:
     void missingFileAndBadArguments()
     {
         TestProgramDir dir;
-        const Run missing = runTool({QStringLiteral("info"), dir.file(QStringLiteral("none.QDW"))});
+        const ToolRun missing = RunRecordTool({QStringLiteral("info"), dir.file(QStringLiteral("none.QDW"))});
         QCOMPARE(missing.Code, 1);
         QVERIFY(missing.Err.startsWith(QStringLiteral("打开文件失败，无法识别的文件格式！")));
-        QVERIFY(runTool({QStringLiteral("show"), dir.path()}).Code > 3);
-        QVERIFY(runTool({QStringLiteral("info")}).Code > 3);
+        QVERIFY(RunRecordTool({QStringLiteral("show"), dir.path()}).Code > 3);
+        QVERIFY(RunRecordTool({QStringLiteral("info")}).Code > 3);
     }
 };
 

@@ -30,6 +30,18 @@ QStringList FakePlatform::CommandLines() const
     return lines;
 }
 
+qint64 FakePlatform::FreeBytes(const QString &path)
+{
+    return m_freeBytes == kSystemFreeBytes ? Platform::FreeBytes(path) : m_freeBytes;
+}
+
+bool FakePlatform::FlushVolume(const QString &path, int timeoutMs)
+{
+    Q_UNUSED(timeoutMs);
+    m_flushes << path;
+    return m_flushResult;
+}
+
 ScopedFakePlatform::ScopedFakePlatform()
 {
     auto fake = std::make_unique<FakePlatform>();

@@ -29,6 +29,16 @@ public:
     /// Exit code of program's next runs (0 unless set).
     void SetExitCode(const QString &program, int code);
 
+    // Volumes: free space as the test says (the real one unless set), and
+    // flushes written down and answered as the test says (true unless set).
+    qint64 FreeBytes(const QString &path) override;
+    bool FlushVolume(const QString &path, int timeoutMs) override;
+    /// Free bytes every volume reports; −2 asks the system.
+    void SetFreeBytes(qint64 bytes) { m_freeBytes = bytes; }
+    void SetFlushResult(bool result) { m_flushResult = result; }
+    /// Paths of every volume flush asked for, in order.
+    const QStringList &Flushes() const { return m_flushes; }
+
     /// Every command that would have run, in order.
     const QList<Command> &Commands() const { return m_commands; }
     /// The commands as "program arg1 arg2 …" lines, for comparisons.
@@ -39,6 +49,10 @@ private:
     QString m_stick;
     QList<Command> m_commands;
     QList<QPair<QString, int>> m_exitCodes;
+    qint64 m_freeBytes = kSystemFreeBytes;
+    bool m_flushResult = true;
+    QStringList m_flushes;
+    static constexpr qint64 kSystemFreeBytes = -2;
 };
 
 /// Installs a fresh FakePlatform for the life of the object and returns it;

@@ -32,3 +32,5 @@ int FinishOutput(bool written);
 int RunInfo(const ToolArgs &args);
 int RunDump(const ToolArgs &args);
 int RunConvert(const ToolArgs &args);
+int RunSpectrum(const ToolArgs &args); // CmdSpectrum.cpp
+int RunFilter(const ToolArgs &args);   // CmdFilter.cpp

@@ -2,6 +2,8 @@
 // program's own parser.
 //   zeb-record info FILE   header, channel block and layout as JSON
 //   zeb-record dump FILE   samples as CSV, one column per channel
+//   zeb-record spectrum FILE --channel N ...   one channel's amplitude spectrum as CSV
+//   zeb-record filter FILE [--low HZ] [--high HZ] -o OUT   a filtered copy of the record
 // A refused file prints the program's message; the exit code tells the
 // refusals apart (1 not recognised or not openable, 2 damaged, 3 not a
 // surface-wave record), 64 a wrong command line, 74 an unwritable output.
@@ -28,6 +30,8 @@ const Command kCommands[] = {
     {"info", "FILE", RunInfo},
     {"dump", "FILE", RunDump},
     {"convert", "--to seg2|segy FILE|PROJECT-FOLDER... [-o DIR]", RunConvert},
+    {"spectrum", "FILE --channel N [--from MS --to MS] [--refine K]", RunSpectrum},
+    {"filter", "FILE [--low HZ] [--high HZ] -o OUT", RunFilter},
 };
 
 } // namespace

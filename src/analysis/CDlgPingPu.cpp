@@ -1,0 +1,163 @@
+#include "analysis/CDlgPingPu.h"
+#include "ui_CDlgPingPu.h"
+
+#include "analysis/AnalysisScreens.h"
+#include "analysis/CPingPu.h"
+#include "analysis/CSinWave.h"
+#include "instrument/TraceStore.h"
+#include "params/ParamSet.h"
+#include "records/RecordFormat.h"
+
+#include <QKeyEvent>
+#include <algorithm>
+
+namespace {
+constexpr double kUsPerMs = 1000.0;
+constexpr int kTimeDecimals = 2;
+// Start and end keep at least this many milliseconds apart.
+constexpr float kMinRangeMs = 1.0f;
+} // namespace
+
+CDlgPingPu::CDlgPingPu(QWidget *parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::CDlgPingPu>())
+{
+    ui->setupUi(this);
+    const int samples = CurrentParams().SampleLengthInUse();
+    m_endMs = float(IntervalUs() / kUsPerMs * samples);
+    ui->ShowWave->SetRange(0, samples);
+    SetUpScreen(this, AnalysisScreenLook());
+    connect(ui->ShowWave, &CSinWave::SetMainRange, this, &CDlgPingPu::OnSetMainRange);
+    for (QPushButton *unused : {ui->btnBig, ui->btnSmall, ui->btnHAdd, ui->btnHMinus})
+        unused->hide();
+    ui->btnCHAVG->setFocus();
+    Update();
+}
+
+CDlgPingPu::~CDlgPingPu() = default;
+
+CSinWave *CDlgPingPu::Wave() const
+{
+    return ui->ShowWave;
+}
+
+CPingPu *CDlgPingPu::Plot() const
+{
+    return ui->ShowPingPu;
+}
+
+float CDlgPingPu::IntervalUs() const
+{
+    return FlooredSampleInterval(CurrentParams().Header.SampleInterval);
+}
+
+void CDlgPingPu::Compute()
+{
+    const ParamSet &ps = CurrentParams();
+    if (m_channel < 0 || m_channel >= ps.ChannelsInUse())
+        m_channel = 0;
+    SpectrumRequest request;
+    request.IntervalUs = IntervalUs();
+    request.SampleCount = ps.SampleLengthInUse();
+    request.RangeStart = ui->ShowWave->RangeStart();
+    request.RangeEnd = ui->ShowWave->RangeEnd();
+    request.Refinement = m_refinement;
+    m_spectrum = ComputeSpectrum(Store().PreviousTraces[std::size_t(m_channel)], request);
+}
+
+void CDlgPingPu::SetCaptions()
+{
+    ui->btnCHAVG->setText(QStringLiteral("通道选择(B)\n%1").arg(m_channel + 1));
+    ui->btnHead->setText(QStringLiteral("数据起点(H)\n%1ms").arg(double(m_startMs), 0, 'f', kTimeDecimals));
+    ui->btnTail->setText(QStringLiteral("数据终点(F)\n%1ms").arg(double(m_endMs), 0, 'f', kTimeDecimals));
+    ui->btnXiHua->setText(QStringLiteral("频谱细化(X)\n%1").arg(m_refinement));
+}
+
+void CDlgPingPu::Update()
+{
+    Compute();
+    SetCaptions();
+    ui->ShowWave->SetChannel(m_channel);
+    ui->ShowWave->update();
+    ui->ShowPingPu->SetSpectrum(&m_spectrum);
+    ui->ShowPingPu->update();
+}
+
+void CDlgPingPu::on_btnCHAVG_clicked()
+{
+    float channel = float(m_channel + 1);
+    if (!AskNumber(this, QStringLiteral("通道号:"), channel, 0, 1.0f, float(CurrentParams().ChannelsInUse())))
+        return;
+    m_channel = int(channel) - 1;
+    Update();
+}
+
+void CDlgPingPu::on_btnHead_clicked()
+{
+    float start = m_startMs;
+    if (!AskNumber(this, QStringLiteral("数据起点(ms):"), start, kTimeDecimals, 0.0f, m_endMs - kMinRangeMs))
+        return;
+    m_startMs = start;
+    CSinWave *wave = ui->ShowWave;
+    wave->SetRange(int(start * kUsPerMs / IntervalUs()), wave->RangeEnd());
+    Update();
+}
+
+void CDlgPingPu::on_btnTail_clicked()
+{
+    const float recordMs = float(IntervalUs() / kUsPerMs * CurrentParams().SampleLengthInUse());
+    float end = m_endMs;
+    if (!AskNumber(this, QStringLiteral("数据终点(ms):"), end, kTimeDecimals, m_startMs + kMinRangeMs, recordMs))
+        return;
+    m_endMs = end;
+    CSinWave *wave = ui->ShowWave;
+    wave->SetRange(wave->RangeStart(), int(end * kUsPerMs / IntervalUs()));
+    Update();
+}
+
+void CDlgPingPu::on_btnXiHua_clicked()
+{
+    m_refinement = NextRefinement(m_refinement);
+    ui->ShowPingPu->SetCursorBin(0);
+    Update();
+}
+
+void CDlgPingPu::on_btnExit_clicked()
+{
+    reject();
+}
+
+void CDlgPingPu::OnSetMainRange(int b, int e, bool type)
+{
+    if (type)
+        m_startMs = float(b * IntervalUs() / kUsPerMs);
+    else
+        m_endMs = float(e * IntervalUs() / kUsPerMs);
+    Update();
+}
+
+void CDlgPingPu::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        if (ui->btnExit->isEnabled())
+            reject();
+        return;
+    }
+    if (event->modifiers() & Qt::AltModifier) {
+        // The captions carry a second line, so the letters are listed here.
+        QAbstractButton *button = nullptr;
+        switch (event->key()) {
+        case Qt::Key_B: button = ui->btnCHAVG; break;
+        case Qt::Key_H: button = ui->btnHead; break;
+        case Qt::Key_F: button = ui->btnTail; break;
+        case Qt::Key_X: button = ui->btnXiHua; break;
+        default: break;
+        }
+        if (button) {
+            if (button->isEnabled())
+                button->click();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -1,0 +1,323 @@
+#include "records/ProjectDeletion.h"
+#include "records/ProjectExport.h"
+#include "records/SafeWriteBatch.h"
+
+#include "ProjectTestUtil.h"
+#include "params/ParamSet.h"
+#include "support/FakePlatform.h"
+#include "support/TestProgramDir.h"
+
+#include <QtTest>
+
+namespace {
+
+// Every character a shell would make something of, and Chinese.
+const QString kAwkwardName = QStringLiteral("工地 \"q\" 'a';$(touch X)`touch Y`");
+const QString kAwkwardStick = QStringLiteral("U盘 \"MY DATA\" ;$(touch X)");
+
+QByteArray recordBytes(int i)
+{
+    return QByteArray("VRK record ") + QByteArray::number(i) + QByteArray(1000 + 37 * i, char('a' + i));
+}
+
+QMap<QString, QByteArray> recordFiles(int count)
+{
+    QMap<QString, QByteArray> files;
+    for (int i = 1; i <= count; ++i)
+        files.insert(QStringLiteral("R%1.QDW").arg(i), recordBytes(i));
+    return files;
+}
+
+QMap<QString, QByteArray> readFolder(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) {
+        QFile f(folder + "/" + name);
+        if (f.open(QIODevice::ReadOnly))
+            files.insert(name, f.readAll());
+    }
+    return files;
+}
+
+} // namespace
+
+class TstProjectTasks : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestProgramDir> m_program;
+    std::unique_ptr<QTemporaryDir> m_outside; ///< holds the stick and anything a shell would create
+    std::unique_ptr<ScopedFakePlatform> m_platform;
+    QString m_stick;
+    QString m_source;
+    QString m_target;
+
+    ProjectTaskResult exportProject(RecordingObserver &observer, const QString &project = kAwkwardName)
+    {
+        ProjectExport task(CurrentParams(), project, observer);
+        return task.Run();
+    }
+
+private slots:
+    void init()
+    {
+        m_program = std::make_unique<TestProgramDir>();
+        CurrentParams().LoadSettings();
+        m_outside = std::make_unique<QTemporaryDir>();
+        m_stick = m_outside->filePath(kAwkwardStick);
+        QVERIFY(QDir().mkpath(m_stick));
+        m_platform = std::make_unique<ScopedFakePlatform>();
+        (*m_platform)->SetUsbStick(m_stick);
+        m_source = CurrentParams().DataRoot + "/" + kAwkwardName + ".PRO";
+        m_target = m_stick + "/" + kAwkwardName + ".PRO";
+        QVERIFY(MakeFolderWith(m_source, recordFiles(7)));
+    }
+
+    void cleanup()
+    {
+        m_platform.reset();
+        m_outside.reset();
+        m_program.reset();
+    }
+
+    void exportCopiesEveryByteAndNothingElse()
+    {
+        QVERIFY(WriteBytes(m_source + "/notes", "no extension: not part of the project's files"));
+        QVERIFY(QDir().mkpath(m_source + "/sub.QDW"));
+        RecordingObserver observer;
+        QCOMPARE(exportProject(observer), ProjectTaskResult::Done);
+        QCOMPARE(readFolder(m_target), recordFiles(7));
+        QCOMPARE(observer.Questions, 0);
+        QCOMPARE(observer.Label, QStringLiteral("文件导出中..."));
+        QCOMPARE(observer.Values, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+        QCOMPARE(observer.Finishes, 1);
+        QCOMPARE((*m_platform)->Flushes(), QStringList{m_stick});
+        QVERIFY((*m_platform)->Commands().isEmpty());
+        // The copies keep the records' times; no shell ran the names.
+        QCOMPARE(QFileInfo(m_target + "/R3.QDW").lastModified(), QFileInfo(m_source + "/R3.QDW").lastModified());
+        const auto all = Snapshot(m_outside->path()).keys() + Snapshot(m_program->path()).keys()
+            + QDir::current().entryList();
+        for (const QString &path : all)
+            QVERIFY2(QFileInfo(path).fileName() != "X" && QFileInfo(path).fileName() != "Y", qPrintable(path));
+        QCOMPARE(Snapshot(m_outside->path()).size(), 1 + 1 + 7); // stick, project folder, records
+    }
+
+    void existingCopyIsLeftAloneOrReplacedAsAnswered()
+    {
+        QMap<QString, QByteArray> old{{"R1.QDW", "old one"}, {"R2.QDW", "old two"}, {"EXTRA.QDW", "extra"}};
+        QVERIFY(MakeFolderWith(m_target, old));
+        for (const QString &name : old.keys())
+            QVERIFY(SetModified(m_target + "/" + name, 1000000));
+        const auto before = Snapshot(m_stick);
+
+        RecordingObserver no;
+        no.OverwriteAnswer = false;
+        QCOMPARE(exportProject(no), ProjectTaskResult::Declined);
+        QCOMPARE(no.Questions, 1);
+        QCOMPARE(no.Maximum, -1); // no progress window
+        QCOMPARE(Snapshot(m_stick), before);
+        QVERIFY((*m_platform)->Flushes().isEmpty());
+
+        RecordingObserver yes;
+        QCOMPARE(exportProject(yes), ProjectTaskResult::Done);
+        QMap<QString, QByteArray> expected = recordFiles(7);
+        expected.insert("EXTRA.QDW", "extra");
+        QCOMPARE(readFolder(m_target), expected);
+    }
+
+    // Whatever fails, the operator never hears of success, the files that
+    // were on the stick before are either the new ones or intact, no
+    // temporary file is left and the progress window is closed.
+    void failuresKeepTheOldFiles_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<int>("firstUntouched"); // records from this one on keep their old bytes
+        QTest::newRow("directory where a file goes") << "directory" << 4;
+        // Still in the batch of the first four: none of them is renamed.
+        QTest::newRow("source turns unreadable at the 5th file") << "source" << 1;
+        QTest::newRow("too little room") << "room" << 1;
+        QTest::newRow("flush fails") << "flush" << 8;
+    }
+    void failuresKeepTheOldFiles()
+    {
+        QFETCH(QString, failure);
+        QFETCH(int, firstUntouched);
+        QMap<QString, QByteArray> old;
+        for (int i = 1; i <= 7; ++i)
+            old.insert(QStringLiteral("R%1.QDW").arg(i), "old " + QByteArray::number(i));
+        QVERIFY(MakeFolderWith(m_target, old));
+        RecordingObserver observer;
+        if (failure == "directory") {
+            QVERIFY(QFile::remove(m_target + "/R4.QDW"));
+            QVERIFY(QDir().mkpath(m_target + "/R4.QDW/inside"));
+            old.remove("R4.QDW");
+        } else if (failure == "source") {
+            observer.OnProgress = [this](int value) {
+                if (value == 4) { // about to copy R5
+                    QFile::remove(m_source + "/R5.QDW");
+                    QDir().mkpath(m_source + "/R5.QDW");
+                }
+            };
+        } else if (failure == "room") {
+            (*m_platform)->SetFreeBytes(1000);
+        } else {
+            (*m_platform)->SetFlushResult(false);
+        }
+
+        QCOMPARE(exportProject(observer), ProjectTaskResult::Failed);
+        QCOMPARE(ProjectTaskMessage(ProjectTaskResult::Failed, true), QStringLiteral("导出文件失败！"));
+        QCOMPARE(observer.Finishes, observer.Maximum >= 0 ? 1 : 0);
+        const QMap<QString, QByteArray> now = readFolder(m_target);
+        for (int i = 1; i <= 7; ++i) {
+            const QString name = QStringLiteral("R%1.QDW").arg(i);
+            if (!old.contains(name))
+                continue;
+            QCOMPARE(now.value(name), i < firstUntouched ? recordBytes(i) : old.value(name));
+        }
+        QCOMPARE(now.size(), old.size()); // no temporary file left
+        if (failure == "directory")
+            QVERIFY(QFileInfo::exists(m_target + "/R4.QDW/inside"));
+    }
+
+    // Room for the new bytes less those replaced, plus the largest file,
+    // which sits beside its old version until the rename; overwriting a
+    // whole project therefore needs room for one file only.
+    void freeSpaceRuleIsExact_data()
+    {
+        QTest::addColumn<int>("replaced"); // records already on the stick, the same size as the new ones
+        QTest::newRow("fresh") << 0;
+        QTest::newRow("two replaced") << 2;
+        QTest::newRow("all replaced") << 7;
+    }
+    void freeSpaceRuleIsExact()
+    {
+        QFETCH(int, replaced);
+        QMap<QString, QByteArray> old;
+        for (int i = 1; i <= replaced; ++i)
+            old.insert(QStringLiteral("R%1.QDW").arg(i), QByteArray(recordBytes(i).size(), 'o'));
+        QVERIFY(MakeFolderWith(m_target, old));
+        qint64 needed = 0;
+        qint64 largest = 0;
+        for (const QByteArray &b : recordFiles(7)) {
+            needed += b.size();
+            largest = qMax<qint64>(largest, b.size());
+        }
+        for (const QByteArray &b : old)
+            needed -= b.size();
+        needed += largest;
+        RecordingObserver observer;
+        (*m_platform)->SetFreeBytes(needed - 1);
+        QCOMPARE(exportProject(observer), ProjectTaskResult::Failed);
+        QCOMPARE(readFolder(m_target), old);
+        (*m_platform)->SetFreeBytes(needed);
+        QCOMPARE(exportProject(observer), ProjectTaskResult::Done);
+        QCOMPARE(readFolder(m_target), recordFiles(7));
+    }
+
+    void exportRefusesWithoutStickOrProject()
+    {
+        RecordingObserver observer;
+        QCOMPARE(exportProject(observer, "NOSUCH"), ProjectTaskResult::NoProject);
+        QCOMPARE(exportProject(observer, ".."), ProjectTaskResult::NoProject);
+        QVERIFY(WriteBytes(CurrentParams().DataRoot + "/FILE.PRO", "a file, not a project"));
+        QCOMPARE(exportProject(observer, "FILE"), ProjectTaskResult::NoProject);
+        (*m_platform)->SetUsbStick(QString());
+        QCOMPARE(exportProject(observer), ProjectTaskResult::NoStick);
+        QCOMPARE(ProjectTaskMessage(ProjectTaskResult::NoStick, true), QStringLiteral("找不到U盘！"));
+        QCOMPARE(observer.Maximum, -1);
+        QCOMPARE(Snapshot(m_stick).size(), 0);
+    }
+
+    // The step a later export of other formats builds on: bytes or copies
+    // into several folders, all in place after one commit, none before.
+    void safeWriteBatches()
+    {
+        const QString sibling = m_stick + "/P.SG2";
+        QVERIFY(QDir().mkpath(sibling));
+        {
+            SafeWriteBatch dropped;
+            QVERIFY(dropped.AddBytes("never", sibling, "A.SG2"));
+            QVERIFY(dropped.AddCopy(m_source + "/R1.QDW", m_stick, "R1.QDW"));
+            QCOMPARE(Snapshot(m_stick).size(), 3); // sibling folder and two temporary files
+        }
+        QCOMPARE(Snapshot(m_stick).size(), 1);
+
+        SafeWriteBatch batch;
+        QVERIFY(batch.AddBytes("first", sibling, "A.SG2"));
+        QVERIFY(batch.AddCopy(m_source + "/R1.QDW", m_stick, "R1.QDW"));
+        QVERIFY(batch.Commit());
+        QCOMPARE(readFolder(sibling), (QMap<QString, QByteArray>{{"A.SG2", "first"}}));
+        QCOMPARE(readFolder(m_stick), (QMap<QString, QByteArray>{{"R1.QDW", recordBytes(1)}}));
+
+        QVERIFY(SafeWriteBytes("second, longer", sibling, "A.SG2"));
+        QVERIFY(!SafeWriteBytes("x", m_stick + "/missing folder", "A.SG2"));
+        QVERIFY(!SafeCopyFile(m_source + "/none.QDW", sibling, "A.SG2"));
+        QCOMPARE(readFolder(sibling), (QMap<QString, QByteArray>{{"A.SG2", "second, longer"}}));
+    }
+
+    void deletionRemovesTheFilesOneAPaceAndTheFolder()
+    {
+        QVERIFY(WriteBytes(m_source + "/.hidden", "left by someone"));
+        RecordingObserver observer;
+        QCOMPARE(DeleteProject(CurrentParams(), kAwkwardName, observer), ProjectTaskResult::Done);
+        QVERIFY(!QFileInfo::exists(m_source));
+        QCOMPARE(observer.Questions, 1);
+        QCOMPARE(observer.Label, QStringLiteral("文件删除中..."));
+        // ".", ".." and 8 files: one second each, as the operator knows it.
+        QCOMPARE(observer.Paces, QList<int>(10, 1000));
+        QCOMPARE(observer.Maximum, 10);
+        QCOMPARE(observer.Values.last(), 10);
+        QCOMPARE(observer.Finishes, 1);
+        QCOMPARE(ProjectTaskMessage(ProjectTaskResult::Done, false), QStringLiteral("删除成功！"));
+    }
+
+    void deletionRefusedLeavesEverything()
+    {
+        const auto before = Snapshot(m_program->path());
+        RecordingObserver observer;
+        observer.DeletionAnswer = false;
+        QCOMPARE(DeleteProject(CurrentParams(), kAwkwardName, observer), ProjectTaskResult::Declined);
+        QCOMPARE(Snapshot(m_program->path()), before);
+        QVERIFY(observer.Paces.isEmpty());
+    }
+
+    // Deletion never reaches outside the project folder itself.
+    void deletionStaysInsideTheDataFolder()
+    {
+        const QString outside = m_outside->filePath("kept");
+        QVERIFY(MakeFolderWith(outside, recordFiles(2)));
+        const auto keptBefore = Snapshot(outside);
+        const QString root = CurrentParams().DataRoot;
+
+        // A linked project loses its link only.
+        QVERIFY(QFile::link(outside, root + "/LINKED.PRO"));
+        RecordingObserver linked;
+        QCOMPARE(DeleteProject(CurrentParams(), "LINKED", linked), ProjectTaskResult::Done);
+        QVERIFY(!QFileInfo(root + "/LINKED.PRO").isSymLink());
+        QCOMPARE(Snapshot(outside), keptBefore);
+
+        // Links inside a project go, what they point to stays; a sub-folder
+        // is not emptied and keeps the project.
+        QVERIFY(QFile::link(outside + "/R1.QDW", m_source + "/LINK.QDW"));
+        QVERIFY(QFile::link(outside, m_source + "/LINKDIR"));
+        QVERIFY(MakeFolderWith(m_source + "/sub", recordFiles(1)));
+        RecordingObserver nested;
+        QCOMPARE(DeleteProject(CurrentParams(), kAwkwardName, nested), ProjectTaskResult::Failed);
+        QCOMPARE(ProjectTaskMessage(ProjectTaskResult::Failed, false), QStringLiteral("删除失败！"));
+        QCOMPARE(Snapshot(outside), keptBefore);
+        QCOMPARE(QDir(m_source).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+                 QStringList{"sub"});
+        QCOMPARE(readFolder(m_source + "/sub"), recordFiles(1));
+
+        for (const QString &name : {QString(".."), QString("."), QString("../QDW-FILE"), QString(), QString("NOSUCH")}) {
+            RecordingObserver refused;
+            QCOMPARE(DeleteProject(CurrentParams(), name, refused), ProjectTaskResult::NoProject);
+            QCOMPARE(refused.Questions, 0);
+        }
+        QVERIFY(QFileInfo(root).isDir());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstProjectTasks)
+#include "tst_projecttasks.moc"
