@@ -1,6 +1,5 @@
 #include "analysis/AnalysisScreens.h"
 
-#include "dialogs/QDlgKeyNum.h"
 #include "params/ParamSet.h"
 
 namespace {
@@ -22,14 +21,4 @@ ScreenLook AnalysisScreenLook()
                          .arg(p.LayoutSizes[kButtonHeightIndex])
                          .arg(p.LayoutSizes[kButtonTextIndex]);
     return look;
-}
-
-bool AskNumber(QWidget *parent, const QString &title, float &value, int decimals, float minimum, float maximum)
-{
-    KeyboardGrabPause pause;
-    QDlgKeyNum pad(title, value, decimals, minimum, maximum, parent);
-    if (pad.exec() != QDialog::Accepted)
-        return false;
-    value = pad.value;
-    return true;
 }

@@ -2,6 +2,7 @@
 #include "ui_CDlgPingPu.h"
 
 #include "analysis/AnalysisScreens.h"
+#include "dialogs/KeypadPrompts.h"
 #include "analysis/CPingPu.h"
 #include "analysis/CSinWave.h"
 #include "instrument/TraceStore.h"
@@ -85,18 +86,21 @@ void CDlgPingPu::Update()
 
 void CDlgPingPu::on_btnCHAVG_clicked()
 {
-    float channel = float(m_channel + 1);
-    if (!AskNumber(this, QStringLiteral("通道号:"), channel, 0, 1.0f, float(CurrentParams().ChannelsInUse())))
+    const auto channel = AskNumber(this, QStringLiteral("通道号:"), float(m_channel + 1), 0, 1.0f,
+                                   float(CurrentParams().ChannelsInUse()));
+    if (!channel)
         return;
-    m_channel = int(channel) - 1;
+    m_channel = int(*channel) - 1;
     Update();
 }
 
 void CDlgPingPu::on_btnHead_clicked()
 {
-    float start = m_startMs;
-    if (!AskNumber(this, QStringLiteral("数据起点(ms):"), start, kTimeDecimals, 0.0f, m_endMs - kMinRangeMs))
+    const auto asked = AskNumber(this, QStringLiteral("数据起点(ms):"), m_startMs, kTimeDecimals, 0.0f,
+                                 m_endMs - kMinRangeMs);
+    if (!asked)
         return;
+    const float start = *asked;
     m_startMs = start;
     CSinWave *wave = ui->ShowWave;
     wave->SetRange(int(start * kUsPerMs / IntervalUs()), wave->RangeEnd());
@@ -106,9 +110,11 @@ void CDlgPingPu::on_btnHead_clicked()
 void CDlgPingPu::on_btnTail_clicked()
 {
     const float recordMs = float(IntervalUs() / kUsPerMs * CurrentParams().SampleLengthInUse());
-    float end = m_endMs;
-    if (!AskNumber(this, QStringLiteral("数据终点(ms):"), end, kTimeDecimals, m_startMs + kMinRangeMs, recordMs))
+    const auto asked = AskNumber(this, QStringLiteral("数据终点(ms):"), m_endMs, kTimeDecimals,
+                                 m_startMs + kMinRangeMs, recordMs);
+    if (!asked)
         return;
+    const float end = *asked;
     m_endMs = end;
     CSinWave *wave = ui->ShowWave;
     wave->SetRange(wave->RangeStart(), int(end * kUsPerMs / IntervalUs()));

@@ -2,6 +2,7 @@
 #include "ui_CDlgSetFilt.h"
 
 #include "analysis/AnalysisScreens.h"
+#include "dialogs/KeypadPrompts.h"
 #include "analysis/DigitalFilter.h"
 #include "dialogs/FocusGrid.h"
 #include "params/ParamSet.h"
@@ -42,9 +43,8 @@ void CDlgSetFilt::RefreshCaptions()
 
 void CDlgSetFilt::AskLimit(QAbstractButton *button, const QString &title, int &limit)
 {
-    float value = float(limit);
-    if (AskNumber(this, title, value, 0, 0.0f, float(kMaxFilterLimitHz)))
-        limit = int(value);
+    if (const auto value = AskNumber(this, title, float(limit), 0, 0.0f, float(kMaxFilterLimitHz)))
+        limit = int(*value);
     // A press opened the keypad; its release went to the keypad.
     button->setDown(false);
     RefreshCaptions();

@@ -2,6 +2,7 @@
 #include "records/FileSelectDlg.h"
 
 #include "analysis/CDlgDispersion.h"
+#include "dialogs/CDlgSet.h"
 #include "instrument/CDlgAutoCheck.h"
 
 #include "analysis/CDlgAnalysis.h"
@@ -21,4 +22,5 @@ void InstallTaskScreens()
     s.Analysis = [](QWidget *parent) { CDlgAnalysis(parent).exec(); };
     s.Dispersion = &CDlgDispersion::Open;
     s.Upload = RunUploadCommand;
+    s.Settings = [](QWidget *parent) { CDlgSet screen(parent); screen.exec(); };
 }

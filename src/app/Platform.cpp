@@ -78,6 +78,39 @@ std::unique_ptr<Platform> &installed()
 
 } // namespace
 
+// Clock ------------------------------------------------------------------
+
+namespace {
+// GNU and BusyBox date both take this form; the older "MMddhhmmyyyy" is
+// refused by GNU date.
+const char kDateArgumentFormat[] = "yyyy-MM-dd hh:mm:ss";
+const int kEarliestYear = 2000;
+const int kLatestYear = 2100;
+} // namespace
+
+QDateTime Platform::EarliestClock()
+{
+    return QDateTime(QDate(kEarliestYear, 1, 1), QTime(0, 0, 0));
+}
+
+QDateTime Platform::LatestClock()
+{
+    return QDateTime(QDate(kLatestYear, 12, 31), QTime(23, 59, 59));
+}
+
+bool Platform::SetClock(const QDateTime &t)
+{
+    if (!t.isValid() || t < EarliestClock() || t > LatestClock())
+        return false;
+    // The argument is built from the value alone, in a fixed format, and
+    // handed over as one argument: nothing of it can reach a shell.
+    const QString when = t.toLocalTime().toString(QLatin1String(kDateArgumentFormat));
+    if (RunCommand(QStringLiteral("date"), {QStringLiteral("-s"), when}) != 0)
+        return false;
+    // Only a system clock that really took the new time goes to the hardware clock.
+    return RunCommand(QStringLiteral("hwclock"), {QStringLiteral("--systohc")}) == 0;
+}
+
 Platform &CurrentPlatform()
 {
     auto &p = installed();

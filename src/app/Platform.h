@@ -53,6 +53,16 @@ public:
     /// The kernel's IPv4 routing table as its text ("/proc/net/route"), or
     /// an empty text when there is none. The harmless platform has none.
     virtual QByteArray RoutingTable() { return {}; }
+    // Clock ------------------------------------------------------------
+    /// Earliest and latest time the program will set the clock to.
+    static QDateTime EarliestClock();
+    static QDateTime LatestClock();
+    /// Sets the system clock and then the hardware clock to t (local time)
+    /// through RunCommand: `date -s "yyyy-MM-dd hh:mm:ss"`, and only when that
+    /// succeeded `hwclock --systohc`. False when t lies outside
+    /// EarliestClock()…LatestClock() (nothing runs) or a command failed; the
+    /// harmless platform runs nothing and therefore always fails.
+    bool SetClock(const QDateTime &t);
 };
 
 /// The platform in use: the harmless one unless main() or a test installed another.

@@ -140,6 +140,10 @@ int ParamSet::LoadSettings()
         Reader r{in};
         streamSavedItems(r, loaded);
         if (in.status() == QDataStream::Ok) {
+            // The unit is programmed with each group's first gain; every
+            // channel's samples must be converted with that same gain from
+            // the start, not only after the next save.
+            loaded.EqualiseGainGroups();
             *this = loaded;
             return 1;
         }

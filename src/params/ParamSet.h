@@ -111,6 +111,7 @@ public:
     /// position, current record path and upload mode; leaves the record blocks alone.
     void ResetWorkState();
     /// 1 when read or missing, −1 when a foreign or damaged file was discarded.
+    /// Gains read are equalised per group of six, as the unit applies them.
     int LoadSettings();
     /// Always 1; an unwritable file is left as it was.
     int SaveSettings();

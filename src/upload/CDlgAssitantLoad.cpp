@@ -95,21 +95,22 @@ void CDlgAssitantLoad::SetInputsEnabled(bool enabled)
 void CDlgAssitantLoad::EditCoordinate(bool longitude)
 {
     QLineEdit *edit = longitude ? ui->editLongitude : ui->editLatitude;
-    float value = edit->text().toFloat();
-    if (!AskNumber(this, longitude ? QStringLiteral("经度坐标") : QStringLiteral("纬度坐标"), value,
-                   kCoordinateDecimals, 0.0f, longitude ? kMaxLongitude : kMaxLatitude))
+    const auto value = AskNumber(this, longitude ? QStringLiteral("经度坐标") : QStringLiteral("纬度坐标"),
+                                 edit->text().toFloat(), kCoordinateDecimals, 0.0f,
+                                 longitude ? kMaxLongitude : kMaxLatitude);
+    if (!value)
         return;
-    (longitude ? CurrentParams().Longitude : CurrentParams().Latitude) = value;
-    edit->setText(NumberText(value));
+    (longitude ? CurrentParams().Longitude : CurrentParams().Latitude) = *value;
+    edit->setText(NumberText(*value));
 }
 
 void CDlgAssitantLoad::on_btnSerialNum_clicked()
 {
-    QString text = ui->btnSerialNum->text();
-    if (!AskText(this, QStringLiteral("流水号"), text, kTextLength))
+    const auto text = AskText(this, QStringLiteral("流水号"), ui->btnSerialNum->text(), kTextLength);
+    if (!text)
         return;
-    CurrentParams().SerialNumber = text;
-    ui->btnSerialNum->setText(text);
+    CurrentParams().SerialNumber = *text;
+    ui->btnSerialNum->setText(*text);
 }
 
 void CDlgAssitantLoad::on_btnLink_clicked()

@@ -1,31 +1,7 @@
 #include "UploadInputs.h"
 
-#include "dialogs/QDlgKeyNum.h"
-#include "dialogs/QDlgKeyText.h"
-#include "dialogs/ScreenSetup.h"
-
 #include <QEvent>
 #include <QLineEdit>
-
-bool AskNumber(QWidget *parent, const QString &title, float &value, int decimals, float minimum, float maximum)
-{
-    KeyboardGrabPause pause;
-    QDlgKeyNum pad(title, value, decimals, minimum, maximum, parent);
-    if (pad.exec() != QDialog::Accepted)
-        return false;
-    value = pad.value;
-    return true;
-}
-
-bool AskText(QWidget *parent, const QString &title, QString &text, int maxLength)
-{
-    KeyboardGrabPause pause;
-    QDlgKeyText pad(title, text, maxLength, parent);
-    if (pad.exec() != QDialog::Accepted)
-        return false;
-    text = pad.result;
-    return true;
-}
 
 QString NumberText(double value)
 {

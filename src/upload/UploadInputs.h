@@ -1,7 +1,9 @@
 #pragma once
 
-// What both upload dialogs share to take the operator's input: the keypads
-// behind their fields, and line edits that open a keypad when pressed.
+// What both upload dialogs share to take the operator's input: line edits
+// that open a keypad when pressed.
+#include "dialogs/KeypadPrompts.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -11,12 +13,6 @@
 class QLineEdit;
 class QWidget;
 
-/// Runs the number keypad titled title over parent with value as the start;
-/// true with the accepted value in value.
-bool AskNumber(QWidget *parent, const QString &title, float &value, int decimals, float minimum, float maximum);
-/// Runs the text keypad titled title with text as the start (at most
-/// maxLength characters); true with the accepted text in text.
-bool AskText(QWidget *parent, const QString &title, QString &text, int maxLength);
 /// A number as the fields show it: "%1", the general number format.
 QString NumberText(double value);
 

@@ -115,21 +115,21 @@ void cdlgUpLoad::RefreshFields()
 
 void cdlgUpLoad::EditText(const QString &title, QString &field)
 {
-    QString text = field;
-    if (!AskText(this, title, text, kTextLength))
+    const auto text = AskText(this, title, field, kTextLength);
+    if (!text)
         return;
-    field = text;
+    field = *text;
     RefreshFields();
 }
 
 void cdlgUpLoad::EditNumber(QLineEdit *edit, const QString &title, int decimals, float minimum, float maximum,
                             const std::function<void(float)> &store)
 {
-    float value = edit->text().toFloat();
-    if (!AskNumber(this, title, value, decimals, minimum, maximum))
+    const auto value = AskNumber(this, title, edit->text().toFloat(), decimals, minimum, maximum);
+    if (!value)
         return;
-    edit->setText(NumberText(value));
-    store(value);
+    edit->setText(NumberText(*value));
+    store(*value);
 }
 
 void cdlgUpLoad::on_btnProfileNum_clicked()

@@ -211,6 +211,7 @@ private slots:
     void loadFillsEverySavedField();
     void saveWritesExactBytes();
     void saveEqualisesGainGroups();
+    void loadEqualisesGainGroups();
     void foreignTagIsDiscarded();
     void damagedFileChangesNothing();
     void dateAndTimeAreNotStored();
@@ -289,6 +290,23 @@ void TstParamSet::saveEqualisesGainGroups()
     QCOMPARE(p.Gains[1], s.gains[0]);
     QCOMPARE(p.Gains[13], s.gains[12]);
     QCOMPARE(readFile(dir.file("ZEB.ini")).toHex(), s.file().toHex());
+}
+
+void TstParamSet::loadEqualisesGainGroups()
+{
+    // The unit is programmed with channels 1, 7, 13 and 19; a file whose
+    // groups disagree must not leave the other channels converted with their own gains.
+    TestProgramDir dir;
+    Sample s;
+    s.gains[1] = 72;
+    s.gains[17] = 0;
+    const QByteArray bytes = s.file();
+    writeFile(dir.file("ZEB.ini"), bytes);
+    ParamSet &p = CurrentParams();
+    QCOMPARE(p.LoadSettings(), 1);
+    for (int ch = 0; ch < kMaxChannels; ++ch)
+        QCOMPARE(p.Gains[ch], s.gains[ch - ch % kGainGroupSize]);
+    QCOMPARE(readFile(dir.file("ZEB.ini")), bytes); // loading writes nothing
 }
 
 void TstParamSet::foreignTagIsDiscarded()
