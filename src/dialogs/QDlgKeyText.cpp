@@ -6,6 +6,7 @@
 
 #include <QEvent>
 #include <QLineEdit>
+#include <algorithm>
 
 
 namespace {
@@ -28,8 +29,22 @@ QDlgKeyText::QDlgKeyText(const QString &title, const QString &text, int maxLengt
 {
     ui->setupUi(this);
     ui->lbTitle->setText(title);
-    if (maxLength > 0)
-        ui->editValue->setMaxLength(maxLength);
+    // The limit holds for typing only: a longer start text (a project name
+    // from a record file) must come back whole when the operator just presses
+    // OK, or the next record would go into another folder.
+    if (maxLength > 0) {
+        ui->editValue->setMaxLength(std::max(maxLength, int(text.size())));
+        // Once edited below the limit, the limit holds again. Setting the
+        // length puts the cursor at the end, so it is put back.
+        connect(ui->editValue, &QLineEdit::textChanged, this, [this, maxLength](const QString &now) {
+            const int limit = std::max(maxLength, int(now.size()));
+            if (limit == ui->editValue->maxLength())
+                return;
+            const int cursor = ui->editValue->cursorPosition();
+            ui->editValue->setMaxLength(limit);
+            ui->editValue->setCursorPosition(cursor);
+        });
+    }
     ui->editValue->setText(text);
     ui->editValue->selectAll();
     // The toolkit may drop the selection of an entry that never had the focus
