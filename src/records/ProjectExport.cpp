@@ -160,7 +160,7 @@ bool ProjectExport::MakeFolders()
 
 bool ProjectExport::WritePlan()
 {
-    SafeWriteBatch batch(m_flushLimitMs);
+    SafeWriteBatch batch(OldFile::Replace, m_flushLimitMs);
     for (size_t i = 0; i < m_plan.size(); ++i) {
         const PlannedCopy &c = m_plan[i];
         if (c.StartsBatch && batch.Count() > 0 && !batch.Commit())

@@ -229,8 +229,8 @@ private slots:
         QCOMPARE(Snapshot(m_stick).size(), 0);
     }
 
-    // The step a later export of other formats builds on: bytes or copies
-    // into several folders, all in place after one commit, none before.
+    // Bytes or copies into several folders, all in place after one commit,
+    // none before; and the mode that never replaces a file.
     void safeWriteBatches()
     {
         const QString sibling = m_stick + "/P.SG2";
@@ -254,6 +254,14 @@ private slots:
         QVERIFY(!SafeWriteBytes("x", m_stick + "/missing folder", "A.SG2"));
         QVERIFY(!SafeCopyFile(m_source + "/none.QDW", sibling, "A.SG2"));
         QCOMPARE(readFolder(sibling), (QMap<QString, QByteArray>{{"A.SG2", "second, longer"}}));
+
+        // A name taken between the write and the rename stays as it was taken.
+        SafeWriteBatch keep(OldFile::Keep);
+        QVERIFY(keep.AddBytes("new", sibling, "B.SG2"));
+        QVERIFY(WriteBytes(sibling + "/B.SG2", "theirs"));
+        QVERIFY(!keep.Commit());
+        QVERIFY(keep.NameTaken());
+        QCOMPARE(readFolder(sibling), (QMap<QString, QByteArray>{{"A.SG2", "second, longer"}, {"B.SG2", "theirs"}}));
     }
 
     void deletionRemovesTheFilesOneAPaceAndTheFolder()
