@@ -217,7 +217,7 @@ bool ProjectExport::PrepareFolders()
 
 bool ProjectExport::WritePlan()
 {
-    SafeWriteBatch batch(OldFile::Replace, m_flushLimitMs);
+    SafeWriteBatch batch(m_flushLimitMs);
     const auto committed = [&batch] {
         if (batch.Commit())
             return true;

@@ -109,7 +109,7 @@ struct SafeWriteBatch::Pending
     qint64 Expected = 0;
 };
 
-SafeWriteBatch::SafeWriteBatch(OldFile oldFile, int flushLimitMs)
+SafeWriteBatch::SafeWriteBatch(int flushLimitMs, OldFile oldFile)
     : m_oldFile(oldFile)
     , m_flushLimitMs(flushLimitMs)
 {
@@ -320,20 +320,20 @@ void SafeWriteBatch::Abandon()
 
 bool SafeCopyFile(const QString &source, const QString &folder, const QString &name, int flushLimitMs)
 {
-    SafeWriteBatch batch(OldFile::Replace, flushLimitMs);
+    SafeWriteBatch batch(flushLimitMs);
     return batch.AddCopy(source, folder, name) && batch.Commit();
 }
 
 bool SafeWriteBytes(const QByteArray &bytes, const QString &folder, const QString &name, int flushLimitMs)
 {
-    SafeWriteBatch batch(OldFile::Replace, flushLimitMs);
+    SafeWriteBatch batch(flushLimitMs);
     return batch.AddBytes(bytes, folder, name) && batch.Commit();
 }
 
 int WriteNewFile(const QString &path, qint64 expectedSize, const FileFiller &fill, QString *problem)
 {
     const QFileInfo target(path);
-    SafeWriteBatch batch(OldFile::Keep, kNoFlushLimit);
+    SafeWriteBatch batch(kNoFlushLimit, OldFile::Keep);
     return newFileResult(batch, batch.AddFilled(fill, expectedSize, target.absolutePath(), target.fileName()),
                          problem);
 }
@@ -341,7 +341,7 @@ int WriteNewFile(const QString &path, qint64 expectedSize, const FileFiller &fil
 int WriteNewFile(const QString &path, const QByteArray &bytes, QString *problem)
 {
     const QFileInfo target(path);
-    SafeWriteBatch batch(OldFile::Keep, kNoFlushLimit);
+    SafeWriteBatch batch(kNoFlushLimit, OldFile::Keep);
     return newFileResult(batch, batch.AddBytes(bytes, target.absolutePath(), target.fileName()), problem);
 }
 

@@ -46,7 +46,7 @@ class SafeWriteBatch
 {
 public:
     /// flushLimitMs: how long a flush may take before the batch fails, or kNoFlushLimit.
-    explicit SafeWriteBatch(OldFile oldFile = OldFile::Replace, int flushLimitMs = kFlushLimitMs);
+    explicit SafeWriteBatch(int flushLimitMs = kFlushLimitMs, OldFile oldFile = OldFile::Replace);
     ~SafeWriteBatch();
     SafeWriteBatch(const SafeWriteBatch &) = delete;
     SafeWriteBatch &operator=(const SafeWriteBatch &) = delete;

@@ -329,7 +329,7 @@ private slots:
         QCOMPARE(readFolder(sibling), (QMap<QString, QByteArray>{{"A.SG2", "second, longer"}}));
 
         // A name taken between the write and the rename stays as it was taken.
-        SafeWriteBatch keep(OldFile::Keep);
+        SafeWriteBatch keep(kFlushLimitMs, OldFile::Keep);
         QVERIFY(keep.AddBytes("new", sibling, "B.SG2"));
         QVERIFY(WriteBytes(sibling + "/B.SG2", "theirs"));
         QVERIFY(!keep.Commit());
