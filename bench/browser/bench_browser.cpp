@@ -13,7 +13,7 @@
 //   bench_browser [rounds] [records-to-export]
 #include "BenchUtil.h"
 #include "app/Platform.h"
-#include "instrument/TraceStore.h"
+#include "records/LargestRecord.h"
 #include "params/ParamSet.h"
 #include "records/FileSelectDlg.h"
 #include "records/ProjectExport.h"
@@ -28,7 +28,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include <cmath>
 #include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -40,7 +39,6 @@ namespace {
 const int kDefaultRounds = 5;
 const int kListedRecords = 1000;
 const int kDefaultExported = 200;
-const int kExportChannels = 24;
 const int kExportSamples = 4096;
 const int kFlushLimitMs = 120000;
 
@@ -94,14 +92,7 @@ qint64 makeExportProject(int count, const QString &seg2Folder)
 {
     ParamSet &p = CurrentParams();
     p.Header.ProjectName = QStringLiteral("EXPORT");
-    p.Header.ChannelCount = kExportChannels;
-    p.Header.SampleLength = kExportSamples;
-    for (int ch = 0; ch < kExportChannels; ++ch) {
-        QVector<float> t(kExportSamples);
-        for (int i = 0; i < kExportSamples; ++i)
-            t[i] = std::sin(i * 0.01f + ch) * 1000.0f;
-        Store().Traces[ch] = t;
-    }
+    bench::FillRecord(kExportSamples);
     if (SaveRecordAs(p, recordName(0)) != RecordOk)
         return 0;
     const QString first = RecordSavePath(p, recordName(0));
