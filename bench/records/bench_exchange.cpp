@@ -16,7 +16,7 @@
 #include "records/ExchangeRecord.h"
 #include "records/RecordConvert.h"
 #include "records/RecordFile.h"
-#include "records/SafeWrite.h"
+#include "records/SafeWriteBatch.h"
 #include "records/Seg2Writer.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,7 @@
 #include "ProjectExport.h"
 
 #include "ProjectListing.h"
+#include "RecordConvert.h"
 #include "RecordLog.h"
 #include "app/Platform.h"
 #include "params/ParamSet.h"
@@ -12,10 +13,28 @@
 
 namespace {
 const QString kExportLabel = QStringLiteral("文件导出中...");
+const QString kSeg2FolderExt = QStringLiteral("SG2");
 // A batch shares one flush. Bounded so that the progress bar keeps moving on
 // a slow stick and the open temporary files stay few.
 constexpr qint64 kMaxBatchBytes = qint64(64) << 20;
 constexpr int kMaxBatchFiles = 128;
+
+// Writing through a link could land anywhere; a file in the way cannot be merged into.
+bool isPlainFolderOrAbsent(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink() || (info.exists() && !info.isDir())) {
+        qCWarning(lcRecords) << "export target" << path << "is not a plain folder";
+        return false;
+    }
+    return true;
+}
+
+qint64 sizeOnStick(const QString &path)
+{
+    const QFileInfo old(path);
+    return old.isFile() ? old.size() : 0;
+}
 } // namespace
 
 ProjectExport::ProjectExport(const ParamSet &params, const QString &project, ProjectTaskObserver &observer)
@@ -35,22 +54,21 @@ ProjectTaskResult ProjectExport::Run()
         return ProjectTaskResult::NoProject;
 
     m_target = m_stick + QLatin1Char('/') + m_project + QLatin1Char('.') + m_params.ProjectFolderExt;
-    const QFileInfo target(m_target);
-    if (target.isSymLink() || (target.exists() && !target.isDir())) {
-        // Writing through a link could land anywhere; a file in the way cannot be merged into.
-        qCWarning(lcRecords) << "export target" << m_target << "is not a plain folder";
+    m_seg2Target = m_stick + QLatin1Char('/') + m_project + QLatin1Char('.') + kSeg2FolderExt;
+    if (!isPlainFolderOrAbsent(m_target) || !isPlainFolderOrAbsent(m_seg2Target))
         return ProjectTaskResult::Failed;
-    }
-    if (target.exists() && !m_observer.ConfirmOverwrite())
+    // SEG-2 files left from an earlier export are the project's too, even
+    // where its record folder has gone since: they would be overwritten.
+    const bool onStick = QFileInfo::exists(m_target) || QFileInfo::exists(m_seg2Target);
+    if (onStick && !m_observer.ConfirmOverwrite())
         return ProjectTaskResult::Declined;
 
     PlanProjectFiles();
-    CutBatches();
-    if (!HasRoom() || !MakeFolders())
-        return ProjectTaskResult::Failed;
-
+    PlanSeg2Files();
     m_observer.Started(kExportLabel, int(m_plan.size()));
-    const bool written = WritePlan() && FlushStick();
+    SizeSeg2Files();
+    CutBatches();
+    const bool written = HasRoom() && PrepareFolders() && WritePlan() && FlushStick();
     m_observer.Finished();
     return written ? ProjectTaskResult::Done : ProjectTaskResult::Failed;
 }
@@ -74,9 +92,42 @@ void ProjectExport::PlanProjectFiles()
         copy.Folder = m_target;
         copy.Name = file.fileName();
         copy.Size = file.size();
-        const QFileInfo old(m_target + QLatin1Char('/') + copy.Name);
-        copy.Replaces = old.isFile() ? old.size() : 0;
+        copy.Replaces = sizeOnStick(m_target + QLatin1Char('/') + copy.Name);
         m_plan.push_back(copy);
+    }
+}
+
+void ProjectExport::PlanSeg2Files()
+{
+    // Records as the browser lists them: the extension in exactly that case.
+    const size_t files = m_plan.size();
+    for (size_t i = 0; i < files; ++i) {
+        const QString source = m_plan[i].Source;
+        const QString base = StripExtension(m_plan[i].Name, m_params.RecordFileExt);
+        if (base == m_plan[i].Name || base.isEmpty())
+            continue;
+        PlannedCopy seg2;
+        seg2.Source = source;
+        seg2.Folder = m_seg2Target;
+        seg2.Name = ExchangeFileName(source, ExchangeFormat::Seg2);
+        seg2.Replaces = sizeOnStick(m_seg2Target + QLatin1Char('/') + seg2.Name);
+        seg2.Converted = true;
+        m_plan.push_back(seg2);
+    }
+}
+
+// A SEG-2 file's size is known once it is built; building each one here and
+// again when it is written keeps one record's bytes in memory, not a
+// project's. A record that cannot be converted counts nothing here and stops
+// the export when its turn comes, once the record files are on the stick.
+void ProjectExport::SizeSeg2Files()
+{
+    for (PlannedCopy &c : m_plan) {
+        if (!c.Converted)
+            continue;
+        QByteArray seg2;
+        Seg2FromRecordFile(c.Source, seg2);
+        c.Size = seg2.size();
     }
 }
 
@@ -92,9 +143,13 @@ void ProjectExport::CutBatches()
     int files = 0;
     qint64 bytes = 0;
     qint64 replaced = 0;
+    bool converting = false;
     for (PlannedCopy &c : m_plan) {
+        // The SEG-2 files start a batch of their own: the record files are
+        // safely in place before the first of them is written.
         c.StartsBatch = files == 0 || files >= kMaxBatchFiles || bytes + c.Size > kMaxBatchBytes
-            || replaced + c.Replaces > largest;
+            || replaced + c.Replaces > largest || c.Converted != converting;
+        converting = c.Converted;
         if (c.StartsBatch) {
             files = 0;
             bytes = 0;
@@ -143,7 +198,7 @@ bool ProjectExport::HasRoom() const
     return true;
 }
 
-bool ProjectExport::MakeFolders()
+bool ProjectExport::PrepareFolders()
 {
     QStringList folders{m_target};
     for (const PlannedCopy &c : m_plan)
@@ -154,6 +209,8 @@ bool ProjectExport::MakeFolders()
             qCWarning(lcRecords) << "cannot create" << folder;
             return false;
         }
+        // An export cut short left these; they only take up the stick.
+        RemoveAbandonedTemporaries(folder);
     }
     return true;
 }
@@ -161,18 +218,43 @@ bool ProjectExport::MakeFolders()
 bool ProjectExport::WritePlan()
 {
     SafeWriteBatch batch(m_flushLimitMs);
+    const auto committed = [&batch] {
+        if (batch.Commit())
+            return true;
+        qCWarning(lcRecords) << "export failed:" << batch.Problem();
+        return false;
+    };
     for (size_t i = 0; i < m_plan.size(); ++i) {
         const PlannedCopy &c = m_plan[i];
-        if (c.StartsBatch && batch.Count() > 0 && !batch.Commit())
+        if (c.StartsBatch && batch.Count() > 0 && !committed())
             return false;
         m_observer.Progress(int(i));
-        if (!batch.AddCopy(c.Source, c.Folder, c.Name))
+        if (!AddToBatch(batch, c))
             return false;
     }
-    if (!batch.Commit())
+    if (!committed())
         return false;
     m_observer.Progress(int(m_plan.size()));
     return true;
+}
+
+bool ProjectExport::AddToBatch(SafeWriteBatch &batch, const PlannedCopy &c)
+{
+    bool added = false;
+    if (c.Converted) {
+        QByteArray seg2;
+        QString problem;
+        if (Seg2FromRecordFile(c.Source, seg2, &problem) != RecordOk) {
+            qCWarning(lcRecords) << "export failed: cannot convert" << c.Source << problem;
+            return false;
+        }
+        added = batch.AddBytes(seg2, c.Folder, c.Name);
+    } else {
+        added = batch.AddCopy(c.Source, c.Folder, c.Name);
+    }
+    if (!added)
+        qCWarning(lcRecords) << "export failed:" << batch.Problem();
+    return added;
 }
 
 bool ProjectExport::FlushStick()

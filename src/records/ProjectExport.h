@@ -14,10 +14,12 @@ class ParamSet;
 /// free space is checked before anything is written, the files go over in
 /// SafeWriteBatch batches and the stick is flushed at the end. No shell is run.
 ///
-/// Run() is a sequence of steps over a plan of files; a later step (another
-/// copy of the records in another format, for instance) adds its files to the
-/// plan before the batches are cut and the space is checked, and they are
-/// written by the same loop.
+/// Beside the project's folder, a folder of the same name with the extension
+/// "SG2" receives a SEG-2 file of every record, for the processing programs
+/// in the office. These are written only once the record files are safely on
+/// the stick, and are part of the same export: the one question covers both
+/// folders, the space check counts both, and a record that cannot be
+/// converted fails the export like a file that cannot be copied.
 class ProjectExport
 {
 public:
@@ -32,12 +34,13 @@ public:
     /// One file the export writes onto the stick.
     struct PlannedCopy
     {
-        QString Source; ///< file copied
+        QString Source; ///< file copied, or the record converted
         QString Folder; ///< folder on the stick it goes into
         QString Name;
         qint64 Size = 0;     ///< bytes it will take
         qint64 Replaces = 0; ///< bytes of the file of that name it replaces
         bool StartsBatch = false; ///< the files before it are flushed and renamed first
+        bool Converted = false;   ///< the SEG-2 file of the record at Source, not a copy
     };
 
     /// Stick folder the project goes to (known once Run has found the stick).
@@ -46,11 +49,14 @@ public:
 private:
     bool FindSource();
     void PlanProjectFiles();
+    void PlanSeg2Files();
+    void SizeSeg2Files();
     void CutBatches();
     qint64 RoomNeeded() const;
     bool HasRoom() const;
-    bool MakeFolders();
+    bool PrepareFolders();
     bool WritePlan();
+    bool AddToBatch(SafeWriteBatch &batch, const PlannedCopy &c);
     bool FlushStick();
 
     const ParamSet &m_params;
@@ -60,5 +66,6 @@ private:
     QString m_stick;
     QString m_source;
     QString m_target;
+    QString m_seg2Target;
     std::vector<PlannedCopy> m_plan;
 };

@@ -2,7 +2,7 @@
 
 #include "ExchangeRecord.h"
 #include "RecordFile.h"
-#include "SafeWrite.h"
+#include "SafeWriteBatch.h"
 #include "Seg2Writer.h"
 #include "SegyWriter.h"
 

@@ -2,7 +2,7 @@
 
 #include "RecordLog.h"
 #include "RecordProgress.h"
-#include "SafeWrite.h"
+#include "SafeWriteBatch.h"
 #include "instrument/TraceStore.h"
 #include "params/ParamSet.h"
 

@@ -1,14 +1,19 @@
 #include "SafeWriteBatch.h"
 
+#include "RecordFormat.h"
 #include "RecordLog.h"
 #include "params/Wait.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,6 +25,10 @@ namespace {
 // to sit comfortably in the controller's memory.
 constexpr qint64 kChunkBytes = 1 << 20;
 const char kTemporarySuffix[] = ".zebpart";
+constexpr int kTempNameAttempts = 16;
+// Room for the dot, the random part and the suffix within the usual
+// 255-byte limit of a name.
+constexpr int kTempStemBytes = 200;
 
 // A lone file is synced the usual way. A batch gets one flush per volume (a
 // single journal commit and device cache flush instead of one per file),
@@ -50,17 +59,59 @@ bool flushFiles(const std::vector<int> &fds)
     return flushed;
 }
 
+// On the calling thread when there is no limit; otherwise on a thread of its
+// own, so that a device that hangs cannot freeze the screen. The job must
+// own what it touches.
+JobOutcome runFlush(std::function<bool()> job, int limitMs, qint64 bytes)
+{
+    if (limitMs == kNoFlushLimit)
+        return job() ? JobOutcome::Succeeded : JobOutcome::Failed;
+    const qint64 ms = limitMs + bytes * 1000 / kSlowestBytesPerSecond;
+    return RunJobWithin(std::move(job), int(std::min<qint64>(ms, std::numeric_limits<int>::max())));
+}
+
+// Hidden beside the target, so that the rename stays on one file system, and
+// unique, so that no other write's file is ever taken for this one's; created
+// like any new file (not with a temporary file's owner-only mode).
+bool openTemporary(QFile &file, const QString &folder, const QString &name, QString *why)
+{
+    QString stem = name;
+    while (QFile::encodeName(stem).size() > kTempStemBytes)
+        stem.chop(1);
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        const QString random = QString::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, QLatin1Char('0'));
+        file.setFileName(folder + QStringLiteral("/.") + stem + QLatin1Char('.') + random + QLatin1String(kTemporarySuffix));
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return true;
+    }
+    *why = QStringLiteral("cannot create a file in %1: %2").arg(folder, file.errorString());
+    return false;
+}
+
+int newFileResult(SafeWriteBatch &batch, bool added, QString *problem)
+{
+    if (added && batch.Commit())
+        return RecordOk;
+    if (batch.NameTaken())
+        return RecordExists;
+    if (problem)
+        *problem = batch.Problem();
+    return RecordWriteFailed;
+}
+
 } // namespace
 
 struct SafeWriteBatch::Pending
 {
     QFile File; ///< the temporary file, open until its rename
+    QString Folder;
     QString Target;
     qint64 Expected = 0;
 };
 
-SafeWriteBatch::SafeWriteBatch(int flushLimitMs)
-    : m_flushLimitMs(flushLimitMs)
+SafeWriteBatch::SafeWriteBatch(int flushLimitMs, OldFile oldFile)
+    : m_oldFile(oldFile)
+    , m_flushLimitMs(flushLimitMs)
 {
 }
 
@@ -69,29 +120,36 @@ SafeWriteBatch::~SafeWriteBatch()
     Abandon();
 }
 
-QString SafeWriteTemporaryName(const QString &name)
+bool SafeWriteBatch::Fail(const QString &problem, bool nameTaken)
 {
-    return QLatin1Char('.') + name + QLatin1String(kTemporarySuffix);
+    m_problem = problem;
+    m_nameTaken = nameTaken;
+    m_failed = true;
+    return false;
 }
 
-bool SafeWriteBatch::Add(const QString &folder, const QString &name,
-                         const std::function<bool(QFile &, qint64 &)> &write)
+bool SafeWriteBatch::Add(const QString &folder, const QString &name, const Writer &write)
 {
     if (m_failed)
         return false;
     auto pending = std::make_unique<Pending>();
+    pending->Folder = folder;
     pending->Target = folder + QLatin1Char('/') + name;
-    const QString temporary = folder + QLatin1Char('/') + SafeWriteTemporaryName(name);
-    // Left behind by a run that was cut short; never a file anyone else uses.
-    QFile::remove(temporary);
-    pending->File.setFileName(temporary);
-    const bool written = pending->File.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)
-        && write(pending->File, pending->Expected);
-    if (!written) {
-        qCWarning(lcRecords) << "writing" << pending->Target << "failed:" << pending->File.errorString();
+    const QFileInfo target(pending->Target);
+    QString why;
+    bool written = false;
+    if (m_oldFile == OldFile::Keep && (target.exists() || target.isSymLink())) {
+        Fail(QStringLiteral("%1 exists already").arg(pending->Target), true);
+    } else if (!openTemporary(pending->File, folder, name, &why)) {
+        Fail(why);
+    } else if (!write(pending->File, pending->Expected, &why)) {
+        Fail(why.isEmpty() ? QStringLiteral("cannot write %1: %2").arg(pending->Target, pending->File.errorString()) : why);
         pending->File.close();
-        QFile::remove(temporary);
-        m_failed = true;
+        QFile::remove(pending->File.fileName());
+    } else {
+        written = true;
+    }
+    if (!written) {
         Abandon();
         return false;
     }
@@ -104,18 +162,22 @@ bool SafeWriteBatch::AddCopy(const QString &source, const QString &folder, const
 {
     const QFileInfo info(source);
     const QDateTime modified = info.lastModified();
-    const auto copy = [&](QFile &out, qint64 &expected) {
+    const auto copy = [&](QFile &out, qint64 &expected, QString *why) {
         // Only a regular file: a device or a pipe might never end.
         QFile in(source);
-        if (!info.isFile() || !in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        if (!info.isFile() || !in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            *why = QStringLiteral("cannot read %1").arg(source);
             return false;
+        }
         expected = in.size();
         QByteArray buffer(int(qBound<qint64>(1, expected, kChunkBytes)), Qt::Uninitialized);
         qint64 total = 0;
         for (;;) {
             const qint64 n = in.read(buffer.data(), buffer.size());
-            if (n < 0)
+            if (n < 0) {
+                *why = QStringLiteral("cannot read %1: %2").arg(source, in.errorString());
                 return false;
+            }
             if (n == 0)
                 break;
             if (out.write(buffer.constData(), n) != n)
@@ -125,6 +187,8 @@ bool SafeWriteBatch::AddCopy(const QString &source, const QString &folder, const
         if (!out.setFileTime(modified, QFileDevice::FileModificationTime))
             qCInfo(lcRecords) << "could not keep the time of" << source;
         // A source that changed size while it was read is not the file that was listed.
+        if (total != expected)
+            *why = QStringLiteral("%1 changed while it was copied").arg(source);
         return total == expected;
     };
     return Add(folder, name, copy);
@@ -132,9 +196,18 @@ bool SafeWriteBatch::AddCopy(const QString &source, const QString &folder, const
 
 bool SafeWriteBatch::AddBytes(const QByteArray &bytes, const QString &folder, const QString &name)
 {
-    return Add(folder, name, [&bytes](QFile &out, qint64 &expected) {
+    return Add(folder, name, [&bytes](QFile &out, qint64 &expected, QString *) {
         expected = bytes.size();
         return out.write(bytes) == bytes.size();
+    });
+}
+
+bool SafeWriteBatch::AddFilled(const FileFiller &fill, qint64 expectedSize, const QString &folder,
+                               const QString &name)
+{
+    return Add(folder, name, [&](QFile &out, qint64 &expected, QString *why) {
+        expected = expectedSize;
+        return fill(out.fileName(), why);
     });
 }
 
@@ -149,44 +222,88 @@ bool SafeWriteBatch::FlushAll()
             fds.push_back(fd);
     }
     const bool complete = fds.size() == m_pending.size();
-    const qint64 limitMs = m_flushLimitMs + m_bytes * 1000 / kSlowestBytesPerSecond;
-    const JobOutcome outcome = RunJobWithin(
+    const JobOutcome outcome = runFlush(
         [fds] {
             const bool flushed = flushFiles(fds);
             for (int fd : fds)
                 ::close(fd);
             return flushed;
         },
-        int(std::min<qint64>(limitMs, std::numeric_limits<int>::max())));
+        m_flushLimitMs, m_bytes);
     if (outcome == JobOutcome::TimedOut)
-        qCWarning(lcRecords) << "flushing" << m_pending.size() << "files took longer than" << limitMs << "ms";
-    return complete && outcome == JobOutcome::Succeeded;
+        return Fail(QStringLiteral("flushing %1 files to the disk took too long").arg(m_pending.size()));
+    if (!complete || outcome != JobOutcome::Succeeded)
+        return Fail(QStringLiteral("cannot flush %1 files to the disk").arg(m_pending.size()));
+    return true;
+}
+
+bool SafeWriteBatch::SizesHold()
+{
+    for (const auto &p : m_pending) {
+        const qint64 size = p->File.size();
+        if (size != p->Expected)
+            return Fail(QStringLiteral("%1 came out at %2 bytes instead of %3")
+                            .arg(p->Target, QString::number(size), QString::number(p->Expected)));
+    }
+    return true;
+}
+
+bool SafeWriteBatch::PutInPlace(Pending &p)
+{
+    const QString temporary = p.File.fileName();
+    p.File.close();
+    if (p.File.error() != QFileDevice::NoError)
+        return Fail(QStringLiteral("cannot close %1: %2").arg(temporary, p.File.errorString()));
+    if (m_oldFile == OldFile::Replace) {
+        // rename() puts the new file in the old one's place in one step;
+        // QFile::rename would refuse an existing target and need a removal first.
+        if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(p.Target).constData()) == 0)
+            return true;
+        return Fail(QStringLiteral("cannot put %1 in place: %2").arg(p.Target, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    // QFile::rename never replaces a file (renameat2 with RENAME_NOREPLACE,
+    // or link and unlink, where the file system allows).
+    if (QFile::rename(temporary, p.Target))
+        return true;
+    if (QFileInfo::exists(p.Target) || QFileInfo(p.Target).isSymLink())
+        return Fail(QStringLiteral("%1 exists already").arg(p.Target), true);
+    return Fail(QStringLiteral("cannot rename %1 to %2").arg(temporary, p.Target));
+}
+
+void SafeWriteBatch::SyncFolders(const QStringList &folders)
+{
+    // The files are complete under their names by now: a folder that cannot
+    // be flushed is reported, not taken as a failed write (an export flushes
+    // the whole stick afterwards and checks that).
+    const JobOutcome outcome = runFlush(
+        [folders] {
+            for (const QString &folder : folders)
+                SyncDirectory(folder);
+            return true;
+        },
+        m_flushLimitMs, 0);
+    if (outcome == JobOutcome::TimedOut)
+        qCWarning(lcRecords) << "flushing the folders" << folders << "took too long";
 }
 
 bool SafeWriteBatch::Commit()
 {
-    bool ok = !m_failed && FlushAll();
-    for (const auto &p : m_pending) {
-        if (ok && p->File.size() != p->Expected) {
-            qCWarning(lcRecords) << p->Target << "came out at" << p->File.size() << "bytes instead of" << p->Expected;
-            ok = false;
-        }
-    }
-    size_t renamed = 0;
-    for (; ok && renamed < m_pending.size(); ++renamed) {
-        Pending &p = *m_pending[renamed];
-        p.File.close();
-        // rename() puts the new file in the old one's place in one step;
-        // QFile::rename would refuse an existing target and need a removal first.
-        if (p.File.error() != QFileDevice::NoError
-            || std::rename(QFile::encodeName(p.File.fileName()).constData(), QFile::encodeName(p.Target).constData()) != 0) {
-            qCWarning(lcRecords) << "cannot put" << p.Target << "in place";
-            ok = false;
+    bool ok = !m_failed && FlushAll() && SizesHold();
+    QStringList folders;
+    size_t placed = 0;
+    while (ok && placed < m_pending.size()) {
+        Pending &p = *m_pending[placed];
+        ok = PutInPlace(p);
+        if (!ok)
             break;
-        }
+        if (!folders.contains(p.Folder))
+            folders << p.Folder;
+        ++placed;
     }
-    m_pending.erase(m_pending.begin(), m_pending.begin() + qint64(renamed));
+    m_pending.erase(m_pending.begin(), m_pending.begin() + qint64(placed));
     Abandon();
+    if (!folders.isEmpty())
+        SyncFolders(folders);
     m_failed = false;
     return ok;
 }
@@ -211,4 +328,42 @@ bool SafeWriteBytes(const QByteArray &bytes, const QString &folder, const QStrin
 {
     SafeWriteBatch batch(flushLimitMs);
     return batch.AddBytes(bytes, folder, name) && batch.Commit();
+}
+
+int WriteNewFile(const QString &path, qint64 expectedSize, const FileFiller &fill, QString *problem)
+{
+    const QFileInfo target(path);
+    SafeWriteBatch batch(kNoFlushLimit, OldFile::Keep);
+    return newFileResult(batch, batch.AddFilled(fill, expectedSize, target.absolutePath(), target.fileName()),
+                         problem);
+}
+
+int WriteNewFile(const QString &path, const QByteArray &bytes, QString *problem)
+{
+    const QFileInfo target(path);
+    SafeWriteBatch batch(kNoFlushLimit, OldFile::Keep);
+    return newFileResult(batch, batch.AddBytes(bytes, target.absolutePath(), target.fileName()), problem);
+}
+
+void RemoveAbandonedTemporaries(const QString &folder)
+{
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (name.startsWith(QLatin1Char('.')) && name.endsWith(QLatin1String(kTemporarySuffix)))
+            QFile::remove(folder + QLatin1Char('/') + name);
+    }
+}
+
+bool SyncFileToDisk(QFile &file)
+{
+    return file.flush() && ::fsync(file.handle()) == 0;
+}
+
+void SyncDirectory(const QString &dir)
+{
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0)
+        qCWarning(lcRecords) << "could not sync folder" << dir << std::strerror(errno);
+    if (fd >= 0)
+        ::close(fd);
 }

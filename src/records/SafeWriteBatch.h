@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -15,23 +16,37 @@ class QFile;
 constexpr int kFlushLimitMs = 60000;
 /// Slowest write speed of a stick that still works.
 constexpr qint64 kSlowestBytesPerSecond = 256 * 1024;
+/// As a flush limit: wait on the calling thread for as long as the disk takes,
+/// for programs that have no screen to keep alive.
+constexpr int kNoFlushLimit = -1;
 
-/// Writes files so that an old file of the same name is never lost. Each new
-/// file goes to a temporary name in its own folder; Commit() flushes them all
-/// to the device (one flush of the volume for the batch, then a wait on each
-/// file's data, which reports its write errors), checks every size and only then
-/// renames each over its old file, in the order they were added. A failure
-/// at any point removes the temporary files not yet renamed, leaves their old
+/// What a safe write does about a file that already bears the new file's name.
+enum class OldFile {
+    Replace, ///< the new file takes its place once the new one is safely written
+    Keep,    ///< the write fails and the old file stays as it is
+};
+
+/// Fills a temporary file, given its path, for writers that open files
+/// themselves; says why in problem when it cannot.
+using FileFiller = std::function<bool(const QString &tempPath, QString *problem)>;
+
+/// Writes files so that a name only ever shows a complete file and an old
+/// file is never lost. Each new file goes to a hidden temporary name of its
+/// own in its folder; Commit() flushes them all to the device (one flush of
+/// the volume for the batch, then a wait on each file's data, which reports
+/// its write errors), checks every size and only then renames each to its
+/// name, in the order they were added, and flushes the folders. A failure at
+/// any point removes the temporary files not yet renamed, leaves their old
 /// files as they were and makes the batch fail; so does destroying a batch
-/// that was not committed. The renames are durable once the folder's volume
-/// has been flushed once more.
+/// that was not committed.
 ///
 /// A batch of one is the plain safe write; larger batches save a flush per
 /// file, which on a journalling or flash file system is most of the cost.
 class SafeWriteBatch
 {
 public:
-    explicit SafeWriteBatch(int flushLimitMs = kFlushLimitMs);
+    /// flushLimitMs: how long a flush may take before the batch fails, or kNoFlushLimit.
+    explicit SafeWriteBatch(int flushLimitMs = kFlushLimitMs, OldFile oldFile = OldFile::Replace);
     ~SafeWriteBatch();
     SafeWriteBatch(const SafeWriteBatch &) = delete;
     SafeWriteBatch &operator=(const SafeWriteBatch &) = delete;
@@ -41,31 +56,61 @@ public:
     bool AddCopy(const QString &source, const QString &folder, const QString &name);
     /// Writes bytes for folder/name.
     bool AddBytes(const QByteArray &bytes, const QString &folder, const QString &name);
+    /// Lets fill write the temporary file (which exists, empty) for
+    /// folder/name; it must then hold expectedSize bytes.
+    bool AddFilled(const FileFiller &fill, qint64 expectedSize, const QString &folder, const QString &name);
     /// Flushes, checks and renames everything added; true when every file
     /// took its place. The batch is empty afterwards either way.
     bool Commit();
 
     int Count() const { return int(m_pending.size()); }
+    /// Why the batch failed last.
+    const QString &Problem() const { return m_problem; }
+    /// The batch failed last because a name was taken (OldFile::Keep).
+    bool NameTaken() const { return m_nameTaken; }
 
 private:
     struct Pending;
-    bool Add(const QString &folder, const QString &name, const std::function<bool(QFile &, qint64 &)> &write);
+    using Writer = std::function<bool(QFile &out, qint64 &expected, QString *problem)>;
+    bool Add(const QString &folder, const QString &name, const Writer &write);
+    bool Fail(const QString &problem, bool nameTaken = false);
     bool FlushAll();
+    bool SizesHold();
+    bool PutInPlace(Pending &p);
+    void SyncFolders(const QStringList &folders);
     void Abandon();
 
+    OldFile m_oldFile;
     int m_flushLimitMs;
     qint64 m_bytes = 0; ///< written by the pending files
     bool m_failed = false;
+    bool m_nameTaken = false;
+    QString m_problem;
     std::vector<std::unique_ptr<Pending>> m_pending;
 };
 
-/// A batch of one: copies source to folder/name safely.
+/// A batch of one: copies source to folder/name safely, replacing an old file.
 bool SafeCopyFile(const QString &source, const QString &folder, const QString &name,
                   int flushLimitMs = kFlushLimitMs);
 
-/// A batch of one: writes bytes to folder/name safely.
+/// A batch of one: writes bytes to folder/name safely, replacing an old file.
 bool SafeWriteBytes(const QByteArray &bytes, const QString &folder, const QString &name,
                     int flushLimitMs = kFlushLimitMs);
 
-/// The temporary name a batch writes name under (a hidden file beside it).
-QString SafeWriteTemporaryName(const QString &name);
+/// A batch of one that never replaces anything: creates the file at path from
+/// what fill writes (expectedSize bytes), waiting for the disk on this thread.
+/// RecordOk; RecordExists when path is taken (before or meanwhile);
+/// RecordWriteFailed otherwise, with the reason in problem.
+int WriteNewFile(const QString &path, qint64 expectedSize, const FileFiller &fill,
+                 QString *problem = nullptr);
+/// The same for bytes that are already in memory.
+int WriteNewFile(const QString &path, const QByteArray &bytes, QString *problem = nullptr);
+
+/// Removes the temporary files that batches cut short (a stick pulled, the
+/// power lost) left in folder.
+void RemoveAbandonedTemporaries(const QString &folder);
+
+/// Hands what was written to file to the system and waits until it is on the disk.
+bool SyncFileToDisk(QFile &file);
+/// Makes a folder's new or renamed entries durable; a file's own sync does not.
+void SyncDirectory(const QString &dir);

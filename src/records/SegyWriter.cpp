@@ -1,6 +1,6 @@
 #include "SegyWriter.h"
 
-#include "SafeWrite.h"
+#include "SafeWriteBatch.h"
 
 #include <QFile>
 

@@ -1,6 +1,7 @@
 #include "records/FileSelectDlg.h"
 
 #include "ProjectTestUtil.h"
+#include "RecordBytes.h"
 #include "dialogs/FocusGrid.h"
 #include "dialogs/Prodwidget.h"
 #include "dialogs/TaskScreens.h"
@@ -59,7 +60,7 @@ QString makeProject(const QString &project, int records)
     const QString folder = CurrentParams().DataRoot + "/" + project + ".PRO";
     QMap<QString, QByteArray> files;
     for (int i = 1; i <= records; ++i)
-        files.insert(QStringLiteral("R%1.QDW").arg(i, 2, 10, QLatin1Char('0')), "record");
+        files.insert(QStringLiteral("R%1.QDW").arg(i, 2, 10, QLatin1Char('0')), RecordBytes().Build());
     return MakeFolderWith(folder, files) ? folder : QString();
 }
 
@@ -398,6 +399,7 @@ private slots:
         press(dlg, "BTN_OK");
         QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
         QCOMPARE(QDir(stick.path() + "/P1.PRO").entryList(QDir::Files), (QStringList{"R01.QDW", "R02.QDW", "R03.QDW"}));
+        QCOMPARE(QDir(stick.path() + "/P1.SG2").entryList(QDir::Files), (QStringList{"R01.sg2", "R02.sg2", "R03.sg2"}));
 
         // Again: the question, with "否" focused; Enter keeps the stick as it is.
         const auto before = Snapshot(stick.path());

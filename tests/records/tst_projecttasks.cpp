@@ -3,7 +3,9 @@
 #include "records/SafeWriteBatch.h"
 
 #include "ProjectTestUtil.h"
+#include "RecordBytes.h"
 #include "params/ParamSet.h"
+#include "records/RecordConvert.h"
 #include "support/FakePlatform.h"
 #include "support/TestProgramDir.h"
 
@@ -15,9 +17,13 @@ namespace {
 const QString kAwkwardName = QStringLiteral("工地 \"q\" 'a';$(touch X)`touch Y`");
 const QString kAwkwardStick = QStringLiteral("U盘 \"MY DATA\" ;$(touch X)");
 
+// Records of different sizes, each with its own profile number.
 QByteArray recordBytes(int i)
 {
-    return QByteArray("VRK record ") + QByteArray::number(i) + QByteArray(1000 + 37 * i, char('a' + i));
+    RecordBytes record;
+    record.Samples = 16 + 3 * i;
+    record.Texts[3] = QByteArray::number(i);
+    return record.Build();
 }
 
 QMap<QString, QByteArray> recordFiles(int count)
@@ -25,6 +31,18 @@ QMap<QString, QByteArray> recordFiles(int count)
     QMap<QString, QByteArray> files;
     for (int i = 1; i <= count; ++i)
         files.insert(QStringLiteral("R%1.QDW").arg(i), recordBytes(i));
+    return files;
+}
+
+/// The SEG-2 file the export must write for every record of folder, by name.
+QMap<QString, QByteArray> seg2Files(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString &name : QDir(folder).entryList({"*.QDW"}, QDir::Files)) {
+        QByteArray bytes;
+        Seg2FromRecordFile(folder + "/" + name, bytes);
+        files.insert(ExchangeFileName(name, ExchangeFormat::Seg2), bytes);
+    }
     return files;
 }
 
@@ -52,6 +70,7 @@ private:
     QString m_stick;
     QString m_source;
     QString m_target;
+    QString m_seg2;
 
     ProjectTaskResult exportProject(RecordingObserver &observer, const QString &project = kAwkwardName)
     {
@@ -71,6 +90,7 @@ private slots:
         (*m_platform)->SetUsbStick(m_stick);
         m_source = CurrentParams().DataRoot + "/" + kAwkwardName + ".PRO";
         m_target = m_stick + "/" + kAwkwardName + ".PRO";
+        m_seg2 = m_stick + "/" + kAwkwardName + ".SG2";
         QVERIFY(MakeFolderWith(m_source, recordFiles(7)));
     }
 
@@ -88,9 +108,13 @@ private slots:
         RecordingObserver observer;
         QCOMPARE(exportProject(observer), ProjectTaskResult::Done);
         QCOMPARE(readFolder(m_target), recordFiles(7));
+        const QMap<QString, QByteArray> seg2 = seg2Files(m_source);
+        QCOMPARE(seg2.size(), 7);
+        QVERIFY(!seg2.first().isEmpty());
+        QCOMPARE(readFolder(m_seg2), seg2);
         QCOMPARE(observer.Questions, 0);
         QCOMPARE(observer.Label, QStringLiteral("文件导出中..."));
-        QCOMPARE(observer.Values, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+        QCOMPARE(observer.Values, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
         QCOMPARE(observer.Finishes, 1);
         QCOMPARE((*m_platform)->Flushes(), QStringList{m_stick});
         QVERIFY((*m_platform)->Commands().isEmpty());
@@ -100,13 +124,16 @@ private slots:
             + QDir::current().entryList();
         for (const QString &path : all)
             QVERIFY2(QFileInfo(path).fileName() != "X" && QFileInfo(path).fileName() != "Y", qPrintable(path));
-        QCOMPARE(Snapshot(m_outside->path()).size(), 1 + 1 + 7); // stick, project folder, records
+        QCOMPARE(Snapshot(m_outside->path()).size(), 1 + 2 + 2 * 7); // stick, two folders, their files
     }
 
     void existingCopyIsLeftAloneOrReplacedAsAnswered()
     {
-        QMap<QString, QByteArray> old{{"R1.QDW", "old one"}, {"R2.QDW", "old two"}, {"EXTRA.QDW", "extra"}};
+        const QString leftover = ".R1.QDW.0123abcd.zebpart"; // from an export cut short
+        QMap<QString, QByteArray> old{{"R1.QDW", "old one"}, {"R2.QDW", "old two"}, {"EXTRA.QDW", "extra"},
+                                      {leftover, "half a record"}};
         QVERIFY(MakeFolderWith(m_target, old));
+        QVERIFY(MakeFolderWith(m_seg2, {{"R1.sg2", "old seg2"}}));
         for (const QString &name : old.keys())
             QVERIFY(SetModified(m_target + "/" + name, 1000000));
         const auto before = Snapshot(m_stick);
@@ -124,34 +151,58 @@ private slots:
         QMap<QString, QByteArray> expected = recordFiles(7);
         expected.insert("EXTRA.QDW", "extra");
         QCOMPARE(readFolder(m_target), expected);
+        QCOMPARE(readFolder(m_seg2), seg2Files(m_source));
+
+        // The SEG-2 copies alone are the project on the stick as much.
+        QVERIFY(QDir(m_target).removeRecursively());
+        RecordingObserver seg2Only;
+        seg2Only.OverwriteAnswer = false;
+        QCOMPARE(exportProject(seg2Only), ProjectTaskResult::Declined);
+        QCOMPARE(seg2Only.Questions, 1);
+        QVERIFY(!QFileInfo::exists(m_target));
     }
 
     // Whatever fails, the operator never hears of success, the files that
     // were on the stick before are either the new ones or intact, no
-    // temporary file is left and the progress window is closed.
+    // temporary file is left and the progress window is closed. The SEG-2
+    // files follow the records' in a step of their own.
     void failuresKeepTheOldFiles_data()
     {
         QTest::addColumn<QString>("failure");
-        QTest::addColumn<int>("firstUntouched"); // records from this one on keep their old bytes
-        QTest::newRow("directory where a file goes") << "directory" << 4;
+        // Records and SEG-2 files from these on keep their old bytes.
+        QTest::addColumn<int>("recordsUntouched");
+        QTest::addColumn<int>("seg2Untouched");
+        QTest::newRow("directory where a record goes") << "directory" << 4 << 1;
         // Still in the batch of the first four: none of them is renamed.
-        QTest::newRow("source turns unreadable at the 5th file") << "source" << 1;
-        QTest::newRow("too little room") << "room" << 1;
-        QTest::newRow("flush fails") << "flush" << 8;
+        QTest::newRow("source turns unreadable at the 5th file") << "source" << 1 << 1;
+        QTest::newRow("too little room") << "room" << 1 << 1;
+        QTest::newRow("flush fails") << "flush" << 8 << 8;
+        QTest::newRow("directory where a SEG-2 file goes") << "seg2 directory" << 8 << 4;
+        // Converted in the batch of all seven SEG-2 files: none of them is renamed.
+        QTest::newRow("damaged record") << "damaged" << 8 << 1;
     }
     void failuresKeepTheOldFiles()
     {
         QFETCH(QString, failure);
-        QFETCH(int, firstUntouched);
-        QMap<QString, QByteArray> old;
-        for (int i = 1; i <= 7; ++i)
-            old.insert(QStringLiteral("R%1.QDW").arg(i), "old " + QByteArray::number(i));
-        QVERIFY(MakeFolderWith(m_target, old));
+        QFETCH(int, recordsUntouched);
+        QFETCH(int, seg2Untouched);
+        QMap<QString, QByteArray> oldRecords;
+        QMap<QString, QByteArray> oldSeg2;
+        for (int i = 1; i <= 7; ++i) {
+            oldRecords.insert(QStringLiteral("R%1.QDW").arg(i), "old " + QByteArray::number(i));
+            oldSeg2.insert(QStringLiteral("R%1.sg2").arg(i), "old SEG-2 " + QByteArray::number(i));
+        }
+        QVERIFY(MakeFolderWith(m_target, oldRecords));
+        QVERIFY(MakeFolderWith(m_seg2, oldSeg2));
         RecordingObserver observer;
-        if (failure == "directory") {
-            QVERIFY(QFile::remove(m_target + "/R4.QDW"));
-            QVERIFY(QDir().mkpath(m_target + "/R4.QDW/inside"));
-            old.remove("R4.QDW");
+        QString inTheWay;
+        if (failure == "directory" || failure == "seg2 directory") {
+            QMap<QString, QByteArray> &old = failure == "directory" ? oldRecords : oldSeg2;
+            const QString name = failure == "directory" ? "R4.QDW" : "R4.sg2";
+            inTheWay = (failure == "directory" ? m_target : m_seg2) + "/" + name;
+            QVERIFY(QFile::remove(inTheWay));
+            QVERIFY(QDir().mkpath(inTheWay + "/inside"));
+            old.remove(name);
         } else if (failure == "source") {
             observer.OnProgress = [this](int value) {
                 if (value == 4) { // about to copy R5
@@ -161,31 +212,45 @@ private slots:
             };
         } else if (failure == "room") {
             (*m_platform)->SetFreeBytes(1000);
+        } else if (failure == "damaged") {
+            QVERIFY(WriteBytes(m_source + "/R5.QDW", recordBytes(5).left(700)));
         } else {
             (*m_platform)->SetFlushResult(false);
         }
+        const QMap<QString, QByteArray> newRecords = readFolder(m_source);
+        const QMap<QString, QByteArray> newSeg2 = seg2Files(m_source);
 
         QCOMPARE(exportProject(observer), ProjectTaskResult::Failed);
         QCOMPARE(ProjectTaskMessage(ProjectTaskResult::Failed, true), QStringLiteral("导出文件失败！"));
         QCOMPARE(observer.Finishes, observer.Maximum >= 0 ? 1 : 0);
-        const QMap<QString, QByteArray> now = readFolder(m_target);
-        for (int i = 1; i <= 7; ++i) {
-            const QString name = QStringLiteral("R%1.QDW").arg(i);
-            if (!old.contains(name))
-                continue;
-            QCOMPARE(now.value(name), i < firstUntouched ? recordBytes(i) : old.value(name));
+        const struct
+        {
+            QString Folder;
+            const QMap<QString, QByteArray> &Old, &New;
+            QString Pattern;
+            int Untouched;
+        } steps[] = {{m_target, oldRecords, newRecords, "R%1.QDW", recordsUntouched},
+                     {m_seg2, oldSeg2, newSeg2, "R%1.sg2", seg2Untouched}};
+        for (const auto &step : steps) {
+            const QMap<QString, QByteArray> now = readFolder(step.Folder);
+            for (int i = 1; i <= 7; ++i) {
+                const QString name = step.Pattern.arg(i);
+                if (step.Old.contains(name))
+                    QVERIFY2(now.value(name) == (i < step.Untouched ? step.New.value(name) : step.Old.value(name)),
+                             qPrintable(name));
+            }
+            QCOMPARE(now.size(), step.Old.size()); // no temporary file left
         }
-        QCOMPARE(now.size(), old.size()); // no temporary file left
-        if (failure == "directory")
-            QVERIFY(QFileInfo::exists(m_target + "/R4.QDW/inside"));
+        if (!inTheWay.isEmpty())
+            QVERIFY(QFileInfo::exists(inTheWay + "/inside"));
     }
 
-    // Room for the new bytes less those replaced, plus the largest file,
-    // which sits beside its old version until the rename; overwriting a
-    // whole project therefore needs room for one file only.
+    // Room for the new bytes (SEG-2 files included) less those replaced, plus
+    // the largest file, which sits beside its old version until the rename;
+    // overwriting a whole project therefore needs room for one file only.
     void freeSpaceRuleIsExact_data()
     {
-        QTest::addColumn<int>("replaced"); // records already on the stick, the same size as the new ones
+        QTest::addColumn<int>("replaced"); // records and SEG-2 files already on the stick, the same size as the new ones
         QTest::newRow("fresh") << 0;
         QTest::newRow("two replaced") << 2;
         QTest::newRow("all replaced") << 7;
@@ -193,26 +258,34 @@ private slots:
     void freeSpaceRuleIsExact()
     {
         QFETCH(int, replaced);
-        QMap<QString, QByteArray> old;
-        for (int i = 1; i <= replaced; ++i)
-            old.insert(QStringLiteral("R%1.QDW").arg(i), QByteArray(recordBytes(i).size(), 'o'));
-        QVERIFY(MakeFolderWith(m_target, old));
+        const QMap<QString, QByteArray> seg2 = seg2Files(m_source);
+        QMap<QString, QByteArray> oldRecords;
+        QMap<QString, QByteArray> oldSeg2;
+        for (int i = 1; i <= replaced; ++i) {
+            oldRecords.insert(QStringLiteral("R%1.QDW").arg(i), QByteArray(recordBytes(i).size(), 'o'));
+            const QString name = QStringLiteral("R%1.sg2").arg(i);
+            oldSeg2.insert(name, QByteArray(seg2.value(name).size(), 'o'));
+        }
+        QVERIFY(MakeFolderWith(m_target, oldRecords));
+        QVERIFY(MakeFolderWith(m_seg2, oldSeg2));
         qint64 needed = 0;
         qint64 largest = 0;
-        for (const QByteArray &b : recordFiles(7)) {
+        for (const QByteArray &b : recordFiles(7).values() + seg2.values()) {
             needed += b.size();
             largest = qMax<qint64>(largest, b.size());
         }
-        for (const QByteArray &b : old)
+        for (const QByteArray &b : oldRecords.values() + oldSeg2.values())
             needed -= b.size();
         needed += largest;
         RecordingObserver observer;
         (*m_platform)->SetFreeBytes(needed - 1);
         QCOMPARE(exportProject(observer), ProjectTaskResult::Failed);
-        QCOMPARE(readFolder(m_target), old);
+        QCOMPARE(readFolder(m_target), oldRecords);
+        QCOMPARE(readFolder(m_seg2), oldSeg2);
         (*m_platform)->SetFreeBytes(needed);
         QCOMPARE(exportProject(observer), ProjectTaskResult::Done);
         QCOMPARE(readFolder(m_target), recordFiles(7));
+        QCOMPARE(readFolder(m_seg2), seg2);
     }
 
     void exportRefusesWithoutStickOrProject()
@@ -229,8 +302,8 @@ private slots:
         QCOMPARE(Snapshot(m_stick).size(), 0);
     }
 
-    // The step a later export of other formats builds on: bytes or copies
-    // into several folders, all in place after one commit, none before.
+    // Bytes or copies into several folders, all in place after one commit,
+    // none before; and the mode that never replaces a file.
     void safeWriteBatches()
     {
         const QString sibling = m_stick + "/P.SG2";
@@ -254,6 +327,14 @@ private slots:
         QVERIFY(!SafeWriteBytes("x", m_stick + "/missing folder", "A.SG2"));
         QVERIFY(!SafeCopyFile(m_source + "/none.QDW", sibling, "A.SG2"));
         QCOMPARE(readFolder(sibling), (QMap<QString, QByteArray>{{"A.SG2", "second, longer"}}));
+
+        // A name taken between the write and the rename stays as it was taken.
+        SafeWriteBatch keep(kFlushLimitMs, OldFile::Keep);
+        QVERIFY(keep.AddBytes("new", sibling, "B.SG2"));
+        QVERIFY(WriteBytes(sibling + "/B.SG2", "theirs"));
+        QVERIFY(!keep.Commit());
+        QVERIFY(keep.NameTaken());
+        QCOMPARE(readFolder(sibling), (QMap<QString, QByteArray>{{"A.SG2", "second, longer"}, {"B.SG2", "theirs"}}));
     }
 
     void deletionRemovesTheFilesOneAPaceAndTheFolder()
