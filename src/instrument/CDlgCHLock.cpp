@@ -31,6 +31,8 @@ CDlgCHLock::CDlgCHLock(QWidget *parent)
 
     for (int i = 0; i < kMaxChannels; ++i) {
         m_channels[i] = findChild<QPushButton *>(QStringLiteral("btnCH%1").arg(i + 1));
+        // A button with a style sheet of its own no longer takes the dialog's font.
+        m_channels[i]->setFont(font());
         m_channels[i]->installEventFilter(this);
     }
     if (CurrentParams().ChannelsInUse() == kSmallSpread) {

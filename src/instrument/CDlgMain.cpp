@@ -44,8 +44,8 @@ const char kBaseSheet[] =
     "QPushButton{height:%1px;font: normal %2px \"yaheikr\";color: rgb(0, 0, 0);border-width: 2px;"
     "border-color: rgb(0, 0, 0);border-style: solid;}"
     "QLineEdit{border-width: 2px;border-color: rgb(0, 0, 0);border-style: solid;}"
-    "QToolButton{text-align:left;align:left;height:30px;color: rgb(0, 0, 0);border-width: 2px;"
-    "border-color: rgb(0, 0, 0);border-style: solid;font: 23pt ;}";
+    "QToolButton{text-align:left;height:30px;color: rgb(0, 0, 0);border-width: 2px;"
+    "border-color: rgb(0, 0, 0);border-style: solid;font: 20px ;}";
 
 const char kBatterySheet[] =
     "QProgressBar{color: purple;border: 5px solid black;}"
@@ -154,8 +154,8 @@ void CDlgMain::ApplyColourScheme()
     m_dateSheet.clear();
     ShowDate();
 
-    const QString commandSheet = QString::asprintf("background-color:rgb(%d, %d, %d);}", command.red(),
-                                                   command.green(), command.blue())
+    const QString commandSheet = QString::asprintf("QPushButton{background-color:rgb(%d, %d, %d);}",
+                                                   command.red(), command.green(), command.blue())
                                  + p.FocusStyleSheet + p.DisabledStyleSheet;
     for (QWidget *w : m_grid->Items())
         w->setStyleSheet(commandSheet);
