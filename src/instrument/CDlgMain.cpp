@@ -88,6 +88,7 @@ CDlgMain::CDlgMain(QWidget *parent)
     ShowBattery(kFullBattery);
 
     m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("clockTimer"));
     m_timer->setInterval(kClockTickMs);
     connect(m_timer, &QTimer::timeout, this, &CDlgMain::UpdateTime);
 
