@@ -3,6 +3,7 @@
 #include "AcquisitionOwner.h"
 #include "InstrumentLink.h"
 #include "InstrumentLog.h"
+#include "InstrumentProtocol.h"
 #include "TraceStore.h"
 #include "params/Wait.h"
 #include "records/RecordFile.h"
@@ -249,6 +250,12 @@ bool AcquisitionCore::waitForTrigger()
             }
             if (store.AcqState == AcqStopRequested) {
                 m_link.SetStopSample();
+                // The stop cut its own wait short; its reply, still on the
+                // way, is taken here, where it cannot pass for the reply to
+                // the operator's next command.
+                WaitUntil([this] {
+                    return IsReplyLetter(m_link.ReplyLetter(), Cmd::Stop) || Store().LinkState != LinkUp;
+                }, kCommandWaitMs);
                 return false;
             }
             if (paused)

@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QTimer>
+#include <cmath>
 
 namespace {
 
@@ -50,6 +51,25 @@ const char kBaseSheet[] =
 const char kBatterySheet[] =
     "QProgressBar{color: purple;border: 5px solid black;}"
     "QProgressBar::chunk{background-color: %1;}";
+
+// Black text is unreadable on the darker theme colours (blue buttons, dark
+// red fields): there the texts turn white, and what marks a disabled command
+// or an unset clock turns lighter. Dark means black text would contrast less
+// than white does (relative luminance below 0.179).
+constexpr double kDarkLuminance = 0.179;
+const char kTextOnDark[] = "color:white;";
+const char kCommandsOnDark[] = "QPushButton{color:white;}QPushButton:focus{color:black;}";
+const char kDisabledOnDark[] = "QPushButton:!enabled{color:rgb(170, 170, 170);}";
+const char kUnsetDateOnDark[] = "color:rgb(255, 150, 150)";
+
+bool IsDark(const QColor &c)
+{
+    const auto linear = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.red()) + 0.7152 * linear(c.green()) + 0.0722 * linear(c.blue()) < kDarkLuminance;
+}
 
 QString BatterySheet(int level)
 {
@@ -149,15 +169,21 @@ void CDlgMain::ApplyColourScheme()
     const QColor &command = p.ButtonThemeColours[theme];
     m_fieldSheet = QString::asprintf("text-align:left;background-color:rgb(%d, %d, %d);padding-left:3px;",
                                      field.red(), field.green(), field.blue());
+    m_darkFields = IsDark(field);
+    if (m_darkFields)
+        m_fieldSheet += QLatin1String(kTextOnDark);
     for (QWidget *w : {ui->btnShow1, ui->btnShow2, ui->btnShow3, ui->btnShow4, ui->btnShow5,
                        ui->btnShow6, ui->btnShow7, ui->btnShow8, ui->btnShow9, ui->btnShow10})
         w->setStyleSheet(m_fieldSheet);
     m_dateSheet.clear();
     ShowDate();
 
+    const bool dark = IsDark(command);
     const QString commandSheet = QString::asprintf("QPushButton{background-color:rgb(%d, %d, %d);}",
                                                    command.red(), command.green(), command.blue())
-                                 + p.FocusStyleSheet + p.DisabledStyleSheet;
+                                 + (dark ? QLatin1String(kCommandsOnDark) : QLatin1String())
+                                 + p.FocusStyleSheet + p.DisabledStyleSheet
+                                 + (dark ? QLatin1String(kDisabledOnDark) : QLatin1String());
     for (QWidget *w : m_grid->Items())
         w->setStyleSheet(commandSheet);
 }
@@ -168,7 +194,9 @@ void CDlgMain::ShowDate()
     const QString year = now.toString(QLatin1String(kYearFormat));
     const bool unset = year == QLatin1String(kUnsetYear) || year < QLatin1String(kFirstSetYear);
     ui->btnDate->setText(now.toString(QLatin1String(kDateFormat)));
-    const QString sheet = m_fieldSheet + (unset ? QStringLiteral("color:red") : QStringLiteral("color:black"));
+    const QString colour = unset ? (m_darkFields ? QLatin1String(kUnsetDateOnDark) : QLatin1String("color:red"))
+                                 : (m_darkFields ? QLatin1String("color:white") : QLatin1String("color:black"));
+    const QString sheet = m_fieldSheet + colour;
     // Polishing a style sheet is not free; the colour changes once a year at most.
     if (sheet != m_dateSheet) {
         m_dateSheet = sheet;

@@ -98,4 +98,5 @@ private:
     std::unique_ptr<RecordProgressWindow> m_readProgress;
     QString m_fieldSheet;   ///< style of the status fields in the current colour theme
     QString m_dateSheet;    ///< the date field's last style, set again only when it changes
+    bool m_darkFields = false; ///< the theme's status colour needs light text
 };

@@ -286,6 +286,13 @@ void TstAcquisition::stopDuringTheTriggerWait()
     QCOMPARE(Store().AcqState, int(AcqSampled));
     QVERIFY(m_owner->messages.isEmpty());
     QCOMPARE(m_owner->triggerSeen, 0);
+
+    // A shot straight after the stop is not confused by the stop's reply.
+    m_sim->ResetCounters();
+    m_sim->SetTriggerWaitMs(0);
+    shoot();
+    QCOMPARE(exchange(*m_sim), QStringLiteral("d e f g h ") + dataRequests(1, 12));
+    QVERIFY(m_owner->messages.isEmpty());
 }
 
 void TstAcquisition::pressesAfterTheTriggerDoNothing()
@@ -595,8 +602,6 @@ void TstAcquisition::pollsOnlyWhenTheLinkIsFree()
     shoot();
     poll.stop();
     QCOMPARE(m_sim->Received('c') + m_sim->Received('b'), 0);
-    // Back in the event loop, the stop's own reply is read before the next tick.
-    QTRY_COMPARE(m_link->ReplyLetter(), 'i');
     // Free again: battery and the missing version.
     QCOMPARE(m_core->PollTick(), 6);
     QCOMPARE(m_sim->Received('b'), 1);

@@ -4,6 +4,7 @@
 // under the build tree for a person to look at.
 #include "UnitSimulator.h"
 #include "instrument/CDlgCHLock.h"
+#include "instrument/AcquisitionCore.h"
 #include "instrument/CDlgMain.h"
 #include "instrument/InstrumentLink.h"
 #include "instrument/TraceStore.h"
@@ -13,6 +14,7 @@
 
 #include <QDir>
 #include <QFontMetrics>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
@@ -91,9 +93,22 @@ private slots:
         // Up, and the parameter frame sent on connecting answered.
         QTRY_VERIFY_WITH_TIMEOUT(Store().LinkState == LinkUp && screen.Link().ReplyLetter() == 'd',
                                  ScaledTimeout(5000));
-        screen.findChild<QPushButton *>(QStringLiteral("btnSample"))->click();
-        QVERIFY(!Store().Traces[23].isEmpty());
         const QString tag = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+        QAbstractButton *sample = screen.findChild<QPushButton *>(QStringLiteral("btnSample"));
+
+        // Waiting for the trigger: the banner over an empty view, the stop command.
+        m_sim->SetTriggerWaitMs(-1);
+        bool bannerShown = false;
+        QTimer::singleShot(300, this, [&] {
+            bannerShown = screen.View()->findChild<QWidget *>()->isVisible();
+            screen.grab().save(picturePath(QStringLiteral("acquisition-waiting-%1.png").arg(tag)));
+            sample->click();
+        });
+        sample->click();
+        QVERIFY(bannerShown);
+        m_sim->SetTriggerWaitMs(0);
+        sample->click();
+        QVERIFY(!Store().Traces[23].isEmpty());
         QVERIFY(screen.grab().save(picturePath(QStringLiteral("acquisition-shot-%1.png").arg(tag))));
 
         for (QPushButton *b : screen.findChildren<QPushButton *>()) {
@@ -113,6 +128,25 @@ private slots:
         QVERIFY(view->width() * 100 >= size.width() * 98);
         QVERIFY(view->height() * 2 >= size.height());
         QVERIFY(screen.rect().contains(view->geometry()));
+
+        // Stacking with channels 3 and 10 locked, a cursor on channel 7.
+        std::array<bool, kMaxChannels> locks{};
+        locks[2] = locks[9] = true;
+        screen.Core().StartStacking(locks);
+        sample->click();
+        sample->click();
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(view->width() * 6.5 / 25.0, view->height() / 3.0),
+                          view->mapToGlobal(QPointF(view->width() * 6.5 / 25.0, view->height() / 3.0)),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(screen.View(), &press);
+        QVERIFY(screen.grab().save(picturePath(QStringLiteral("acquisition-stacking-%1.png").arg(tag))));
+
+        // The other two colour themes (the status field steps them).
+        for (int theme : {0, 1}) {
+            screen.findChild<QToolButton *>(QStringLiteral("btnShow1"))->click();
+            QCOMPARE(CurrentParams().ColourTheme, theme);
+            QVERIFY(screen.grab().save(picturePath(QStringLiteral("acquisition-theme%1-%2.png").arg(theme).arg(tag))));
+        }
     }
 
     void lockDialog()
