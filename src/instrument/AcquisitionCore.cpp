@@ -319,6 +319,9 @@ void AcquisitionCore::Clear()
     p.CurrentChannel = -1;
     for (QVector<float> &t : store.Traces)
         t.clear();
+    // With the screen empty no self-check data is shown: a flag left set
+    // would keep the next settings visit from taking effect.
+    store.SelfCheckShown = false;
     store.StackingOn = false;
     store.ClearStack();
     p.LastRecordName.clear();
@@ -329,7 +332,6 @@ void AcquisitionCore::Clear()
 void AcquisitionCore::ClearScreen()
 {
     Clear();
-    Store().SelfCheckShown = false;
     ParamSet::CopyAcquisition(CurrentParams(), BackupParams());
     m_owner.RefreshStatus();
 }
@@ -383,7 +385,7 @@ void AcquisitionCore::StopStacking()
 
 int AcquisitionCore::Save(const QString &name)
 {
-    TraceStore &store = Store();
+    const TraceStore &store = Store();
     const bool selfCheckData = store.AcqState == AcqSelfCheckShown || store.SelfCheckShown;
     const int result = SaveRecordAs(CurrentParams(), name);
     if (result != RecordOk) {
@@ -395,7 +397,6 @@ int AcquisitionCore::Save(const QString &name)
     if (selfCheckData) {
         // The self-check's parameters leave with its data; the next settings
         // visit must find the operator's.
-        store.SelfCheckShown = false;
         ParamSet::CopyAcquisition(CurrentParams(), BackupParams());
         m_owner.RefreshStatus();
     }
@@ -411,7 +412,6 @@ int AcquisitionCore::Read(const QString &project, const QString &file)
     p.LastRecordName = file;
     const int result = ReadRecordFile(p, RecordOpenPath(p, project, file), m_owner.ReadProgress());
     if (result == RecordOk) {
-        store.SelfCheckShown = false;
         store.AcqState = AcqRecordLoaded;
         m_owner.RefreshButtons();
         m_owner.RebuildView();

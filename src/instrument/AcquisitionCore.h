@@ -50,8 +50,7 @@ public:
 
     /// Empties the screen and the stack and returns to the idle state.
     void Clear();
-    /// The operator's clear: Clear, no self-check data shown any more, and the
-    /// operator's parameters back in the current set.
+    /// The operator's clear: Clear, and the operator's parameters back in the current set.
     void ClearScreen();
     /// Whether a stacked shot can be taken back.
     bool CanUndo() const;

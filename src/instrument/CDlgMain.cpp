@@ -32,7 +32,6 @@ constexpr int kButtonTextSizeIndex = 14; // layout size: push-button text in pix
 constexpr int kThemeCount = 3;
 constexpr int kBatteryLowest = 4;       // this level and below shows red
 constexpr int kFullBattery = 10;
-constexpr int kSixPerPage = 6;
 const char kYearFormat[] = "yyyy";
 const char kDateFormat[] = "yyyy/MM/dd";
 // A clock still at its factory year, or any year before the program was

@@ -562,8 +562,8 @@ void TstAcquisition::selfCheckParametersNeverReachTheOperatorsRecords()
 
     // Saved with the self-check's parameters; the operator's come back after.
     QCOMPARE(m_core->Save(QStringLiteral("NOISE")), int(RecordOk));
-    QVERIFY(!Store().SelfCheckShown);
     QCOMPARE(p.Header.SampleInterval, BackupParams().Header.SampleInterval);
+    QVERIFY(m_core->ApplySettings()); // a settings visit works on the operator's set again
     QCOMPARE(ReadRecordFile(p, RecordSavePath(p, QStringLiteral("NOISE")), nullptr), int(RecordOk));
     QCOMPARE(p.Header.SampleInterval, 125.0f);
     QCOMPARE(p.Gains[0], 72);
