@@ -526,6 +526,14 @@ void TstAcquisition::selfCheckParametersNeverReachTheOperatorsRecords()
         return keep;
     };
     const QByteArray operatorFrame = SetParaFrame(BackupParams(), false);
+    // Not while a command waits: the dialog's own commands would all be refused.
+    m_link->SetWaiting(true);
+    m_core->SelfCheck();
+    m_link->SetWaiting(false);
+    QCOMPARE(m_owner->messages, QStringList{AcquisitionCore::BusyText()});
+    QVERIFY(checkFrame.isEmpty());
+    QCOMPARE(p.Header.SampleInterval, BackupParams().Header.SampleInterval);
+
     m_core->SelfCheck();
 
     QCOMPARE(int(checkFrame[9]), 3);          // self-check trigger

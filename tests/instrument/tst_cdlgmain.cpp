@@ -75,6 +75,7 @@ private slots:
     void cleanup();
 
     void aroundAShot();
+    void onlyTheStopDuringAShot();
     void stackingUndoAndClear();
     void saveAsksForAName();
     void dateTurnsRedOnAnUnsetClock();
@@ -168,6 +169,31 @@ void TstCDlgMain::aroundAShot()
     QCOMPARE(text(*screen, "btnShow4"), QStringLiteral("通道:3"));
     QCOMPARE(text(*screen, "btnShow9"), QStringLiteral("时间:12.50ms"));
     QCOMPARE(text(*screen, "btnShow10"), QStringLiteral("幅值:-1.230E-03"));
+}
+
+void TstCDlgMain::onlyTheStopDuringAShot()
+{
+    auto screen = openScreen();
+    QVERIFY(screen);
+    m_sim->SetTriggerWaitMs(-1);
+    ModalDriver driver;
+    driver.Expect(confirmMessage(QStringLiteral("操作正在进行中，暂时无法退出，请稍候再试！")));
+    bool triedAll = false;
+    QTimer::singleShot(200, this, [&] {
+        // Whatever reaches the slots while the unit is armed opens nothing.
+        for (const char *slot : {"on_btnSet_clicked", "on_btnRead_clicked", "on_btnAnalysis_clicked",
+                                 "on_btnAutoCheck_clicked", "on_btnAdd_clicked", "on_btnClear_clicked",
+                                 "on_btnSave_clicked", "on_btnUpLoad_clicked", "on_btnExit_clicked"})
+            QMetaObject::invokeMethod(screen.get(), slot);
+        triedAll = true;
+        QTimer::singleShot(100, this, [&] { button(*screen, "btnSample")->click(); });
+    });
+    Screens().Settings = [](QWidget *) { QFAIL("settings opened during a shot"); };
+    button(*screen, "btnSample")->click();
+    QVERIFY(triedAll);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QCOMPARE(Store().AcqState, int(AcqSampled));
+    QCOMPARE(m_sim->Received('i'), 1);
 }
 
 void TstCDlgMain::stackingUndoAndClear()
