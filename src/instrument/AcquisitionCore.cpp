@@ -485,6 +485,7 @@ void AcquisitionCore::SelfCheck()
     m_link.SetWaiting(false);
     m_owner.SelfCheckEnded(store.AcqState == AcqSelfCheckShown);
     m_owner.RebuildView();
+    m_owner.RefreshStatus(); // the fields name the parameters of the data shown
 }
 
 // --- settings and polls --------------------------------------------------------

@@ -371,6 +371,7 @@ void TstCDlgMain::otherScreensThroughTheSeam()
     QCOMPARE(Store().AcqState, int(AcqSelfCheckShown));
     QCOMPARE(Store().Traces[0], (QVector<float>{1.0f, -1.0f}));
     QVERIFY(!button(*screen, "btnSet")->isEnabled()); // its parameters are not the operator's
+    QCOMPARE(text(*screen, "btnShow2"), QStringLiteral("T:125us"));
     QVERIFY(button(*screen, "btnSave")->isEnabled());
     QCOMPARE(m_sim->LastParaFrame(), SetParaFrame(BackupParams(), false));
 }
