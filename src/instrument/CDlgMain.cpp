@@ -390,6 +390,14 @@ void CDlgMain::UpdateTime()
 
 // --- commands ---------------------------------------------------------------
 
+void CDlgMain::OpenTaskScreen(const std::function<void(QWidget *)> &screen)
+{
+    if (!screen)
+        return;
+    KeyboardGrabPause pause;
+    screen(this);
+}
+
 bool CDlgMain::Ask(const QString &question)
 {
     KeyboardGrabPause pause;
@@ -494,10 +502,7 @@ void CDlgMain::on_btnSet_clicked()
     const ParamSet &p = CurrentParams();
     const bool metering = p.MeteringOn;
     const int channels = p.ChannelsInUse();
-    if (const auto &settings = Screens().Settings) {
-        KeyboardGrabPause pause;
-        settings(this);
-    }
+    OpenTaskScreen(Screens().Settings);
     m_core->ApplySettings();
     if (p.MeteringOn != metering)
         FitToDesktop(this);
@@ -511,10 +516,7 @@ void CDlgMain::on_btnAnalysis_clicked()
 {
     if (m_core->SequenceRunning())
         return;
-    if (const auto &analysis = Screens().Analysis) {
-        KeyboardGrabPause pause;
-        analysis(this);
-    }
+    OpenTaskScreen(Screens().Analysis);
     RebuildView();
 }
 
@@ -522,10 +524,7 @@ void CDlgMain::on_btnUpLoad_clicked()
 {
     if (m_core->SequenceRunning())
         return;
-    if (const auto &upload = Screens().Upload) {
-        KeyboardGrabPause pause;
-        upload(this);
-    }
+    OpenTaskScreen(Screens().Upload);
 }
 
 void CDlgMain::on_btnExit_clicked()
@@ -552,25 +551,33 @@ void CDlgMain::on_btnShow1_clicked()
     ApplyColourScheme();
 }
 
+int CDlgMain::ChannelsPerPage() const
+{
+    // Before its first picture the view shows every channel on one page.
+    const int perPage = ui->WShowWave->ChannelsPerPage();
+    return perPage > 0 ? perPage : CurrentParams().ChannelsInUse();
+}
+
 void CDlgMain::on_btnShow4_clicked()
 {
     const ParamSet &p = CurrentParams();
     if (!p.MeteringOn)
         return;
-    CShowWave *view = ui->WShowWave;
-    const int perPage = view->ChannelsPerPage() > 0 ? view->ChannelsPerPage() : p.ChannelsInUse();
-    KeyboardGrabPause pause;
-    QDlgKeyNum pad(QStringLiteral("通道显示数量:"), QString::number(perPage), this);
-    if (p.ChannelsInUse() == kMaxChannels)
-        pad.SetChoices(QStringLiteral("24"), QStringLiteral("12"), QStringLiteral("6"));
-    else
-        pad.SetChoices(QStringLiteral("12"), QStringLiteral("6"));
-    if (pad.exec() != QDialog::Accepted)
-        return;
-    const int chosen = pad.text.toInt();
+    int chosen = 0;
+    {
+        KeyboardGrabPause pause;
+        QDlgKeyNum pad(QStringLiteral("通道显示数量:"), QString::number(ChannelsPerPage()), this);
+        if (p.ChannelsInUse() == kMaxChannels)
+            pad.SetChoices(QStringLiteral("24"), QStringLiteral("12"), QStringLiteral("6"));
+        else
+            pad.SetChoices(QStringLiteral("12"), QStringLiteral("6"));
+        if (pad.exec() != QDialog::Accepted)
+            return;
+        chosen = pad.text.toInt();
+    }
     if (chosen <= 0)
         return;
-    view->SetPage(chosen, 1);
+    ui->WShowWave->SetPage(chosen, 1);
     RebuildView();
 }
 
@@ -579,12 +586,11 @@ void CDlgMain::on_btnShow5_clicked()
     const ParamSet &p = CurrentParams();
     if (!p.MeteringOn)
         return;
-    CShowWave *view = ui->WShowWave;
-    const int perPage = view->ChannelsPerPage() > 0 ? view->ChannelsPerPage() : p.ChannelsInUse();
-    int page = qMax(1, view->Page()) + 1;
+    const int perPage = ChannelsPerPage();
+    int page = qMax(1, ui->WShowWave->Page()) + 1;
     if (page * perPage > p.ChannelsInUse())
         page = 1;
-    view->SetPage(perPage, page);
+    ui->WShowWave->SetPage(perPage, page);
     RebuildView();
 }
 

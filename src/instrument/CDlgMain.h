@@ -3,6 +3,7 @@
 #include "AcquisitionOwner.h"
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -83,10 +84,13 @@ protected:
 private:
     /// Asks question; true when the operator confirmed.
     bool Ask(const QString &question);
+    /// Runs another subsystem's screen over this one (nothing when there is none).
+    void OpenTaskScreen(const std::function<void(QWidget *)> &screen);
     void ApplyColourScheme();
     void ShowDate();
     void ShowBattery(int level);
     void FocusCommand(QWidget *button);
+    int ChannelsPerPage() const;
     void PlaceHiddenArrows();
 
     QDlgLink *m_linkDialog = nullptr;

@@ -1,6 +1,7 @@
 // Whole shots through the acquisition logic, headless, against the unit
 // simulator over loopback: the exchange with the unit, the traces filed, the
 // states, stacking and undo, records, the self-check's parameters and the polls.
+#include "ExpectedTrace.h"
 #include "UnitSimulator.h"
 #include "instrument/AcquisitionCore.h"
 #include "instrument/AcquisitionOwner.h"
@@ -57,40 +58,6 @@ struct RecordingOwner : AcquisitionOwner
     void SelfCheckEnded(bool locked) override { settingsLocked = locked; }
     RecordProgress *ReadProgress() override { return nullptr; }
 };
-
-/// Independent of the code under test: the unit's gain factors.
-double gainFactor(int dB)
-{
-    switch (dB) {
-    case 12: return 4.0272;
-    case 24: return 15.8992;
-    case 36: return 62.496;
-    case 48: return 249.3952;
-    case 60: return 978.1248;
-    case 72: return 3938.304;
-    default: return 1.0148;
-    }
-}
-
-/// The trace the program must show for a channel of the unit's current shot:
-/// millivolts after the gain, less the pre-trigger mean for external triggering.
-QVector<float> expectedTrace(const UnitSimulator &sim, int channel, const ParamSet &p)
-{
-    const QVector<qint16> raw = sim.ChannelSamples(channel);
-    const double g = gainFactor(p.Gains[channel - 1]);
-    QVector<double> mv;
-    double preTrigger = 0;
-    for (int i = 0; i < raw.size(); ++i) {
-        mv << raw[i] / 32768.0 * 5000.0 / g;
-        if (i < 200)
-            preTrigger += mv.last();
-    }
-    const double offset = p.Header.TriggerMethod == 1 ? preTrigger / 200.0 : 0.0;
-    QVector<float> t;
-    for (double v : mv)
-        t << float(v - offset);
-    return t;
-}
 
 /// Equal up to float rounding, relative to the trace's largest value.
 bool near(const QVector<float> &a, const QVector<float> &b, float relative = 1e-5f)
@@ -247,7 +214,7 @@ void TstAcquisition::wholeShot()
     QCOMPARE(m_sim->LastParaFrame(), SetParaFrame(BackupParams(), false));
     const ParamSet &p = CurrentParams();
     for (int c = 1; c <= 12; ++c) {
-        const QVector<float> want = expectedTrace(*m_sim, c, p);
+        const QVector<float> want = ExpectedTrace(*m_sim, c, p);
         QVERIFY2(near(Store().Traces[c - 1], want), qPrintable(QStringLiteral("channel %1").arg(c)));
         QCOMPARE(Store().PreviousTraces[c - 1], before[c - 1]);
     }
@@ -356,7 +323,7 @@ void TstAcquisition::failureAtEachStep()
     QVERIFY(!Store().LinkActive);
     for (int c = 0; c < 12; ++c) {
         if (c < newChannels)
-            QVERIFY(near(Store().Traces[c], expectedTrace(*m_sim, c + 1, CurrentParams())));
+            QVERIFY(near(Store().Traces[c], ExpectedTrace(*m_sim, c + 1, CurrentParams())));
         else if (newChannels > 0)
             QVERIFY(Store().Traces[c].isEmpty()); // fetched after the failure: nothing
         else
