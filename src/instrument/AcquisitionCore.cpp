@@ -231,7 +231,10 @@ void AcquisitionCore::runSequence()
 
 bool AcquisitionCore::waitForTrigger()
 {
-    TraceStore &store = Store();
+    const TraceStore &store = Store();
+    const auto interrupted = [&store] {
+        return store.LinkState != LinkUp || store.AcqState == AcqStopRequested;
+    };
     for (;;) {
         if (m_link.GetSampleStates() == 1) {
             m_triggered = true;
@@ -242,26 +245,22 @@ bool AcquisitionCore::waitForTrigger()
         }
         QCoreApplication::processEvents();
         // A stop pressed during the pause is acted on before the next poll.
-        for (bool paused = false;; paused = true) {
-            if (store.LinkState != LinkUp) {
-                // The finish wait notices the lost link and says what failed.
-                m_triggerMs = m_sequenceClock.elapsed();
-                return true;
-            }
-            if (store.AcqState == AcqStopRequested) {
-                m_link.SetStopSample();
-                // The stop cut its own wait short; its reply, still on the
-                // way, is taken here, where it cannot pass for the reply to
-                // the operator's next command.
-                WaitUntil([this] {
-                    return IsReplyLetter(m_link.ReplyLetter(), Cmd::Stop) || Store().LinkState != LinkUp;
-                }, kCommandWaitMs);
-                return false;
-            }
-            if (paused)
-                break;
+        if (!interrupted())
             WaitMs(kPollPauseMs);
+        if (!interrupted())
+            continue;
+        if (store.LinkState != LinkUp) {
+            // The finish wait notices the lost link and says what failed.
+            m_triggerMs = m_sequenceClock.elapsed();
+            return true;
         }
+        m_link.SetStopSample();
+        // The stop cut its own wait short; its reply, still on the way, is
+        // taken here, where it cannot pass for the reply to the operator's
+        // next command.
+        WaitUntil([this] { return IsReplyLetter(m_link.ReplyLetter(), Cmd::Stop) || Store().LinkState != LinkUp; },
+                  kCommandWaitMs);
+        return false;
     }
 }
 
