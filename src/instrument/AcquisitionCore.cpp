@@ -360,11 +360,12 @@ void AcquisitionCore::StartStacking(const std::array<bool, kMaxChannels> &locks)
     bool anyOpen = false;
     for (int c = 0; c < channels; ++c)
         anyOpen = anyOpen || !locks[c];
-    store.StackingOn = anyOpen;
-    if (anyOpen)
-        store.StartStack(channels);
-    else
-        store.ClearStack();
+    if (!anyOpen) {
+        StopStacking();
+        return;
+    }
+    store.StackingOn = true;
+    store.StartStack(channels);
     m_owner.RebuildView();
     m_owner.RefreshStatus();
     m_owner.RefreshButtons();
