@@ -11,7 +11,8 @@ scripts/install-deps.sh
 scripts/build.sh
 
 port=${ZEB_SIM_PORT:-16543}
-build/tools/unitsim/zeb-unitsim --port "$port" &
+# The simulated unit triggers by itself a second after each start.
+build/tools/unitsim/zeb-unitsim --port "$port" --trigger-wait 1000 &
 sim=$!
 pids=("$sim")
 trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT

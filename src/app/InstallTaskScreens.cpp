@@ -1,11 +1,11 @@
 #include "dialogs/TaskScreens.h"
-#include "records/FileSelectDlg.h"
 
+#include "analysis/CDlgAnalysis.h"
 #include "analysis/CDlgDispersion.h"
 #include "dialogs/CDlgSet.h"
 #include "instrument/CDlgAutoCheck.h"
-
-#include "analysis/CDlgAnalysis.h"
+#include "instrument/CDlgMain.h"
+#include "records/FileSelectDlg.h"
 #include "upload/CDlgDataUpLoadOpt.h"
 
 // Each screen that another subsystem opens is plugged in here, one entry per
@@ -23,4 +23,5 @@ void InstallTaskScreens()
     s.Dispersion = &CDlgDispersion::Open;
     s.Upload = RunUploadCommand;
     s.Settings = [](QWidget *parent) { CDlgSet screen(parent); screen.exec(); };
+    s.Acquisition = [](QWidget *parent) { CDlgMain(parent).exec(); };
 }

@@ -65,15 +65,20 @@ void FixAtNaturalSize(QWidget *dialog)
     dialog->setFixedSize(dialog->size());
 }
 
+void FitToDesktop(QWidget *screen, bool reserveMetering)
+{
+    const QRect area = ScreenArea(screen, reserveMetering);
+    screen->setGeometry(area);
+    screen->setFixedSize(area.size());
+}
+
 void SetUpScreen(QWidget *screen, const ScreenLook &look)
 {
     screen->setFont(look.FontPointSize > 0 ? ScreenFont(look.FontPointSize) : CurrentParams().Fonts[0]);
     screen->setStyleSheet(ScreenStyleSheet(look.BaseSheet));
     if (look.FullScreen) {
         screen->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-        const QRect area = ScreenArea(screen, look.ReserveMetering);
-        screen->setGeometry(area);
-        screen->setFixedSize(area.size());
+        FitToDesktop(screen, look.ReserveMetering);
     } else {
         SetTitleOnlyFlags(screen);
         FixAtNaturalSize(screen);

@@ -41,6 +41,9 @@ QFont ScreenFont(int pointSize);
 /// reserve of the parameter set when reserveMetering and metering is on.
 QRect ScreenArea(const QWidget *widget, bool reserveMetering = true);
 
+/// Places screen over the desktop area of ScreenArea() and fixes it at that size.
+void FitToDesktop(QWidget *screen, bool reserveMetering = true);
+
 /// True when widget was shown and has been closed (or hidden) since; a
 /// widget never shown yet is not closed.
 bool WasClosed(const QWidget *widget);

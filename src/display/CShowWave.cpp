@@ -125,6 +125,7 @@ bool CShowWave::RebuildBackBuffer()
 {
     if (width() <= 0 || height() <= 0)
         return false;
+    ++m_rebuilds;
     const ParamSet &ps = CurrentParams();
     const TraceStore &st = Store();
     const int samples = SampleCount();

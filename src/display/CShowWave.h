@@ -57,6 +57,8 @@ public:
     const wave::Layout &CurrentLayout() const { return m_layout; }
     const wave::PageStats &Stats() const { return m_stats; }
     bool HasBackBuffer() const { return !m_buffer.isNull(); }
+    /// Back-buffer rebuilds since construction (owners are measured by it).
+    int RebuildCount() const { return m_rebuilds; }
     SampleTitleWidget *Banner() const { return m_banner; }
 
     /// Replaces the routine that draws one trace (the default is the per-row
@@ -111,6 +113,7 @@ private:
     int m_clipLimit = wave::kClipLimit;
     int m_perPage = -1;
     int m_page = -1;
+    int m_rebuilds = 0;
 
     QFont m_font20;
     QFont m_font18;

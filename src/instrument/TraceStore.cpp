@@ -33,6 +33,7 @@ void TraceStore::FileChannel(int channel, const float *amplitudes, int count, fl
         // The new shot is averaged with the picture at equal weight; undo
         // reverses exactly this with t := 2t − s.
         QVector<float> &screen = Traces[c];
+        StackPriorLength[qBound(0, StackHead, kStackSlots - 1)][c] = screen.size();
         const int shared = qMin(screen.size(), target.size());
         for (int i = 0; i < target.size(); ++i) {
             target[i] -= offset;
@@ -45,6 +46,65 @@ void TraceStore::FileChannel(int channel, const float *amplitudes, int count, fl
     }
     for (float &s : target)
         s -= offset;
+}
+
+void TraceStore::StartStack(int channelCount)
+{
+    ClearStack();
+    const int n = qBound(0, channelCount, kMaxChannels);
+    for (int c = 0; c < n; ++c) {
+        if (ChannelLocks[c])
+            continue;
+        StackRing[0][c] = Traces[c];
+        StackPriorLength[0][c] = 0;
+    }
+}
+
+void TraceStore::ClearStack()
+{
+    StackCount = 0;
+    StackTail = 0;
+    StackHead = 0;
+    for (TraceSet &slot : StackRing)
+        for (QVector<float> &v : slot)
+            v.clear();
+    for (auto &lengths : StackPriorLength)
+        lengths.fill(0);
+}
+
+void TraceStore::AdvanceStack()
+{
+    ++StackCount;
+    StackHead = (qBound(0, StackHead, kStackSlots - 1) + 1) % kStackSlots;
+    if (StackHead == StackTail)
+        StackTail = (StackTail + 1) % kStackSlots;
+    for (QVector<float> &v : StackRing[StackHead])
+        v.clear();
+    StackPriorLength[StackHead].fill(0);
+}
+
+bool TraceStore::UndoStackedShot(int channelCount)
+{
+    if (StackHead == StackTail)
+        return false;
+    const int head = qBound(0, StackHead, kStackSlots - 1);
+    const int n = qBound(0, channelCount, kMaxChannels);
+    for (int c = 0; c < n; ++c) {
+        QVector<float> &t = Traces[c];
+        const QVector<float> &s = StackRing[head][c];
+        if (ChannelLocks[c] || t.isEmpty() || s.isEmpty())
+            continue;
+        // t := 2t − s undoes the equal-weight average; what the shot
+        // appended beyond the old picture is cut off again.
+        const int prior = qBound(0, StackPriorLength[head][c], int(t.size()));
+        const int averaged = qMin(prior, int(s.size()));
+        for (int i = 0; i < averaged; ++i)
+            t[i] = 2 * t[i] - s[i];
+        t.resize(prior);
+    }
+    StackHead = (head + kStackSlots - 1) % kStackSlots;
+    --StackCount;
+    return true;
 }
 
 void TraceStore::RestorePreviousIfEmpty(int channelCount)

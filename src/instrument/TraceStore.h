@@ -35,6 +35,9 @@ struct TraceStore
     TraceSet Traces;         ///< traces on screen, index = channel − 1
     TraceSet PreviousTraces; ///< picture before the current shot; self-check data while it runs
     std::array<TraceSet, kStackSlots> StackRing;
+    /// Per ring slot and channel: the length the trace on screen had before
+    /// that slot's shot was averaged in, so that undo can cut an appended tail.
+    std::array<std::array<int, kMaxChannels>, kStackSlots> StackPriorLength{};
     int StackHead = 0;
     int StackTail = 0;
     int StackCount = 0;
@@ -55,6 +58,22 @@ struct TraceStore
     /// caller against the channel count): into the self-check slot, the stacking
     /// ring with averaging, or the trace on screen with the offset removed.
     void FileChannel(int channel, const float *amplitudes, int count, float offset);
+
+    /// Starts a stack: counters to 0, and ring slot 0 holds the picture on
+    /// screen of every unlocked channel below channelCount (the first shot).
+    void StartStack(int channelCount);
+    /// Counters to 0 and every ring slot emptied.
+    void ClearStack();
+    /// Makes room for the next stacked shot: one more shot counted, the head
+    /// moves on (pushing the oldest shot out when the ring is full), and the
+    /// new head slot is emptied so that a channel that is never fetched
+    /// cannot be undone with an older shot's samples.
+    void AdvanceStack();
+    /// Takes the newest stacked shot back out of the picture for the unlocked
+    /// channels below channelCount: the inverse of the averaging, and the
+    /// trace cut back to its length before the shot. False when nothing is
+    /// left to undo.
+    bool UndoStackedShot(int channelCount);
 
     /// When a stop came before new data: puts PreviousTraces back on screen for
     /// the first channelCount channels (only without stacking, with channel 1

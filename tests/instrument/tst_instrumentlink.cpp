@@ -1,4 +1,5 @@
 // The instrument link against the unit simulator over real loopback sockets.
+#include "ExpectedTrace.h"
 #include "UnitSimulator.h"
 #include "instrument/InstrumentLink.h"
 #include "instrument/InstrumentProtocol.h"
@@ -31,20 +32,6 @@ struct RecordingOwner : LinkOwner
     void ShowLinkFailure(const QString &text) override { failures << text; }
     void CloseLinkDialog() override { ++dialogCloses; }
 };
-
-/// Independent of the code under test: the unit's gain factors.
-double gainFactor(int dB)
-{
-    switch (dB) {
-    case 12: return 4.0272;
-    case 24: return 15.8992;
-    case 36: return 62.496;
-    case 48: return 249.3952;
-    case 60: return 978.1248;
-    case 72: return 3938.304;
-    default: return 1.0148;
-    }
-}
 
 QByteArray dataDatagram(int channel, const QVector<qint16> &samples)
 {
@@ -233,16 +220,11 @@ void TstInstrumentLink::fullShotOf24ChannelsIsFiled()
         asked << ch;
     QCOMPARE(m_sim->ChannelRequests(), asked);
     for (int ch = 1; ch <= 24; ++ch) {
-        const QVector<qint16> raw = m_sim->ChannelSamples(ch);
-        const double g = gainFactor(p.Gains[ch - 1]);
-        double sum = 0;
-        for (int i = 0; i < 200; ++i)
-            sum += raw[i] * 5000.0 / 32768.0 / g;
-        const double offset = sum / 200;
+        const QVector<float> want = ExpectedTrace(*m_sim, ch, p);
         const QVector<float> &t = s.Traces[ch - 1];
         QCOMPARE(t.size(), 4096);
         for (int i = 0; i < t.size(); ++i) {
-            const double expected = raw[i] * 5000.0 / 32768.0 / g - offset;
+            const double expected = want[i];
             if (std::fabs(t[i] - expected) > 1e-4 * (1 + std::fabs(expected)))
                 QFAIL(qPrintable(QStringLiteral("channel %1 sample %2: %3 instead of %4")
                                      .arg(ch).arg(i).arg(t[i]).arg(expected)));

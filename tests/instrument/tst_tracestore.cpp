@@ -21,27 +21,14 @@ void file(int channel, const QVector<float> &v, float offset)
     Store().FileChannel(channel, v.constData(), v.size(), offset);
 }
 
-// Undo of one stacked shot as the acquisition screen does it.
-void undo(int channel)
+void undo()
 {
-    TraceStore &s = Store();
-    QVector<float> &t = s.Traces[channel - 1];
-    const QVector<float> &slot = s.StackRing[s.StackHead][channel - 1];
-    const int n = qMin(t.size(), slot.size());
-    for (int i = 0; i < n; ++i)
-        t[i] = 2 * t[i] - slot[i];
-    s.StackHead = (s.StackHead + kStackSlots - 1) % kStackSlots;
-    --s.StackCount;
+    QVERIFY(Store().UndoStackedShot(kMaxChannels));
 }
 
-// The acquisition screen's step before fetching a stacked shot.
 void nextShot()
 {
-    TraceStore &s = Store();
-    ++s.StackCount;
-    s.StackHead = (s.StackHead + 1) % kStackSlots;
-    if (s.StackHead == s.StackTail)
-        s.StackTail = (s.StackTail + 1) % kStackSlots;
+    Store().AdvanceStack();
 }
 
 bool near(const QVector<float> &a, const QVector<float> &b, float tolerance)
@@ -67,6 +54,9 @@ private slots:
     void stackingAveragesAtEqualWeight();
     void stackingLongerAndShorterShots();
     void undoIsTheExactInverse();
+    void undoCutsWhatAShotAppended_data();
+    void undoCutsWhatAShotAppended();
+    void advancingEmptiesTheNewSlot();
     void lockedChannelBypassesTheRing();
     void channelsOutsideTheStoreAreIgnored();
     void restorePreviousOnlyWhenStoppedEarly();
@@ -110,7 +100,7 @@ void TstTraceStore::stackingAveragesAtEqualWeight()
     TraceStore &s = Store();
     s.StackingOn = true;
     s.Traces[4] = ramp(6, 10, 0);      // the first shot, already on screen
-    s.StackRing[0][4] = s.Traces[4];
+    s.StartStack(kMaxChannels);
     nextShot();
     const QVector<float> shot = ramp(6, 2, 1); // 2,3,4,5,6,7
     file(5, shot, 1.0f);
@@ -138,7 +128,7 @@ void TstTraceStore::stackingLongerAndShorterShots()
     QCOMPARE(s.StackRing[2][0], QVector<float>({1}));
 
     // Undo of the shorter shot puts the picture back over its length only.
-    undo(1);
+    undo();
     QCOMPARE(s.Traces[0], QVector<float>({3, 3, 6, 8}));
 }
 
@@ -148,7 +138,7 @@ void TstTraceStore::undoIsTheExactInverse()
     TraceStore &s = Store();
     s.StackingOn = true;
     s.Traces[7] = ramp(64, -3.0f, 0.37f);
-    s.StackRing[0][7] = s.Traces[7];
+    s.StartStack(kMaxChannels);
     QList<QVector<float>> pictures{s.Traces[7]};
     // Twelve shots: the ring holds the last ten, nine of which can be undone.
     for (int shot = 1; shot <= 12; ++shot) {
@@ -164,7 +154,7 @@ void TstTraceStore::undoIsTheExactInverse()
     QCOMPARE(s.StackTail, 3);
     int undone = 0;
     while (s.StackHead != s.StackTail) {
-        undo(8);
+        undo();
         ++undone;
         pictures.removeLast();
         // Each undo doubles the rounding left by the one before; a wrong
@@ -173,6 +163,62 @@ void TstTraceStore::undoIsTheExactInverse()
                  qPrintable(QStringLiteral("after undo %1").arg(undone)));
     }
     QCOMPARE(undone, 9);
+}
+
+void TstTraceStore::undoCutsWhatAShotAppended_data()
+{
+    QTest::addColumn<QVector<float>>("picture");
+    QTest::addColumn<QVector<float>>("shot");
+    QTest::addColumn<QVector<float>>("stacked");
+    QTest::newRow("onto an empty picture") << QVector<float>{} << QVector<float>{2, 4}
+                                           << QVector<float>{2, 4};
+    QTest::newRow("longer than the picture") << QVector<float>{4} << QVector<float>{2, 6, 8}
+                                             << QVector<float>{3, 6, 8};
+    QTest::newRow("as long as the picture") << QVector<float>{4, 4} << QVector<float>{2, 6}
+                                            << QVector<float>{3, 5};
+}
+
+void TstTraceStore::undoCutsWhatAShotAppended()
+{
+    QFETCH(QVector<float>, picture);
+    QFETCH(QVector<float>, shot);
+    QFETCH(QVector<float>, stacked);
+    TestProgramDir dir;
+    TraceStore &s = Store();
+    s.StackingOn = true;
+    s.Traces[5] = picture;
+    s.StartStack(kMaxChannels);
+    nextShot();
+    file(6, shot, 0.0f);
+    QCOMPARE(s.Traces[5], stacked);
+    undo();
+    QCOMPARE(s.Traces[5], picture);
+    QCOMPARE(s.StackCount, 0);
+    QVERIFY(!s.UndoStackedShot(kMaxChannels));
+}
+
+void TstTraceStore::advancingEmptiesTheNewSlot()
+{
+    TestProgramDir dir;
+    TraceStore &s = Store();
+    s.StackingOn = true;
+    s.Traces[0] = {10, 10};
+    s.Traces[1] = {10, 10};
+    // Ten shots fill the ring; the eleventh reuses slot 1, whose old shot
+    // must not be taken for the new one of a channel that never arrives.
+    for (int shot = 1; shot <= 10; ++shot) {
+        nextShot();
+        file(1, {2, 2}, 0.0f);
+        file(2, {2, 2}, 0.0f);
+    }
+    nextShot();
+    QCOMPARE(s.StackHead, 1);
+    file(1, {6, 6}, 0.0f); // channel 2 fails to arrive
+    QVERIFY(s.StackRing[1][1].isEmpty());
+    const QVector<float> before = s.Traces[1];
+    undo();
+    QCOMPARE(s.Traces[1], before);
+    QCOMPARE(s.StackCount, 10);
 }
 
 void TstTraceStore::lockedChannelBypassesTheRing()

@@ -88,9 +88,21 @@ void UnitSimulator::SetReplyOverride(char letter, const QByteArray &datagram, in
     m_overrides[letter] = {datagram, times};
 }
 
+void UnitSimulator::SetChannelFault(int channel, Fault fault, int times)
+{
+    m_channelFaults[channel] = FaultEntry{fault, 0, times};
+}
+
+void UnitSimulator::SetDuplicateReply(char letter, int times)
+{
+    m_duplicates[letter] = times;
+}
+
 void UnitSimulator::ClearFaults()
 {
     m_faults.clear();
+    m_channelFaults.clear();
+    m_duplicates.clear();
     m_overrides.clear();
     m_silentAfter = -1;
 }
@@ -111,6 +123,21 @@ void UnitSimulator::ResetCounters()
     m_receivedTotal = 0;
     m_repliesSent = 0;
     m_channelRequests.clear();
+    m_commandLog.clear();
+}
+
+bool UnitSimulator::takeRequestFault(char letter, int channel, FaultEntry &out)
+{
+    if (letter == 'j') {
+        auto it = m_channelFaults.find(channel);
+        if (it != m_channelFaults.end()) {
+            out = it->second;
+            if (it->second.times > 0 && --it->second.times == 0)
+                m_channelFaults.erase(it);
+            return true;
+        }
+    }
+    return takeFault(letter, out);
 }
 
 bool UnitSimulator::takeFault(char letter, FaultEntry &out)
@@ -146,10 +173,12 @@ void UnitSimulator::handle(const QByteArray &request, const QHostAddress &from, 
         return;
     }
     const char letter = request[3];
+    const int channel = letter == 'j' && request.size() > 4 ? static_cast<qint8>(request[4]) : 0;
     ++m_received[letter - kFirstLetter];
     ++m_receivedTotal;
     if (letter == 'j')
-        m_channelRequests.append(request.size() > 4 ? static_cast<qint8>(request[4]) : 0);
+        m_channelRequests.append(channel);
+    m_commandLog.append(letter == 'j' ? QStringLiteral("j%1").arg(channel) : QString(QLatin1Char(letter)));
     if (m_verbose)
         qDebug() << "unit simulator: command" << letter << request.mid(4).toHex(' ');
     emit CommandReceived(letter);
@@ -170,7 +199,7 @@ void UnitSimulator::handle(const QByteArray &request, const QHostAddress &from, 
 
     int delay = m_replyDelayMs;
     FaultEntry f{};
-    if (takeFault(letter, f)) {
+    if (takeRequestFault(letter, channel, f)) {
         switch (f.fault) {
         case Fault::NoReply:
             return;
@@ -183,14 +212,18 @@ void UnitSimulator::handle(const QByteArray &request, const QHostAddress &from, 
             break;
         }
         case Fault::WrongChannel:
-            if (letter == 'j') {
-                const int asked = request.size() > 4 ? static_cast<qint8>(request[4]) : 0;
-                reply = dataReply(f.param ? f.param : asked % kUnitChannels + 1);
-            }
+            if (letter == 'j')
+                reply = dataReply(f.param ? f.param : channel % kUnitChannels + 1);
             break;
         }
     }
     queueReply(reply, letter, delay, from, port);
+    auto twice = m_duplicates.find(letter);
+    if (twice != m_duplicates.end()) {
+        queueReply(reply, letter, delay, from, port);
+        if (--twice->second <= 0)
+            m_duplicates.erase(twice);
+    }
 }
 
 void UnitSimulator::queueReply(const QByteArray &reply, char letter, int delayMs,

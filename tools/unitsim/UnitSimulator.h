@@ -7,6 +7,7 @@
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QStringList>
 #include <array>
 #include <map>
 
@@ -76,6 +77,16 @@ public:
     }
     void ClearSelfCheckNoise() { m_model.ClearSelfCheckChannels(); }
 
+    // --- faults of the acquisition sequence --------------------------------
+    /// Applies fault to the data requests of one channel, times times
+    /// (negative: until cleared); takes precedence over a fault of 'j'.
+    void SetChannelFault(int channel, Fault fault, int times = -1);
+    /// Sends the reply to letter twice, for the next times commands letter.
+    void SetDuplicateReply(char letter, int times = 1);
+    /// Every command received so far, in order: its letter, and for data
+    /// requests the channel after it ("d", "e", "f", "j3").
+    QStringList CommandLog() const { return m_commandLog; }
+
     // --- what the unit saw --------------------------------------------------
     int Received(char letter) const;
     int ReceivedTotal() const { return m_receivedTotal; }
@@ -113,6 +124,8 @@ private:
                     quint16 port);
     /// The fault planned for letter, used up once; false when none.
     bool takeFault(char letter, FaultEntry &out);
+    /// The fault planned for this request (its channel's first, then its letter's).
+    bool takeRequestFault(char letter, int channel, FaultEntry &out);
     bool triggered();
 
     QUdpSocket *m_socket = nullptr;
@@ -138,6 +151,9 @@ private:
     int m_shot = 0;
 
     std::map<char, FaultEntry> m_faults; // one fault per command letter
+    std::map<int, FaultEntry> m_channelFaults; // per data channel
+    std::map<char, int> m_duplicates;          // replies still to be sent twice
+    QStringList m_commandLog;
     std::map<char, std::pair<QByteArray, int>> m_overrides;
     int m_silentAfter = -1;
 

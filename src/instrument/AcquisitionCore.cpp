@@ -1,0 +1,548 @@
+#include "AcquisitionCore.h"
+
+#include "AcquisitionOwner.h"
+#include "InstrumentLink.h"
+#include "InstrumentLog.h"
+#include "InstrumentProtocol.h"
+#include "TraceStore.h"
+#include "params/Wait.h"
+#include "records/RecordFile.h"
+
+#include <QCoreApplication>
+#include <climits>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+// Banner states of the trace view.
+constexpr int kBannerHidden = 0;
+constexpr int kBannerWaiting = 1;
+constexpr int kBannerAcquiring = 2;
+
+/// Pause between two trigger or finish polls.
+constexpr int kPollPauseMs = 100;
+/// Finish polls that may fail in a row before the unit counts as gone.
+constexpr int kFinishFailuresAllowed = 3;
+/// How much longer than the record itself (and its delay) the finish may take.
+constexpr double kFinishGraceMs = 30000.0;
+constexpr double kUsPerMs = 1000.0;
+
+/// The battery is asked again once the tick counter has passed this.
+constexpr int kBatteryPollGap = 59;
+constexpr int kNoLevel = -1;
+
+// What the unit measures its own noise with.
+constexpr float kSelfCheckDelayMs = 0.0f;
+constexpr float kSelfCheckFilterHz = 512.0f;
+constexpr float kSelfCheckIntervalUs = 125.0f;
+constexpr int kSelfCheckSampleLength = 1024;
+constexpr int kSelfCheckGainDb = 72;
+
+const char kSetParaFailed[] = "设置参数失败,网络可能已断开！";
+const char kStartFailed[] = "开始采样失败，网络可能已断开！";
+const char kHeaderFailed[] = "获取数据失败，网络可能已断开！";
+const char kDataFailed[] = "获取数据失败！";
+const char kSaved[] = "保存文件成功！";
+
+/// Holds the link active for one exchange and then leaves it as it was, so
+/// that a poll or a parameter frame sent between shots waits for its reply
+/// without changing what the screen's state says about the link.
+class LinkActiveForExchange
+{
+public:
+    LinkActiveForExchange()
+        : m_was(Store().LinkActive)
+    {
+        Store().LinkActive = true;
+    }
+    ~LinkActiveForExchange() { Store().LinkActive = m_was; }
+    LinkActiveForExchange(const LinkActiveForExchange &) = delete;
+    LinkActiveForExchange &operator=(const LinkActiveForExchange &) = delete;
+
+private:
+    bool m_was;
+};
+
+/// How long the unit may take from the trigger to the finished record.
+double FinishLimitMs(const ParamSet &p)
+{
+    double recordMs = p.SampleLengthInUse() * double(p.Header.SampleInterval) / kUsPerMs;
+    if (!(recordMs >= 0.0))
+        recordMs = 0.0;
+    double delayMs = p.Header.Delay;
+    if (!(delayMs >= 0.0))
+        delayMs = 0.0;
+    return recordMs + delayMs + kFinishGraceMs;
+}
+
+} // namespace
+
+std::optional<CommandStates> CommandStatesFor(int acqState, bool channel1HasData)
+{
+    // Set, Read, Analysis, AutoCheck, Sample, Add, Clear, Save, Exit, UpLoad
+    using Row = std::array<bool, 10>;
+    static constexpr Row kIdle{1, 1, 0, 1, 1, 0, 1, 0, 1, 0};
+    static constexpr Row kSampling{0, 0, 0, 0, 1, 0, 0, 0, 0, 0};
+    static constexpr Row kSampledWithData{0, 0, 1, 0, 1, 1, 1, 1, 0, 1};
+    static constexpr Row kSampledEmpty{1, 0, 0, 1, 1, 1, 1, 0, 1, 1};
+    static constexpr Row kRecordLoaded{1, 1, 1, 0, 0, 0, 1, 0, 1, 1};
+    static constexpr Row kSelfCheckData{1, 1, 1, 1, 1, 0, 1, 1, 1, 1};
+
+    const Row *row = nullptr;
+    switch (acqState) {
+    case AcqIdle: row = &kIdle; break;
+    case AcqSampling: row = &kSampling; break;
+    case AcqSampled:
+    case AcqStopRequested: row = channel1HasData ? &kSampledWithData : &kSampledEmpty; break;
+    case AcqRecordLoaded: row = &kRecordLoaded; break;
+    case AcqSelfCheckShown: row = &kSelfCheckData; break;
+    default: return std::nullopt;
+    }
+    const Row &r = *row;
+    CommandStates s;
+    s.Set = r[0];
+    s.Read = r[1];
+    s.Analysis = r[2];
+    s.AutoCheck = r[3];
+    s.Sample = r[4];
+    s.Add = r[5];
+    s.Clear = r[6];
+    s.Save = r[7];
+    s.Exit = r[8];
+    s.UpLoad = r[9];
+    s.SampleStops = acqState == AcqSampling;
+    return s;
+}
+
+AcquisitionCore::AcquisitionCore(InstrumentLink &link, AcquisitionOwner &owner)
+    : m_link(link)
+    , m_owner(owner)
+{
+}
+
+QString AcquisitionCore::BusyText()
+{
+    return QStringLiteral("操作过于频繁，请稍候再试！");
+}
+
+bool AcquisitionCore::Busy() const
+{
+    return m_sequenceRunning || m_link.IsWaiting();
+}
+
+// --- the shot ---------------------------------------------------------------
+
+void AcquisitionCore::Sample()
+{
+    TraceStore &store = Store();
+    if (m_sequenceRunning) {
+        // While a shot runs, the command can only turn a trigger wait into a
+        // stop; once the unit has triggered the shot is taken to its end.
+        if (store.AcqState == AcqSampling && !m_triggered) {
+            store.LinkActive = false;
+            m_owner.ShowTitle(kBannerHidden);
+            store.AcqState = AcqStopRequested;
+            m_owner.RefreshButtons();
+        }
+        return;
+    }
+    // Every refusal comes before anything changes: self-check data must not
+    // lose its parameters to a press that then does nothing.
+    if (store.LinkState != LinkUp) {
+        m_link.onSockFailed();
+        return;
+    }
+    if (m_link.IsWaiting()) {
+        m_owner.ShowMessage(BusyText());
+        return;
+    }
+    ParamSet::CopyAcquisition(CurrentParams(), BackupParams());
+    if (store.SelfCheckShown) {
+        const int channels = CurrentParams().ChannelsInUse();
+        for (int c = 0; c < channels; ++c)
+            store.Traces[c].clear();
+        store.SelfCheckShown = false;
+    }
+    runSequence();
+}
+
+void AcquisitionCore::runSequence()
+{
+    TraceStore &store = Store();
+    ParamSet &p = CurrentParams();
+    const int channels = p.ChannelsInUse();
+    m_sequenceRunning = true;
+    m_triggered = false;
+    m_sequenceClock.start();
+    bool moved = false;   // the picture went to PreviousTraces
+    bool newData = false; // at least one channel arrived
+
+    store.LinkActive = true;
+    p.CurrentChannel = -1;
+    m_owner.ShowTitle(kBannerWaiting);
+    store.AcqState = AcqSampling;
+    m_owner.RefreshButtons();
+    m_owner.RebuildView();
+
+    if (m_link.SetPara(false) < 1) {
+        store.AcqState = AcqStopRequested;
+        store.LinkActive = false;
+        m_owner.ShowMessage(QString::fromUtf8(kSetParaFailed));
+    } else if (m_link.StartSample() < 1) {
+        store.AcqState = AcqStopRequested;
+        m_owner.ShowMessage(QString::fromUtf8(kStartFailed));
+    } else {
+        if (!store.StackingOn) {
+            // The picture steps aside; a swap keeps both buffers' memory for
+            // the traces that are about to arrive.
+            for (int c = 0; c < channels; ++c) {
+                std::swap(store.PreviousTraces[c], store.Traces[c]);
+                store.Traces[c].clear();
+            }
+            moved = true;
+        }
+        if (waitForTrigger() && waitForFinish()) {
+            if (m_link.GetSampleDataH() < 1) {
+                m_owner.ShowMessage(QString::fromUtf8(kHeaderFailed));
+            } else {
+                if (store.StackingOn) {
+                    store.AdvanceStack();
+                    m_owner.RefreshStatus();
+                }
+                fetchChannels(newData);
+            }
+        }
+    }
+
+    // A shot that brought nothing must not leave the operator an empty
+    // screen with the last picture hidden where the next shot overwrites it.
+    if (moved && !newData)
+        store.RestorePreviousIfEmpty(channels);
+    store.LinkActive = false;
+    store.AcqState = AcqSampled;
+    m_sequenceRunning = false;
+    m_owner.RefreshButtons();
+    m_owner.RebuildView();
+    m_owner.RefreshStatus();
+    m_owner.ShowTitle(kBannerHidden);
+    m_owner.SequenceEnded();
+}
+
+bool AcquisitionCore::waitForTrigger()
+{
+    const TraceStore &store = Store();
+    const auto interrupted = [&store] {
+        return store.LinkState != LinkUp || store.AcqState == AcqStopRequested;
+    };
+    for (;;) {
+        if (m_link.GetSampleStates() == 1) {
+            m_triggered = true;
+            m_triggerMs = m_sequenceClock.elapsed();
+            m_owner.ShowTitle(kBannerAcquiring);
+            m_owner.TriggerSeen();
+            return true;
+        }
+        QCoreApplication::processEvents();
+        // A stop pressed during the pause is acted on before the next poll.
+        if (!interrupted())
+            WaitMs(kPollPauseMs);
+        if (!interrupted())
+            continue;
+        if (store.LinkState != LinkUp) {
+            // The finish wait notices the lost link and says what failed.
+            m_triggerMs = m_sequenceClock.elapsed();
+            return true;
+        }
+        m_link.SetStopSample();
+        // The stop cut its own wait short; its reply, still on the way, is
+        // taken here, where it cannot pass for the reply to the operator's
+        // next command.
+        WaitUntil([this] { return IsReplyLetter(m_link.ReplyLetter(), Cmd::Stop) || Store().LinkState != LinkUp; },
+                  kCommandWaitMs);
+        return false;
+    }
+}
+
+bool AcquisitionCore::waitForFinish()
+{
+    TraceStore &store = Store();
+    const double limitMs = m_triggerMs + FinishLimitMs(CurrentParams());
+    int failures = 0;
+    for (;;) {
+        const int r = m_link.GetSampleFinishStates();
+        if (r == 1)
+            return true;
+        QCoreApplication::processEvents();
+        if (store.LinkState != LinkUp)
+            return r != 0;
+        if (store.AcqState == AcqStopRequested)
+            return false;
+        // A unit that fell silent after the trigger would keep this loop, the
+        // disabled sample command and the closed exit waiting for ever.
+        failures = r < 0 ? failures + 1 : 0;
+        if (failures >= kFinishFailuresAllowed || m_sequenceClock.elapsed() > limitMs) {
+            qCWarning(lcInstrument) << "unit did not finish:" << failures << "failed polls,"
+                                    << m_sequenceClock.elapsed() << "ms into the shot";
+            m_owner.ShowMessage(QString::fromUtf8(kHeaderFailed));
+            return false;
+        }
+        WaitMs(kPollPauseMs);
+    }
+}
+
+void AcquisitionCore::fetchChannels(bool &newData)
+{
+    const TraceStore &store = Store();
+    const int channels = CurrentParams().ChannelsInUse();
+    for (int c = 1; c <= channels; ++c) {
+        if (store.StackingOn && store.ChannelLocks[c - 1])
+            continue;
+        if (m_link.GetSampleData(c) < 0) {
+            m_owner.ShowMessage(QString::fromUtf8(kDataFailed));
+            return;
+        }
+        newData = true;
+    }
+}
+
+// --- clearing and stacking ----------------------------------------------------
+
+void AcquisitionCore::Clear()
+{
+    TraceStore &store = Store();
+    ParamSet &p = CurrentParams();
+    store.LinkActive = false;
+    store.SelfCheckRunning = false;
+    store.AcqState = AcqIdle;
+    p.CurrentChannel = -1;
+    for (QVector<float> &t : store.Traces)
+        t.clear();
+    // With the screen empty no self-check data is shown: a flag left set
+    // would keep the next settings visit from taking effect.
+    store.SelfCheckShown = false;
+    store.StackingOn = false;
+    store.ClearStack();
+    p.LastRecordName.clear();
+    m_link.SetWaiting(false);
+    m_owner.Cleared();
+}
+
+void AcquisitionCore::ClearScreen()
+{
+    Clear();
+    ParamSet::CopyAcquisition(CurrentParams(), BackupParams());
+    m_owner.RefreshStatus();
+}
+
+bool AcquisitionCore::CanUndo() const
+{
+    const TraceStore &store = Store();
+    return store.StackHead != store.StackTail;
+}
+
+bool AcquisitionCore::UndoShot()
+{
+    if (!Store().UndoStackedShot(CurrentParams().ChannelsInUse()))
+        return false;
+    m_owner.RefreshStatus();
+    m_owner.RebuildView();
+    return true;
+}
+
+void AcquisitionCore::StartStacking(const std::array<bool, kMaxChannels> &locks)
+{
+    TraceStore &store = Store();
+    const int channels = CurrentParams().ChannelsInUse();
+    store.ChannelLocks = locks;
+    // Only the channels in use count: locks of channels 13…24 with a
+    // 12-channel spread would otherwise let stacking run and fetch nothing.
+    bool anyOpen = false;
+    for (int c = 0; c < channels; ++c)
+        anyOpen = anyOpen || !locks[c];
+    if (!anyOpen) {
+        StopStacking();
+        return;
+    }
+    store.StackingOn = true;
+    store.StartStack(channels);
+    m_owner.RebuildView();
+    m_owner.RefreshStatus();
+    m_owner.RefreshButtons();
+}
+
+void AcquisitionCore::StopStacking()
+{
+    TraceStore &store = Store();
+    store.StackingOn = false;
+    store.ClearStack();
+    m_owner.RefreshStatus();
+    m_owner.RefreshButtons();
+    m_owner.RebuildView();
+}
+
+// --- records -----------------------------------------------------------------
+
+int AcquisitionCore::Save(const QString &name)
+{
+    const TraceStore &store = Store();
+    const bool selfCheckData = store.AcqState == AcqSelfCheckShown || store.SelfCheckShown;
+    const int result = SaveRecordAs(CurrentParams(), name);
+    if (result != RecordOk) {
+        // Nothing was written: the data and its parameters stay on screen.
+        m_owner.ShowMessage(RecordResultMessage(result));
+        return result;
+    }
+    Clear();
+    if (selfCheckData) {
+        // The self-check's parameters leave with its data; the next settings
+        // visit must find the operator's.
+        ParamSet::CopyAcquisition(CurrentParams(), BackupParams());
+        m_owner.RefreshStatus();
+    }
+    m_owner.ShowMessage(QString::fromUtf8(kSaved));
+    return result;
+}
+
+int AcquisitionCore::Read(const QString &project, const QString &file)
+{
+    TraceStore &store = Store();
+    Clear();
+    ParamSet &p = CurrentParams();
+    p.LastRecordName = file;
+    const int result = ReadRecordFile(p, RecordOpenPath(p, project, file), m_owner.ReadProgress());
+    if (result == RecordOk) {
+        store.AcqState = AcqRecordLoaded;
+        m_owner.RefreshButtons();
+        m_owner.RebuildView();
+        m_owner.RefreshStatus();
+        return result;
+    }
+    // An earlier record's parameters may still be current; the screen is
+    // empty now, so the operator's come back before a settings visit can
+    // take the others for the operator's.
+    ParamSet::CopyAcquisition(p, BackupParams());
+    m_owner.RefreshStatus();
+    m_owner.ShowMessage(RecordResultMessage(result));
+    return result;
+}
+
+// --- self-check ----------------------------------------------------------------
+
+void AcquisitionCore::SelfCheck()
+{
+    TraceStore &store = Store();
+    if (store.LinkState != LinkUp) {
+        m_link.onSockFailed();
+        return;
+    }
+    // The dialog acquires through the link: a wait left below it would
+    // refuse every one of its commands.
+    if (Busy()) {
+        m_owner.ShowMessage(BusyText());
+        return;
+    }
+    ParamSet &p = CurrentParams();
+    const int channels = p.ChannelsInUse();
+    m_owner.RebuildView();
+    for (int c = 0; c < channels; ++c)
+        store.PreviousTraces[c].clear();
+
+    // What the screen shows now, in case the new data is dropped.
+    const ParamSet shownParams(p);
+    const int shownState = store.AcqState;
+    const bool shownSelfCheck = store.SelfCheckShown;
+
+    p.Header.Delay = kSelfCheckDelayMs;
+    p.Header.Filter = kSelfCheckFilterHz;
+    p.Header.SampleInterval = kSelfCheckIntervalUs;
+    p.Header.SampleLength = kSelfCheckSampleLength;
+    p.Gains.fill(kSelfCheckGainDb);
+    store.SelfCheckRunning = true;
+
+    const bool kept = m_owner.RunSelfCheck(m_link);
+
+    // The unit gets the operator's parameters back in either case; the
+    // current set keeps those of the data on screen, so that self-check data
+    // is never shown or saved under the operator's parameters.
+    const ParamSet dataParams = kept ? ParamSet(p) : shownParams;
+    if (kept) {
+        for (int c = 0; c < channels; ++c)
+            store.Traces[c] = store.PreviousTraces[c];
+        store.SelfCheckShown = true;
+        store.AcqState = AcqSelfCheckShown;
+    } else {
+        store.SelfCheckShown = shownSelfCheck;
+        store.AcqState = shownState;
+    }
+    m_owner.RefreshButtons();
+    ParamSet::CopyAcquisition(p, BackupParams());
+    if (store.LinkState == LinkUp)
+        sendParameters();
+    ParamSet::CopyAcquisition(p, dataParams);
+
+    store.SelfCheckRunning = false;
+    m_link.SetWaiting(false);
+    m_owner.SelfCheckEnded(store.AcqState == AcqSelfCheckShown);
+    m_owner.RebuildView();
+    m_owner.RefreshStatus(); // the fields name the parameters of the data shown
+}
+
+// --- settings and polls --------------------------------------------------------
+
+bool AcquisitionCore::ApplySettings()
+{
+    m_owner.RefreshStatus();
+    m_owner.RebuildView();
+    TraceStore &store = Store();
+    if (store.AcqState == AcqRecordLoaded || store.SelfCheckShown)
+        return false;
+    Clear();
+    m_owner.ResetView();
+    ParamSet::CopyAcquisition(BackupParams(), CurrentParams());
+    // The controller runs on batteries and may be switched off without ever
+    // leaving this screen: the settings go to the file at once.
+    CurrentParams().SaveSettings();
+    if (store.LinkState == LinkUp)
+        sendParameters();
+    return true;
+}
+
+int AcquisitionCore::sendParameters()
+{
+    LinkActiveForExchange active;
+    return m_link.SetPara(false);
+}
+
+bool AcquisitionCore::mayPoll() const
+{
+    // A request sent while another command waits would have its reply taken
+    // for that command's (a battery reply ending a data wait).
+    return Store().LinkState == LinkUp && !Busy();
+}
+
+int AcquisitionCore::PollTick()
+{
+    if (Store().LinkState == LinkDown)
+        return kNoLevel;
+    int level = kNoLevel;
+    const int before = m_batteryCounter;
+    if (m_batteryCounter < INT_MAX)
+        ++m_batteryCounter;
+    if (before < 0 || before > kBatteryPollGap) {
+        if (mayPoll()) {
+            m_batteryCounter = 0;
+            LinkActiveForExchange active;
+            const int b = m_link.GetBattery();
+            if (b >= 0)
+                level = b;
+        } else if (before < 0) {
+            m_batteryCounter = before; // the first poll stays due for the next tick
+        }
+    }
+    if (CurrentParams().HardwareVersionText.isEmpty() && mayPoll()) {
+        LinkActiveForExchange active;
+        m_link.GetVersion();
+    }
+    return level;
+}

@@ -1,0 +1,127 @@
+// The channel lock dialog: arrow moves with their wrap-around, toggling by
+// key and by touch, the colours, Esc and confirming.
+#include "instrument/CDlgCHLock.h"
+#include "params/ParamSet.h"
+#include "support/TestProgramDir.h"
+
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+QPushButton *channelButton(const CDlgCHLock &d, int channel)
+{
+    return d.findChild<QPushButton *>(QStringLiteral("btnCH%1").arg(channel));
+}
+
+QString colourOf(const QPushButton *b)
+{
+    const QString sheet = b->styleSheet();
+    if (sheet.contains(QLatin1String("255, 0, 0")))
+        return QStringLiteral("red");
+    if (sheet.contains(QLatin1String("0, 255, 255")))
+        return QStringLiteral("cyan");
+    if (sheet.contains(QLatin1String("255, 255, 255")))
+        return QStringLiteral("white");
+    return sheet;
+}
+
+} // namespace
+
+class TstCDlgCHLock : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void moves_data();
+    void moves();
+    void togglesColoursAndEscape();
+    void twelveChannels();
+};
+
+void TstCDlgCHLock::moves_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<int>("highlight");
+    // The dialog opens with confirm highlighted (index = channel count).
+    QTest::newRow("down from confirm to channel 1") << 24 << QList<int>{Qt::Key_Down} << 0;
+    QTest::newRow("up from confirm to channel 24") << 24 << QList<int>{Qt::Key_Up} << 23;
+    QTest::newRow("up from channel 1 wraps") << 24 << QList<int>{Qt::Key_Down, Qt::Key_Up} << 23;
+    QTest::newRow("left wraps by the count") << 24 << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Left} << 19;
+    QTest::newRow("right a row down") << 24 << QList<int>{Qt::Key_Down, Qt::Key_Right} << 6;
+    QTest::newRow("12: right from channel 10 wraps to 4")
+        << 12 << QList<int>{Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Right} << 3;
+    QTest::newRow("12: down from channel 12 to 1") << 12 << QList<int>{Qt::Key_Up, Qt::Key_Down} << 0;
+}
+
+void TstCDlgCHLock::moves()
+{
+    QFETCH(int, channels);
+    QFETCH(QList<int>, keys);
+    QFETCH(int, highlight);
+    TestProgramDir dir;
+    CurrentParams().Header.ChannelCount = channels;
+    CDlgCHLock d;
+    QCOMPARE(d.HighlightIndex(), channels);
+    for (int key : keys)
+        QTest::keyClick(&d, Qt::Key(key));
+    QCOMPARE(d.HighlightIndex(), highlight);
+    QCOMPARE(d.focusWidget(), channelButton(d, highlight + 1));
+    QCOMPARE(colourOf(channelButton(d, highlight + 1)), QStringLiteral("cyan"));
+    QCOMPARE(colourOf(d.findChild<QPushButton *>(QStringLiteral("btnOK"))), QStringLiteral("white"));
+}
+
+void TstCDlgCHLock::togglesColoursAndEscape()
+{
+    TestProgramDir dir;
+    CurrentParams().Header.ChannelCount = 24;
+    CDlgCHLock d;
+    d.locks[4] = true;
+    d.Refresh();
+    d.show();
+    QCOMPARE(colourOf(d.findChild<QPushButton *>(QStringLiteral("btnOK"))), QStringLiteral("cyan"));
+    QCOMPARE(colourOf(channelButton(d, 5)), QStringLiteral("red"));
+    QCOMPARE(colourOf(channelButton(d, 6)), QStringLiteral("white"));
+
+    // A touch toggles and highlights; Enter toggles the focused channel.
+    QTest::mouseClick(channelButton(d, 9), Qt::LeftButton);
+    QVERIFY(d.locks[8]);
+    QCOMPARE(d.HighlightIndex(), 8);
+    QTest::keyClick(&d, Qt::Key_Down);
+    QTest::keyClick(&d, Qt::Key_Return);
+    QVERIFY(d.locks[9]);
+    QTest::keyClick(&d, Qt::Key_Return);
+    QVERIFY(!d.locks[9]);
+    QCOMPARE(colourOf(channelButton(d, 10)), QStringLiteral("cyan"));
+
+    // Esc unlocks everything and leaves the dialog open.
+    QTest::keyClick(&d, Qt::Key_Escape);
+    QVERIFY(d.isVisible());
+    for (bool locked : d.locks)
+        QVERIFY(!locked);
+    d.locks[0] = true;
+    QTest::keyClick(&d, Qt::Key_Return, Qt::AltModifier);
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QVERIFY(!d.isVisible());
+    QVERIFY(d.locks[0]);
+}
+
+void TstCDlgCHLock::twelveChannels()
+{
+    TestProgramDir dir;
+    CurrentParams().Header.ChannelCount = 12;
+    CDlgCHLock d;
+    QCOMPARE(d.ItemCount(), 12);
+    QVERIFY(!channelButton(d, 12)->isHidden());
+    QVERIFY(channelButton(d, 13)->isHidden());
+    QVERIFY(channelButton(d, 24)->isHidden());
+    d.locks.fill(true);
+    d.findChild<QPushButton *>(QStringLiteral("btnUnLockAll"))->click();
+    for (bool locked : d.locks)
+        QVERIFY(!locked); // all 24, not only the twelve shown
+    QCOMPARE(d.result(), 0);
+}
+
+QTEST_MAIN(TstCDlgCHLock)
+#include "tst_cdlgchlock.moc"

@@ -1,0 +1,409 @@
+// The acquisition screen's form over its logic: fields, buttons and keys
+// around a shot, the questions and keypads it opens, its clock and battery,
+// and the seams to the screens of other subsystems.
+#include "UnitSimulator.h"
+#include "app/CDlgZEB.h"
+#include "dialogs/TaskScreens.h"
+#include "display/CShowWave.h"
+#include "instrument/CDlgCHLock.h"
+#include "instrument/CDlgMain.h"
+#include "instrument/InstrumentLink.h"
+#include "instrument/InstrumentProtocol.h"
+#include "instrument/QDlgLink.h"
+#include "instrument/TraceStore.h"
+#include "params/ParamSet.h"
+#include "records/RecordFile.h"
+#include "support/FakePlatform.h"
+#include "support/ModalDriver.h"
+#include "support/TestProgramDir.h"
+
+#include <QFile>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+QAbstractButton *button(const QWidget &screen, const char *name)
+{
+    auto *b = screen.findChild<QAbstractButton *>(QLatin1String(name));
+    Q_ASSERT(b);
+    return b;
+}
+
+QString text(const QWidget &screen, const char *name)
+{
+    return button(screen, name)->text();
+}
+
+/// The ten commands' enabled flags in table order, as one word.
+QString enabledCommands(const QWidget &screen)
+{
+    QString bits;
+    for (const char *name : {"btnSet", "btnRead", "btnAnalysis", "btnAutoCheck", "btnSample", "btnAdd",
+                             "btnClear", "btnSave", "btnExit", "btnUpLoad"})
+        bits += button(screen, name)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+    return bits;
+}
+
+/// Answers a question box with one of its buttons after checking its text.
+ModalDriver::Handler answer(const QString &question, const char *choice)
+{
+    return [question, choice](ModalDialog &d) {
+        QCOMPARE(d.Text(QStringLiteral("LBShow")), question);
+        QVERIFY(d.Click(QLatin1String(choice)));
+    };
+}
+
+ModalDriver::Handler confirmMessage(const QString &message)
+{
+    return [message](ModalDialog &d) {
+        QCOMPARE(d.Text(QStringLiteral("labelMsg")), message);
+        d.Key(Qt::Key_Return);
+    };
+}
+
+} // namespace
+
+class TstCDlgMain : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void aroundAShot();
+    void onlyTheStopDuringAShot();
+    void stackingUndoAndClear();
+    void saveAsksForAName();
+    void dateTurnsRedOnAnUnsetClock();
+    void batteryOnTheFirstTickThenEvery61();
+    void meteringFields();
+    void otherScreensThroughTheSeam();
+    void launcherOpensTheScreenAndSavesAfter();
+
+private:
+    /// A screen connected to the simulator, its own clock stopped (the tests tick it).
+    std::unique_ptr<CDlgMain> openScreen();
+
+    std::unique_ptr<TestProgramDir> m_dir;
+    std::unique_ptr<UnitSimulator> m_sim;
+};
+
+void TstCDlgMain::init()
+{
+    m_dir = std::make_unique<TestProgramDir>();
+    CurrentParams().LoadSettings();
+    CurrentParams().HardwareVersionText = QStringLiteral("known");
+    m_sim = std::make_unique<UnitSimulator>();
+    m_sim->SetTimeScale(0);
+    m_sim->SetTriggerWaitMs(0);
+    QVERIFY(m_sim->Start(0));
+    PointAtLoopbackUnit(m_sim->Port());
+}
+
+void TstCDlgMain::cleanup()
+{
+    m_sim.reset();
+    m_dir.reset();
+}
+
+std::unique_ptr<CDlgMain> TstCDlgMain::openScreen()
+{
+    auto screen = std::make_unique<CDlgMain>();
+    screen->findChild<QTimer *>(QStringLiteral("clockTimer"))->stop();
+    // Up, and the parameter frame sent on connecting answered.
+    const bool up = QTest::qWaitFor(
+        [&] { return Store().LinkState == LinkUp && screen->Link().ReplyLetter() == 'd'; },
+        ScaledTimeout(5000));
+    return up ? std::move(screen) : nullptr;
+}
+
+void TstCDlgMain::aroundAShot()
+{
+    auto screen = openScreen();
+    QVERIFY(screen);
+    QCOMPARE(enabledCommands(*screen), QStringLiteral("1101101010"));
+    QCOMPARE(text(*screen, "btnShow1"), QStringLiteral("P:QUARTZON"));
+    QCOMPARE(text(*screen, "btnShow2"), QStringLiteral("T:500us"));
+    QCOMPARE(text(*screen, "btnShow3"), QStringLiteral("道距:2.0m"));
+    QCOMPARE(text(*screen, "btnShow5"), QStringLiteral("叠加:0"));
+    QCOMPARE(text(*screen, "btnShow6"), QStringLiteral("F:"));
+    QCOMPARE(text(*screen, "btnShow7"), QStringLiteral("N:1024"));
+    QCOMPARE(text(*screen, "btnShow8"), QStringLiteral("偏移距:4.0m"));
+    QVERIFY(screen->LinkDialog()->isHidden()); // closed itself once the unit answered
+
+    // The shot's end rebuilds the picture once: after the data header, one rebuild.
+    int rebuildsAtHeader = -1;
+    connect(m_sim.get(), &UnitSimulator::CommandReceived, this, [&](char letter) {
+        if (letter == 'h')
+            rebuildsAtHeader = screen->View()->RebuildCount();
+    });
+    QString sampleTextWhileWaiting;
+    m_sim->SetTriggerWaitMs(300);
+    QTimer::singleShot(100, this, [&] { sampleTextWhileWaiting = text(*screen, "btnSample"); });
+    QTest::keyClick(screen.get(), Qt::Key_S, Qt::AltModifier);
+    QCOMPARE(sampleTextWhileWaiting, QStringLiteral("停止(S)"));
+    QCOMPARE(screen->View()->RebuildCount(), rebuildsAtHeader + 1);
+    QVERIFY(!Store().Traces[11].isEmpty());
+    QCOMPARE(text(*screen, "btnSample"), QStringLiteral("采样(S)"));
+    // Data on screen: no leaving, no settings, no reading until saved or cleared.
+    QCOMPARE(enabledCommands(*screen), QStringLiteral("0010111101"));
+    QCOMPARE(screen->focusWidget(), button(*screen, "btnSave"));
+    {
+        ModalDriver none;
+        QTest::keyClick(screen.get(), Qt::Key_Escape);
+        QTest::keyClick(screen.get(), Qt::Key_M, Qt::AltModifier);
+        QVERIFY2(none.Finished(), qPrintable(none.Failure()));
+    }
+    QVERIFY(screen->isVisible());
+
+    // Left and Right walk the open commands; the cursor report fills the fields.
+    QTest::keyClick(screen.get(), Qt::Key_Right);
+    QCOMPARE(screen->focusWidget(), button(*screen, "btnUpLoad"));
+    QTest::keyClick(screen.get(), Qt::Key_Right);
+    QCOMPARE(screen->focusWidget(), button(*screen, "btnAnalysis"));
+    screen->OnMainPara(3, 12.5f, -0.00123f);
+    QCOMPARE(text(*screen, "btnShow4"), QStringLiteral("通道:3"));
+    QCOMPARE(text(*screen, "btnShow9"), QStringLiteral("时间:12.50ms"));
+    QCOMPARE(text(*screen, "btnShow10"), QStringLiteral("幅值:-1.230E-03"));
+}
+
+void TstCDlgMain::onlyTheStopDuringAShot()
+{
+    auto screen = openScreen();
+    QVERIFY(screen);
+    m_sim->SetTriggerWaitMs(-1);
+    ModalDriver driver;
+    driver.Expect(confirmMessage(QStringLiteral("操作正在进行中，暂时无法退出，请稍候再试！")));
+    bool triedAll = false;
+    QTimer::singleShot(200, this, [&] {
+        // Whatever reaches the slots while the unit is armed opens nothing.
+        for (const char *slot : {"on_btnSet_clicked", "on_btnRead_clicked", "on_btnAnalysis_clicked",
+                                 "on_btnAutoCheck_clicked", "on_btnAdd_clicked", "on_btnClear_clicked",
+                                 "on_btnSave_clicked", "on_btnUpLoad_clicked", "on_btnExit_clicked"})
+            QMetaObject::invokeMethod(screen.get(), slot);
+        triedAll = true;
+        QTimer::singleShot(100, this, [&] { button(*screen, "btnSample")->click(); });
+    });
+    Screens().Settings = [](QWidget *) { QFAIL("settings opened during a shot"); };
+    button(*screen, "btnSample")->click();
+    QVERIFY(triedAll);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QCOMPARE(Store().AcqState, int(AcqSampled));
+    QCOMPARE(m_sim->Received('i'), 1);
+}
+
+void TstCDlgMain::stackingUndoAndClear()
+{
+    auto screen = openScreen();
+    QVERIFY(screen);
+    button(*screen, "btnSample")->click();
+    ModalDriver driver;
+    driver.Expect([](ModalDialog &d) {
+        QCOMPARE(d.Title(), QStringLiteral("消息"));
+        QCOMPARE(d.Text(QStringLiteral("LBShow")), QStringLiteral("是否进行通道锁道选择？"));
+        QCOMPARE(d.Text(QStringLiteral("BtnCancle")), QStringLiteral("直接叠加"));
+        QVERIFY(d.Click(QStringLiteral("BtnOK")));
+    });
+    driver.Expect([](ModalDialog &d) {
+        QCOMPARE(d.Title(), QStringLiteral("通道锁道"));
+        QVERIFY(d.Click(QStringLiteral("btnCH2")));
+        d.Key(Qt::Key_Return, Qt::AltModifier);
+    });
+    button(*screen, "btnAdd")->click();
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QVERIFY(Store().StackingOn);
+    QVERIFY(Store().ChannelLocks[1] && !Store().ChannelLocks[0]);
+    QCOMPARE(text(*screen, "btnAdd"), QStringLiteral("叠加中(D)"));
+
+    button(*screen, "btnSample")->click();
+    QCOMPARE(text(*screen, "btnShow5"), QStringLiteral("叠加:1"));
+    driver.Expect(answer(QStringLiteral("确定要进行撤销么？"), "BtnOK"));
+    driver.Expect(answer(QStringLiteral("无叠加数据可撤销，确定要清屏么？"), "BtnCancle"));
+    driver.Expect(answer(QStringLiteral("取消叠加后不能进行撤销且叠加次数清零，确定要取消叠加么？"), "BtnCancle"));
+    driver.Expect(answer(QStringLiteral("取消叠加后不能进行撤销且叠加次数清零，确定要取消叠加么？"), "BtnOK"));
+    driver.Expect(answer(QStringLiteral("无叠加数据可撤销，确定要清屏么？"), "BtnOK"));
+    button(*screen, "btnClear")->click();
+    QCOMPARE(text(*screen, "btnShow5"), QStringLiteral("叠加:0"));
+    button(*screen, "btnClear")->click();
+    QVERIFY(!Store().Traces[0].isEmpty()); // not confirmed: nothing cleared
+    button(*screen, "btnAdd")->click();
+    QVERIFY(Store().StackingOn);
+    button(*screen, "btnAdd")->click();
+    QVERIFY(!Store().StackingOn);
+    QCOMPARE(text(*screen, "btnAdd"), QStringLiteral("叠加(D)"));
+    button(*screen, "btnClear")->click();
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QVERIFY(Store().Traces[0].isEmpty());
+    QCOMPARE(Store().AcqState, int(AcqIdle));
+    QCOMPARE(enabledCommands(*screen), QStringLiteral("1101101010"));
+}
+
+void TstCDlgMain::saveAsksForAName()
+{
+    auto screen = openScreen();
+    QVERIFY(screen);
+    ModalDriver driver;
+    driver.Expect(confirmMessage(QStringLiteral("无数据可保存，请先采样数据！")));
+    screen->on_btnSave_clicked(); // reachable with self-check data of a dead channel 1
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+
+    button(*screen, "btnSample")->click();
+    driver.Expect([](ModalDialog &d) {
+        QCOMPARE(d.Text(QStringLiteral("lbTitle")), QStringLiteral("保存文件名:"));
+        d.Type(QStringLiteral("LINE7"));
+        QVERIFY(d.Click(QStringLiteral("tBtnOK")));
+    });
+    driver.Expect(confirmMessage(QStringLiteral("保存文件成功！")));
+    QTest::keyClick(screen.get(), Qt::Key_W, Qt::AltModifier);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QVERIFY(QFile::exists(RecordSavePath(CurrentParams(), QStringLiteral("LINE7"))));
+    QVERIFY(Store().Traces[0].isEmpty());
+    QCOMPARE(enabledCommands(*screen), QStringLiteral("1101101010"));
+}
+
+void TstCDlgMain::dateTurnsRedOnAnUnsetClock()
+{
+    ScopedFakePlatform platform;
+    platform->SetNow(QDateTime(QDate(2000, 1, 1), QTime(8, 0)));
+    auto screen = openScreen();
+    QVERIFY(screen);
+    const QList<QPair<QDate, QString>> cases{
+        {QDate(2000, 1, 1), QStringLiteral("color:red")},
+        {QDate(2012, 12, 31), QStringLiteral("color:red")},
+        {QDate(2013, 1, 1), QStringLiteral("color:black")},
+    };
+    for (const auto &[date, colour] : cases) {
+        platform->SetNow(QDateTime(date, QTime(12, 0)));
+        screen->UpdateTime();
+        QCOMPARE(text(*screen, "btnDate"), date.toString(QStringLiteral("yyyy/MM/dd")));
+        QVERIFY2(button(*screen, "btnDate")->styleSheet().endsWith(colour), qPrintable(date.toString()));
+    }
+}
+
+void TstCDlgMain::batteryOnTheFirstTickThenEvery61()
+{
+    auto screen = openScreen();
+    QVERIFY(screen);
+    auto *bar = screen->findChild<QProgressBar *>(QStringLiteral("lbBattery"));
+    QCOMPARE(bar->value(), 10);
+    m_sim->SetBattery(4);
+    screen->UpdateTime();
+    QCOMPARE(bar->value(), 4);
+    QVERIFY(bar->styleSheet().contains(QStringLiteral("chunk{background-color: red")));
+    m_sim->SetBattery(5);
+    for (int tick = 2; tick <= 61; ++tick)
+        screen->UpdateTime();
+    QCOMPARE(bar->value(), 4);
+    QCOMPARE(m_sim->Received('c'), 1);
+    screen->UpdateTime();
+    QCOMPARE(bar->value(), 5);
+    QVERIFY(bar->styleSheet().contains(QStringLiteral("chunk{background-color: green")));
+    QCOMPARE(m_sim->Received('c'), 2);
+}
+
+void TstCDlgMain::meteringFields()
+{
+    CurrentParams().Header.ChannelCount = 24;
+    auto screen = openScreen();
+    QVERIFY(screen);
+    button(*screen, "btnSample")->click();
+    CShowWave *view = screen->View();
+    {
+        ModalDriver none; // metering off: neither field opens anything
+        button(*screen, "btnShow4")->click();
+        button(*screen, "btnShow5")->click();
+        QVERIFY2(none.Finished(), qPrintable(none.Failure()));
+        QCOMPARE(view->Page(), 1);
+    }
+    CurrentParams().MeteringOn = true;
+    ModalDriver driver;
+    driver.Expect([](ModalDialog &d) {
+        QCOMPARE(d.Text(QStringLiteral("lbTitle")), QStringLiteral("通道显示数量:"));
+        QCOMPARE(d.Text(QStringLiteral("tBtn1")), QStringLiteral("12"));
+        QVERIFY(d.Click(QStringLiteral("tBtn1")));
+        QVERIFY(d.Click(QStringLiteral("tBtnOK")));
+    });
+    button(*screen, "btnShow4")->click();
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QCOMPARE(view->ChannelsPerPage(), 12);
+    button(*screen, "btnShow5")->click();
+    QCOMPARE(view->Page(), 2);
+    button(*screen, "btnShow5")->click();
+    QCOMPARE(view->Page(), 1);
+    screen->OnMainPara(14, 1.0f, 2.0f);
+    QCOMPARE(text(*screen, "btnShow10"), QStringLiteral("Vpp:2.000E+00"));
+}
+
+void TstCDlgMain::otherScreensThroughTheSeam()
+{
+    QWidget *settingsParent = nullptr;
+    Screens().Settings = [&](QWidget *parent) {
+        settingsParent = parent;
+        CurrentParams().Header.ProjectName = QStringLiteral("SITE2");
+        CurrentParams().Header.ChannelCount = 24;
+    };
+    bool keep = true;
+    Screens().SelfCheck = [&](QWidget *, InstrumentLink &link) {
+        Store().LinkActive = true;
+        link.SetPara(true);
+        Store().LinkActive = false;
+        Store().PreviousTraces[0] = {1.0f, -1.0f};
+        return keep;
+    };
+    auto screen = openScreen();
+    QVERIFY(screen);
+    button(*screen, "btnSet")->click();
+    QCOMPARE(settingsParent, screen.get());
+    QCOMPARE(text(*screen, "btnShow1"), QStringLiteral("P:SITE2"));
+    // On the file at once, and with the unit.
+    ParamSet reloaded(CurrentParams());
+    reloaded.Header.ProjectName.clear();
+    reloaded.LoadSettings();
+    QCOMPARE(reloaded.Header.ProjectName, QStringLiteral("SITE2"));
+    QCOMPARE(m_sim->Params().Channels, 24);
+    QCOMPARE(screen->View()->CurrentLayout().Columns, 24);
+
+    button(*screen, "btnAutoCheck")->click();
+    QCOMPARE(Store().AcqState, int(AcqSelfCheckShown));
+    QCOMPARE(Store().Traces[0], (QVector<float>{1.0f, -1.0f}));
+    QVERIFY(!button(*screen, "btnSet")->isEnabled()); // its parameters are not the operator's
+    QCOMPARE(text(*screen, "btnShow2"), QStringLiteral("T:125us"));
+    QVERIFY(button(*screen, "btnSave")->isEnabled());
+    QCOMPARE(m_sim->LastParaFrame(), SetParaFrame(BackupParams(), false));
+}
+
+void TstCDlgMain::launcherOpensTheScreenAndSavesAfter()
+{
+    InstallTaskScreens();
+    CDlgZEB launcher;
+    ModalDriver driver;
+    driver.Expect(answer(QStringLiteral("确定要退出吗？"), "BtnOK"));
+    bool opened = false;
+    // Once the acquisition screen is up and connected, leave it.
+    std::function<void()> leave = [&] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *screen = qobject_cast<CDlgMain *>(w);
+            if (screen && screen->isVisible() && Store().LinkState == LinkUp && !screen->Link().IsWaiting()) {
+                opened = true;
+                screen->on_btnExit_clicked();
+                return;
+            }
+        }
+        QTimer::singleShot(20, this, leave);
+    };
+    QTimer::singleShot(20, this, leave);
+    QFile::remove(CurrentParams().SettingsPath());
+    button(launcher, "btnSample")->click();
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QVERIFY(opened);
+    QVERIFY(launcher.isVisible());
+    QVERIFY(QFile::exists(CurrentParams().SettingsPath()));
+    QCOMPARE(CurrentParams().BrowserPage, 1);
+}
+
+QTEST_MAIN(TstCDlgMain)
+#include "tst_cdlgmain.moc"
