@@ -3,7 +3,7 @@
 // defaults) and the picture at the sizes of the screen and of the record
 // tool's PNG. Prints medians of wall and processor time in milliseconds, and
 // the transform stage of the job (12 packed complex transforms) with the
-// program's own Fft and with FFTW. Usage: zeb_bench_dispersion [runs]
+// program's own Fft and with FFTW. Usage: bench_dispersion [runs]
 
 #include "BenchUtil.h"
 #include "ShotModel.h"
@@ -83,7 +83,7 @@ TraceSet SimulatorShot()
 int main(int argc, char **argv)
 {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultRuns;
-    static char name[] = "zeb_bench_dispersion";
+    static char name[] = "bench_dispersion";
     static char platform[] = "-platform";
     static char offscreen[] = "offscreen";
     static char *qtArgv[] = {name, platform, offscreen, nullptr};

@@ -1,5 +1,5 @@
 // Times the analysis routines on record-sized data and prints the median
-// nanoseconds per sample of each. Usage: zeb_bench_dsp [repeats]
+// nanoseconds per sample of each. Usage: bench_dsp [repeats]
 
 #include "analysis/CAlgorithm.h"
 
