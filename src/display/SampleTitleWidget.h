@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QFont>
+#include <QImage>
 #include <QString>
 #include <QWidget>
+
+#include <vector>
 
 class QTimer;
 
@@ -24,7 +28,9 @@ public:
     /// Ring angle in thousandths of a turn.
     int Clock() const { return m_clock; }
     QString Message() const { return m_message; }
-    bool Animating() const;
+    /// True while the ring turns (from state 1 until state 0); the timer
+    /// itself only runs while the banner can be seen.
+    bool Animating() const { return m_spinning; }
 
     /// Side of the ring's square and height of the banner for a parent size.
     static int BannerHeight(int parentWidth, int parentHeight);
@@ -37,10 +43,28 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
+    /// The ring at clock on a transparent square of the banner's height,
+    /// drawn once per step of a turn and kept while the height stays.
+    const QImage *RingFrame(int clock);
+    /// Pixels the message can touch when drawn with font into box, measured
+    /// once per message, font and box.
+    QRect MessageInk(const QFont &font, const QRect &box);
+
     int m_clock = 0;
     int m_state = Hidden;
     QString m_message;
     QTimer *m_timer = nullptr;
+    bool m_spinning = false;
+
+    std::vector<QImage> m_ringFrames; ///< index: clock / animation interval
+    int m_ringSide = 0;
+
+    QRect m_messageInk;
+    QString m_inkMessage;
+    QFont m_inkFont;
+    QRect m_inkBox;
 };
