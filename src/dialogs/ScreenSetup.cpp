@@ -14,6 +14,19 @@ Q_LOGGING_CATEGORY(lcDialogs, "zeb.dialogs")
 
 namespace {
 const char *const kScreenFontFamily = "yaheikr";
+// Where the layout sizes keep the command buttons' height and text size.
+constexpr size_t kButtonHeightSize = 3;
+constexpr size_t kButtonTextSize = 14;
+}
+
+ScreenLook CommandButtonsLook(const char *sheet)
+{
+    const ParamSet &p = CurrentParams();
+    ScreenLook look;
+    look.BaseSheet = QString::fromUtf8(sheet)
+                         .arg(p.LayoutSizes[kButtonHeightSize])
+                         .arg(p.LayoutSizes[kButtonTextSize]);
+    return look;
 }
 
 QString ScreenStyleSheet(const QString &base)

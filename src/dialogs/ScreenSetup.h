@@ -34,6 +34,11 @@ void SetUpScreen(QWidget *screen, const ScreenLook &look);
 /// base followed by the focus and disabled sheets of the current parameter set.
 QString ScreenStyleSheet(const QString &base);
 
+/// A full-screen look whose sheet sizes the command buttons from the
+/// parameter set's layout sizes: in sheet, %1 is the button height and %2
+/// the button text size, both in pixels.
+ScreenLook CommandButtonsLook(const char *sheet);
+
 /// The "yaheikr" font at pointSize points, normal weight.
 QFont ScreenFont(int pointSize);
 

@@ -10,8 +10,6 @@
 
 namespace {
 constexpr int kTickMs = 500;
-constexpr int kButtonHeightIndex = 3;    ///< layout size: push-button height
-constexpr int kButtonTextSizeIndex = 14; ///< layout size: push-button text size
 /// Room left around the dialog on the desktop, and for its title bar.
 constexpr int kScreenMargin = 10;
 constexpr int kTitleBarHeight = 30;
@@ -34,11 +32,7 @@ CDlgAutoCheck::CDlgAutoCheck(QWidget *parent, InstrumentLink &link)
     ui->wShowWave->SetTraces(&m_round.Noise());
     m_round.SetStateTextListener([this](const QString &text) { ui->strStateInfo->setText(text); });
 
-    const ParamSet &p = CurrentParams();
-    ScreenLook look;
-    look.BaseSheet = QString::fromUtf8(kBaseSheet)
-                         .arg(p.LayoutSizes[kButtonHeightIndex])
-                         .arg(p.LayoutSizes[kButtonTextSizeIndex]);
+    ScreenLook look = CommandButtonsLook(kBaseSheet);
     look.FullScreen = false;
     SetUpScreen(this, look);
     // As large as the desktop allows below a title bar: the bars need the room.

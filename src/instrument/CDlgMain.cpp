@@ -27,8 +27,6 @@
 namespace {
 
 constexpr int kClockTickMs = 1000;
-constexpr int kButtonHeightIndex = 3;   // layout size: push-button height in pixels
-constexpr int kButtonTextSizeIndex = 14; // layout size: push-button text in pixels
 constexpr int kThemeCount = 3;
 constexpr int kBatteryLowest = 4;       // this level and below shows red
 constexpr int kFullBattery = 10;
@@ -98,12 +96,7 @@ CDlgMain::CDlgMain(QWidget *parent)
     // The launcher's socket when there is one, a new one (ours) otherwise.
     m_link->AttachSocket();
 
-    const ParamSet &p = CurrentParams();
-    ScreenLook look;
-    look.BaseSheet = QString::fromUtf8(kBaseSheet)
-                         .arg(p.LayoutSizes[kButtonHeightIndex])
-                         .arg(p.LayoutSizes[kButtonTextSizeIndex]);
-    SetUpScreen(this, look);
+    SetUpScreen(this, CommandButtonsLook(kBaseSheet));
     ShowBattery(kFullBattery);
 
     m_timer = new QTimer(this);
