@@ -24,6 +24,7 @@
 
 #include "support/FakePlatform.h"
 #include "support/ModalDriver.h"
+#include "support/ScreenProbe.h"
 #include "support/TestProgramDir.h"
 
 #include <QDir>
@@ -86,29 +87,6 @@ private:
 
 // --- the acquisition screen ---------------------------------------------------
 
-QAbstractButton *Button(const QWidget &screen, const char *name)
-{
-    auto *b = screen.findChild<QAbstractButton *>(QLatin1String(name));
-    if (!b)
-        qFatal("no button %s", name);
-    return b;
-}
-
-QString Text(const QWidget &screen, const char *name)
-{
-    return Button(screen, name)->text();
-}
-
-/// The ten commands' enabled flags in the order of the command bar.
-QString EnabledCommands(const QWidget &screen)
-{
-    QString bits;
-    for (const char *name : {"btnSet", "btnRead", "btnAnalysis", "btnAutoCheck", "btnSample", "btnAdd",
-                             "btnClear", "btnSave", "btnExit", "btnUpLoad"})
-        bits += Button(screen, name)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
-    return bits;
-}
-
 /// What the operator sees of the acquisition screen, to compare before and
 /// after a visit to another screen.
 struct ScreenState
@@ -126,7 +104,7 @@ struct ScreenState
         s.Commands = EnabledCommands(screen);
         for (const char *name : {"btnSample", "btnAdd", "btnShow1", "btnShow2", "btnShow3", "btnShow5", "btnShow6",
                                  "btnShow7", "btnShow8"})
-            s.Fields << Text(screen, name);
+            s.Fields << ButtonText(screen, name);
         return s;
     }
 };
@@ -369,11 +347,11 @@ void TstScreensTogether::readFromTheBrowserKeepsItsPlace()
     QCOMPARE(Store().AcqState, int(AcqRecordLoaded));
     QVERIFY(SameBits(Store().Traces, records["R06"]));
     QCOMPARE(EnabledCommands(screen), QStringLiteral("1110001011"));
-    QCOMPARE(Text(screen, "btnShow2"), QStringLiteral("T:250us"));
-    QCOMPARE(Text(screen, "btnShow3"), QStringLiteral("道距:3.5m"));
-    QCOMPARE(Text(screen, "btnShow6"), QStringLiteral("F:R06"));
-    QCOMPARE(Text(screen, "btnShow7"), QStringLiteral("N:512"));
-    QCOMPARE(Text(screen, "btnShow8"), QStringLiteral("偏移距:6.0m"));
+    QCOMPARE(ButtonText(screen, "btnShow2"), QStringLiteral("T:250us"));
+    QCOMPARE(ButtonText(screen, "btnShow3"), QStringLiteral("道距:3.5m"));
+    QCOMPARE(ButtonText(screen, "btnShow6"), QStringLiteral("F:R06"));
+    QCOMPARE(ButtonText(screen, "btnShow7"), QStringLiteral("N:512"));
+    QCOMPARE(ButtonText(screen, "btnShow8"), QStringLiteral("偏移距:6.0m"));
     QCOMPARE(CurrentParams().Header.ChannelCount, kRecordChannels);
     // The record's parameters are the current set's only.
     QCOMPARE(BackupParams().Header.SampleInterval, operatorSet.Header.SampleInterval);
@@ -386,7 +364,7 @@ void TstScreensTogether::readFromTheBrowserKeepsItsPlace()
     QTest::keyClick(&screen, Qt::Key_R, Qt::AltModifier);
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
     QVERIFY(SameBits(Store().Traces, records["R01"]));
-    QCOMPARE(Text(screen, "btnShow6"), QStringLiteral("F:R01"));
+    QCOMPARE(ButtonText(screen, "btnShow6"), QStringLiteral("F:R01"));
     QCOMPARE(CurrentParams().BrowserPage, 2);
     QCOMPARE(CurrentParams().BrowserSort, 0);
 
@@ -430,7 +408,7 @@ void TstScreensTogether::failedReadKeepsTheOperatorsParameters()
     QVERIFY(m_screen);
     CDlgMain &screen = *m_screen;
     const RecordHeader operatorHeader = CurrentParams().Header;
-    const QString operatorFields = Text(screen, "btnShow2") + Text(screen, "btnShow3") + Text(screen, "btnShow7");
+    const QString operatorFields = ButtonText(screen, "btnShow2") + ButtonText(screen, "btnShow3") + ButtonText(screen, "btnShow7");
 
     // A good record first: its parameters are current when the bad one is read.
     QVERIFY(ReadRecord(screen, {"BTN_NAME1", "BTN_OK"}));
@@ -450,7 +428,7 @@ void TstScreensTogether::failedReadKeepsTheOperatorsParameters()
     QCOMPARE(h.TraceSpacing, operatorHeader.TraceSpacing);
     QCOMPARE(h.Offset, operatorHeader.Offset);
     QCOMPARE(BackupParams().Header.SampleInterval, operatorHeader.SampleInterval);
-    QCOMPARE(Text(screen, "btnShow2") + Text(screen, "btnShow3") + Text(screen, "btnShow7"), operatorFields);
+    QCOMPARE(ButtonText(screen, "btnShow2") + ButtonText(screen, "btnShow3") + ButtonText(screen, "btnShow7"), operatorFields);
     QCOMPARE(EnabledCommands(screen), QStringLiteral("1101101010"));
 
     // The next shot is taken, and sent, with the operator's parameters.
@@ -504,7 +482,7 @@ void TstScreensTogether::settingsReachTheFileTheBackupAndTheUnit()
     QCOMPARE(BackupParams().Header.ChannelCount, 24);
     QCOMPARE(m_sim->LastParaFrame(), SetParaFrame(BackupParams(), false));
     QCOMPARE(m_sim->Params().Channels, 24);
-    QCOMPARE(Text(screen, "btnShow3"), QStringLiteral("道距:3.5m"));
+    QCOMPARE(ButtonText(screen, "btnShow3"), QStringLiteral("道距:3.5m"));
 
     // The next shot brings all 24 channels.
     QVERIFY(TakeShot(screen));
@@ -665,7 +643,7 @@ void TstScreensTogether::selfCheck()
         QCOMPARE(Store().Traces[0].size(), 1024);
         // Shown, and saved, with the parameters it was taken with.
         QCOMPARE(CurrentParams().Header.SampleInterval, 125.0f);
-        QCOMPARE(Text(screen, "btnShow2"), QStringLiteral("T:125us"));
+        QCOMPARE(ButtonText(screen, "btnShow2"), QStringLiteral("T:125us"));
         QCOMPARE(EnabledCommands(screen), QStringLiteral("0111101111"));
     } else {
         const ScreenState after = ScreenState::Of(screen);
@@ -711,7 +689,7 @@ void TstScreensTogether::normalUploadOfTheShotOnScreen()
     });
     driver.Expect(Keypad(QStringLiteral("测试仪编号"), QStringLiteral("ZEB7")));
     driver.Expect(Keypad(QStringLiteral("流水号"), QStringLiteral("SN42")));
-    QTest::mouseClick(Button(screen, "btnUpLoad"), Qt::LeftButton);
+    QTest::mouseClick(FindButton(screen, "btnUpLoad"), Qt::LeftButton);
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
 
     QVERIFY2(server.Problems().isEmpty(), qPrintable(server.Problems().join('\n')));
@@ -760,7 +738,7 @@ void TstScreensTogether::witnessUploadAtTheGateway()
         QVERIFY(w.Click(QStringLiteral("btnQuit")));
     });
     driver.Expect(Keypad(QStringLiteral("流水号"), QStringLiteral("SN42")));
-    QTest::mouseClick(Button(screen, "btnUpLoad"), Qt::LeftButton);
+    QTest::mouseClick(FindButton(screen, "btnUpLoad"), Qt::LeftButton);
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
 
     QVERIFY2(server.Problems().isEmpty(), qPrintable(server.Problems().join('\n')));

@@ -15,6 +15,7 @@
 #include "records/RecordFile.h"
 #include "support/FakePlatform.h"
 #include "support/ModalDriver.h"
+#include "support/ScreenProbe.h"
 #include "support/TestProgramDir.h"
 
 #include <QFile>
@@ -24,28 +25,6 @@
 #include <QtTest>
 
 namespace {
-
-QAbstractButton *button(const QWidget &screen, const char *name)
-{
-    auto *b = screen.findChild<QAbstractButton *>(QLatin1String(name));
-    Q_ASSERT(b);
-    return b;
-}
-
-QString text(const QWidget &screen, const char *name)
-{
-    return button(screen, name)->text();
-}
-
-/// The ten commands' enabled flags in table order, as one word.
-QString enabledCommands(const QWidget &screen)
-{
-    QString bits;
-    for (const char *name : {"btnSet", "btnRead", "btnAnalysis", "btnAutoCheck", "btnSample", "btnAdd",
-                             "btnClear", "btnSave", "btnExit", "btnUpLoad"})
-        bits += button(screen, name)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
-    return bits;
-}
 
 /// Answers a question box with one of its buttons after checking its text.
 ModalDriver::Handler answer(const QString &question, const char *choice)
@@ -125,14 +104,14 @@ void TstCDlgMain::aroundAShot()
 {
     auto screen = openScreen();
     QVERIFY(screen);
-    QCOMPARE(enabledCommands(*screen), QStringLiteral("1101101010"));
-    QCOMPARE(text(*screen, "btnShow1"), QStringLiteral("P:QUARTZON"));
-    QCOMPARE(text(*screen, "btnShow2"), QStringLiteral("T:500us"));
-    QCOMPARE(text(*screen, "btnShow3"), QStringLiteral("道距:2.0m"));
-    QCOMPARE(text(*screen, "btnShow5"), QStringLiteral("叠加:0"));
-    QCOMPARE(text(*screen, "btnShow6"), QStringLiteral("F:"));
-    QCOMPARE(text(*screen, "btnShow7"), QStringLiteral("N:1024"));
-    QCOMPARE(text(*screen, "btnShow8"), QStringLiteral("偏移距:4.0m"));
+    QCOMPARE(EnabledCommands(*screen), QStringLiteral("1101101010"));
+    QCOMPARE(ButtonText(*screen, "btnShow1"), QStringLiteral("P:QUARTZON"));
+    QCOMPARE(ButtonText(*screen, "btnShow2"), QStringLiteral("T:500us"));
+    QCOMPARE(ButtonText(*screen, "btnShow3"), QStringLiteral("道距:2.0m"));
+    QCOMPARE(ButtonText(*screen, "btnShow5"), QStringLiteral("叠加:0"));
+    QCOMPARE(ButtonText(*screen, "btnShow6"), QStringLiteral("F:"));
+    QCOMPARE(ButtonText(*screen, "btnShow7"), QStringLiteral("N:1024"));
+    QCOMPARE(ButtonText(*screen, "btnShow8"), QStringLiteral("偏移距:4.0m"));
     QVERIFY(screen->LinkDialog()->isHidden()); // closed itself once the unit answered
 
     // The shot's end rebuilds the picture once: after the data header, one rebuild.
@@ -143,15 +122,15 @@ void TstCDlgMain::aroundAShot()
     });
     QString sampleTextWhileWaiting;
     m_sim->SetTriggerWaitMs(300);
-    QTimer::singleShot(100, this, [&] { sampleTextWhileWaiting = text(*screen, "btnSample"); });
+    QTimer::singleShot(100, this, [&] { sampleTextWhileWaiting = ButtonText(*screen, "btnSample"); });
     QTest::keyClick(screen.get(), Qt::Key_S, Qt::AltModifier);
     QCOMPARE(sampleTextWhileWaiting, QStringLiteral("停止(S)"));
     QCOMPARE(screen->View()->RebuildCount(), rebuildsAtHeader + 1);
     QVERIFY(!Store().Traces[11].isEmpty());
-    QCOMPARE(text(*screen, "btnSample"), QStringLiteral("采样(S)"));
+    QCOMPARE(ButtonText(*screen, "btnSample"), QStringLiteral("采样(S)"));
     // Data on screen: no leaving, no settings, no reading until saved or cleared.
-    QCOMPARE(enabledCommands(*screen), QStringLiteral("0010111101"));
-    QCOMPARE(screen->focusWidget(), button(*screen, "btnSave"));
+    QCOMPARE(EnabledCommands(*screen), QStringLiteral("0010111101"));
+    QCOMPARE(screen->focusWidget(), FindButton(*screen, "btnSave"));
     {
         ModalDriver none;
         QTest::keyClick(screen.get(), Qt::Key_Escape);
@@ -162,13 +141,13 @@ void TstCDlgMain::aroundAShot()
 
     // Left and Right walk the open commands; the cursor report fills the fields.
     QTest::keyClick(screen.get(), Qt::Key_Right);
-    QCOMPARE(screen->focusWidget(), button(*screen, "btnUpLoad"));
+    QCOMPARE(screen->focusWidget(), FindButton(*screen, "btnUpLoad"));
     QTest::keyClick(screen.get(), Qt::Key_Right);
-    QCOMPARE(screen->focusWidget(), button(*screen, "btnAnalysis"));
+    QCOMPARE(screen->focusWidget(), FindButton(*screen, "btnAnalysis"));
     screen->OnMainPara(3, 12.5f, -0.00123f);
-    QCOMPARE(text(*screen, "btnShow4"), QStringLiteral("通道:3"));
-    QCOMPARE(text(*screen, "btnShow9"), QStringLiteral("时间:12.50ms"));
-    QCOMPARE(text(*screen, "btnShow10"), QStringLiteral("幅值:-1.230E-03"));
+    QCOMPARE(ButtonText(*screen, "btnShow4"), QStringLiteral("通道:3"));
+    QCOMPARE(ButtonText(*screen, "btnShow9"), QStringLiteral("时间:12.50ms"));
+    QCOMPARE(ButtonText(*screen, "btnShow10"), QStringLiteral("幅值:-1.230E-03"));
 }
 
 void TstCDlgMain::onlyTheStopDuringAShot()
@@ -186,10 +165,10 @@ void TstCDlgMain::onlyTheStopDuringAShot()
                                  "on_btnSave_clicked", "on_btnUpLoad_clicked", "on_btnExit_clicked"})
             QMetaObject::invokeMethod(screen.get(), slot);
         triedAll = true;
-        QTimer::singleShot(100, this, [&] { button(*screen, "btnSample")->click(); });
+        QTimer::singleShot(100, this, [&] { FindButton(*screen, "btnSample")->click(); });
     });
     Screens().Settings = [](QWidget *) { QFAIL("settings opened during a shot"); };
-    button(*screen, "btnSample")->click();
+    FindButton(*screen, "btnSample")->click();
     QVERIFY(triedAll);
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
     QCOMPARE(Store().AcqState, int(AcqSampled));
@@ -200,7 +179,7 @@ void TstCDlgMain::stackingUndoAndClear()
 {
     auto screen = openScreen();
     QVERIFY(screen);
-    button(*screen, "btnSample")->click();
+    FindButton(*screen, "btnSample")->click();
     ModalDriver driver;
     driver.Expect([](ModalDialog &d) {
         QCOMPARE(d.Title(), QStringLiteral("消息"));
@@ -213,33 +192,33 @@ void TstCDlgMain::stackingUndoAndClear()
         QVERIFY(d.Click(QStringLiteral("btnCH2")));
         d.Key(Qt::Key_Return, Qt::AltModifier);
     });
-    button(*screen, "btnAdd")->click();
+    FindButton(*screen, "btnAdd")->click();
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
     QVERIFY(Store().StackingOn);
     QVERIFY(Store().ChannelLocks[1] && !Store().ChannelLocks[0]);
-    QCOMPARE(text(*screen, "btnAdd"), QStringLiteral("叠加中(D)"));
+    QCOMPARE(ButtonText(*screen, "btnAdd"), QStringLiteral("叠加中(D)"));
 
-    button(*screen, "btnSample")->click();
-    QCOMPARE(text(*screen, "btnShow5"), QStringLiteral("叠加:1"));
+    FindButton(*screen, "btnSample")->click();
+    QCOMPARE(ButtonText(*screen, "btnShow5"), QStringLiteral("叠加:1"));
     driver.Expect(answer(QStringLiteral("确定要进行撤销么？"), "BtnOK"));
     driver.Expect(answer(QStringLiteral("无叠加数据可撤销，确定要清屏么？"), "BtnCancle"));
     driver.Expect(answer(QStringLiteral("取消叠加后不能进行撤销且叠加次数清零，确定要取消叠加么？"), "BtnCancle"));
     driver.Expect(answer(QStringLiteral("取消叠加后不能进行撤销且叠加次数清零，确定要取消叠加么？"), "BtnOK"));
     driver.Expect(answer(QStringLiteral("无叠加数据可撤销，确定要清屏么？"), "BtnOK"));
-    button(*screen, "btnClear")->click();
-    QCOMPARE(text(*screen, "btnShow5"), QStringLiteral("叠加:0"));
-    button(*screen, "btnClear")->click();
+    FindButton(*screen, "btnClear")->click();
+    QCOMPARE(ButtonText(*screen, "btnShow5"), QStringLiteral("叠加:0"));
+    FindButton(*screen, "btnClear")->click();
     QVERIFY(!Store().Traces[0].isEmpty()); // not confirmed: nothing cleared
-    button(*screen, "btnAdd")->click();
+    FindButton(*screen, "btnAdd")->click();
     QVERIFY(Store().StackingOn);
-    button(*screen, "btnAdd")->click();
+    FindButton(*screen, "btnAdd")->click();
     QVERIFY(!Store().StackingOn);
-    QCOMPARE(text(*screen, "btnAdd"), QStringLiteral("叠加(D)"));
-    button(*screen, "btnClear")->click();
+    QCOMPARE(ButtonText(*screen, "btnAdd"), QStringLiteral("叠加(D)"));
+    FindButton(*screen, "btnClear")->click();
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
     QVERIFY(Store().Traces[0].isEmpty());
     QCOMPARE(Store().AcqState, int(AcqIdle));
-    QCOMPARE(enabledCommands(*screen), QStringLiteral("1101101010"));
+    QCOMPARE(EnabledCommands(*screen), QStringLiteral("1101101010"));
 }
 
 void TstCDlgMain::saveAsksForAName()
@@ -251,7 +230,7 @@ void TstCDlgMain::saveAsksForAName()
     screen->on_btnSave_clicked(); // reachable with self-check data of a dead channel 1
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
 
-    button(*screen, "btnSample")->click();
+    FindButton(*screen, "btnSample")->click();
     driver.Expect([](ModalDialog &d) {
         QCOMPARE(d.Text(QStringLiteral("lbTitle")), QStringLiteral("保存文件名:"));
         d.Type(QStringLiteral("LINE7"));
@@ -262,7 +241,7 @@ void TstCDlgMain::saveAsksForAName()
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
     QVERIFY(QFile::exists(RecordSavePath(CurrentParams(), QStringLiteral("LINE7"))));
     QVERIFY(Store().Traces[0].isEmpty());
-    QCOMPARE(enabledCommands(*screen), QStringLiteral("1101101010"));
+    QCOMPARE(EnabledCommands(*screen), QStringLiteral("1101101010"));
 }
 
 void TstCDlgMain::dateTurnsRedOnAnUnsetClock()
@@ -279,8 +258,8 @@ void TstCDlgMain::dateTurnsRedOnAnUnsetClock()
     for (const auto &[date, colour] : cases) {
         platform->SetNow(QDateTime(date, QTime(12, 0)));
         screen->UpdateTime();
-        QCOMPARE(text(*screen, "btnDate"), date.toString(QStringLiteral("yyyy/MM/dd")));
-        QVERIFY2(button(*screen, "btnDate")->styleSheet().endsWith(colour), qPrintable(date.toString()));
+        QCOMPARE(ButtonText(*screen, "btnDate"), date.toString(QStringLiteral("yyyy/MM/dd")));
+        QVERIFY2(FindButton(*screen, "btnDate")->styleSheet().endsWith(colour), qPrintable(date.toString()));
     }
 }
 
@@ -310,12 +289,12 @@ void TstCDlgMain::meteringFields()
     CurrentParams().Header.ChannelCount = 24;
     auto screen = openScreen();
     QVERIFY(screen);
-    button(*screen, "btnSample")->click();
+    FindButton(*screen, "btnSample")->click();
     CShowWave *view = screen->View();
     {
         ModalDriver none; // metering off: neither field opens anything
-        button(*screen, "btnShow4")->click();
-        button(*screen, "btnShow5")->click();
+        FindButton(*screen, "btnShow4")->click();
+        FindButton(*screen, "btnShow5")->click();
         QVERIFY2(none.Finished(), qPrintable(none.Failure()));
         QCOMPARE(view->Page(), 1);
     }
@@ -327,15 +306,15 @@ void TstCDlgMain::meteringFields()
         QVERIFY(d.Click(QStringLiteral("tBtn1")));
         QVERIFY(d.Click(QStringLiteral("tBtnOK")));
     });
-    button(*screen, "btnShow4")->click();
+    FindButton(*screen, "btnShow4")->click();
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
     QCOMPARE(view->ChannelsPerPage(), 12);
-    button(*screen, "btnShow5")->click();
+    FindButton(*screen, "btnShow5")->click();
     QCOMPARE(view->Page(), 2);
-    button(*screen, "btnShow5")->click();
+    FindButton(*screen, "btnShow5")->click();
     QCOMPARE(view->Page(), 1);
     screen->OnMainPara(14, 1.0f, 2.0f);
-    QCOMPARE(text(*screen, "btnShow10"), QStringLiteral("Vpp:2.000E+00"));
+    QCOMPARE(ButtonText(*screen, "btnShow10"), QStringLiteral("Vpp:2.000E+00"));
 }
 
 void TstCDlgMain::otherScreensThroughTheSeam()
@@ -356,9 +335,9 @@ void TstCDlgMain::otherScreensThroughTheSeam()
     };
     auto screen = openScreen();
     QVERIFY(screen);
-    button(*screen, "btnSet")->click();
+    FindButton(*screen, "btnSet")->click();
     QCOMPARE(settingsParent, screen.get());
-    QCOMPARE(text(*screen, "btnShow1"), QStringLiteral("P:SITE2"));
+    QCOMPARE(ButtonText(*screen, "btnShow1"), QStringLiteral("P:SITE2"));
     // On the file at once, and with the unit.
     ParamSet reloaded(CurrentParams());
     reloaded.Header.ProjectName.clear();
@@ -367,12 +346,12 @@ void TstCDlgMain::otherScreensThroughTheSeam()
     QCOMPARE(m_sim->Params().Channels, 24);
     QCOMPARE(screen->View()->CurrentLayout().Columns, 24);
 
-    button(*screen, "btnAutoCheck")->click();
+    FindButton(*screen, "btnAutoCheck")->click();
     QCOMPARE(Store().AcqState, int(AcqSelfCheckShown));
     QCOMPARE(Store().Traces[0], (QVector<float>{1.0f, -1.0f}));
-    QVERIFY(!button(*screen, "btnSet")->isEnabled()); // its parameters are not the operator's
-    QCOMPARE(text(*screen, "btnShow2"), QStringLiteral("T:125us"));
-    QVERIFY(button(*screen, "btnSave")->isEnabled());
+    QVERIFY(!FindButton(*screen, "btnSet")->isEnabled()); // its parameters are not the operator's
+    QCOMPARE(ButtonText(*screen, "btnShow2"), QStringLiteral("T:125us"));
+    QVERIFY(FindButton(*screen, "btnSave")->isEnabled());
     QCOMPARE(m_sim->LastParaFrame(), SetParaFrame(BackupParams(), false));
 }
 
@@ -397,7 +376,7 @@ void TstCDlgMain::launcherOpensTheScreenAndSavesAfter()
     };
     QTimer::singleShot(20, this, leave);
     QFile::remove(CurrentParams().SettingsPath());
-    button(launcher, "btnSample")->click();
+    FindButton(launcher, "btnSample")->click();
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
     QVERIFY(opened);
     QVERIFY(launcher.isVisible());
