@@ -6,7 +6,7 @@
 //  - stacking one shot into the picture and undoing it.
 // Usage: bench_acq [shots] [wait seconds]   (defaults 15 and 60)
 #include "BenchUtil.h"
-#include "UnitSimulator.h"
+#include "UnitThread.h"
 #include "display/CShowWave.h"
 #include "instrument/CDlgMain.h"
 #include "instrument/InstrumentLink.h"
@@ -19,7 +19,6 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QThread>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
@@ -48,13 +47,6 @@ QString Ms(double ms)
     return QString::number(ms, 'f', 2);
 }
 
-/// Runs fn in the simulator's thread and waits for it.
-template <typename F>
-void InUnit(UnitSimulator *sim, F fn)
-{
-    QMetaObject::invokeMethod(sim, fn, Qt::BlockingQueuedConnection);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -71,24 +63,17 @@ int main(int argc, char *argv[])
     SetProgramDir(programDir.path());
     ResetParamSets();
 
-    QThread unitThread;
-    auto *sim = new UnitSimulator;
-    sim->moveToThread(&unitThread);
-    QObject::connect(&unitThread, &QThread::finished, sim, &QObject::deleteLater);
-    unitThread.start();
-    quint16 port = 0;
     // The moment the unit says "finished", seen from its own thread.
     std::atomic<qint64> finishedNs{0};
-    InUnit(sim, [&] {
-        sim->SetTimeScale(0);
-        sim->SetTriggerWaitMs(0);
-        QObject::connect(sim, &UnitSimulator::ReplySent, sim, [&](char letter) {
+    bench::UnitThread unit([&](UnitSimulator &sim) {
+        sim.SetTimeScale(0);
+        sim.SetTriggerWaitMs(0);
+        QObject::connect(&sim, &UnitSimulator::ReplySent, &sim, [&](char letter) {
             if (letter == 'g')
                 finishedNs = SteadyNs();
         }, Qt::DirectConnection);
-        if (sim->Start(0))
-            port = sim->Port();
     });
+    const quint16 port = unit.Port();
     if (port == 0) {
         out << "bench_acq: the unit simulator could not bind 127.0.0.1\n";
         return 1;
@@ -152,7 +137,7 @@ int main(int argc, char *argv[])
         << " (the emptied picture at the start, the new one at the end)\n";
 
     // --- a trigger wait ---------------------------------------------------------
-    InUnit(sim, [&] { sim->SetTriggerWaitMs(-1); });
+    unit.Run([](UnitSimulator &sim) { sim.SetTriggerWaitMs(-1); });
     QTimer::singleShot(waitSeconds * 1000, &screen, [&] { sample->click(); }); // the operator stops
     const double thread0 = bench::ThreadCpuMs();
     QElapsedTimer wall;
@@ -195,8 +180,5 @@ int main(int argc, char *argv[])
     }
     out << "stacking one shot of " << kChannels << " x " << kSamples << ": median " << Ms(bench::Median(stackMs))
         << " ms; undoing it: median " << Ms(bench::Median(undoMs)) << " ms (goal 2 ms or less)\n";
-
-    unitThread.quit();
-    unitThread.wait();
     return 0;
 }
