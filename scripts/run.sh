@@ -17,15 +17,14 @@ sim=$!
 pids=("$sim")
 trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
 
-# Upload servers: the normal data server on the program's default server
-# (127.0.0.1:5005, as the upload dialog shows it unless the settings file
-# says otherwise) and the witness server, which the program is told to use
-# instead of the network's gateway: a manual run never reaches the gateway.
-upload_port=${ZEB_UPLOAD_PORT:-5005}
+# Upload servers: the normal data server and the witness server, which the
+# program is told to use for this run instead of the server in its settings
+# file and the network's gateway: a manual run never reaches either.
+upload_port=${ZEB_UPLOAD_PORT:-15005}
 witness_port=${ZEB_WITNESS_PORT:-15555}
 build/tools/uploadsrv/zeb-uploadsrv --normal-port "$upload_port" --witness-port "$witness_port" &
 pids+=("$!")
-upload_args=(--upload-gateway "127.0.0.1:$witness_port")
+upload_args=(--upload-server "127.0.0.1:$upload_port" --upload-gateway "127.0.0.1:$witness_port")
 
 # The program keeps its settings file and records beside its executable.
 build/src/zeb --instrument "127.0.0.1:$port" "${upload_args[@]}"

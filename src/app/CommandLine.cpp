@@ -6,7 +6,7 @@
 
 namespace {
 
-const char kUsage[] = "usage: zeb [--instrument HOST[:PORT]] [--upload-gateway HOST:PORT]";
+const char kUsage[] = "usage: zeb [--instrument HOST[:PORT]] [--upload-server HOST:PORT] [--upload-gateway HOST:PORT]";
 
 // HOST[:PORT] with an IPv4 host; port stays untouched when the value has none.
 bool parseHostPort(const QString &option, const QString &value, QString &host, quint16 &port, QString *error)
@@ -60,6 +60,26 @@ bool parseUploadGateway(const QString &value, ParamSet &params, QString *error)
     return true;
 }
 
+// The normal upload's server, pinned for this run: the saved one stays in
+// the settings file untouched.
+bool parseUploadServer(const QString &value, ParamSet &params, QString *error)
+{
+    QString host;
+    quint16 port = 0;
+    if (!parseHostPort(QStringLiteral("--upload-server"), value, host, port, error))
+        return false;
+    if (port == 0) {
+        *error = QStringLiteral("--upload-server: \"%1\" has no port").arg(value);
+        return false;
+    }
+    const quint32 address = QHostAddress(host).toIPv4Address();
+    for (int i = 0; i < 4; ++i)
+        params.PinnedServerAddress[size_t(i)] = qint8(quint8(address >> (8 * (3 - i))));
+    params.PinnedServerPort = port;
+    params.UploadServerPinned = true;
+    return true;
+}
+
 struct Option
 {
     const char *Name;
@@ -68,6 +88,7 @@ struct Option
 
 const Option kOptions[] = {
     {"--instrument", parseInstrument},
+    {"--upload-server", parseUploadServer},
     {"--upload-gateway", parseUploadGateway},
 };
 

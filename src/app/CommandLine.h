@@ -7,7 +7,8 @@ class ParamSet;
 
 /// Applies the program's command line to the parameter set, for this run
 /// only (none of it goes into the settings file): "--instrument HOST[:PORT]"
-/// replaces the instrument address and port, "--upload-gateway HOST:PORT"
-/// the witness server's address (otherwise the network's gateway) and port.
+/// replaces the instrument address and port, "--upload-server HOST:PORT" the
+/// normal upload's server, "--upload-gateway HOST:PORT" the witness server's
+/// address (otherwise the network's gateway) and port.
 /// Returns false with a message for the operator when the line cannot be used.
 bool ApplyCommandLine(const QStringList &arguments, ParamSet &params, QString *error);

@@ -106,6 +106,21 @@ public:
     // an empty address means the default gateway of the controller's network.
     QString WitnessGateway;
     int WitnessPort = 5555;
+    // The normal upload's server for this run only (--upload-server), never
+    // saved: while pinned, the upload screen shows and edits it in place of
+    // the saved address and port, and uploads go there.
+    bool UploadServerPinned = false;
+    std::array<qint8, 4> PinnedServerAddress{};
+    int PinnedServerPort = 0;
+
+    /// The normal upload's server in use: the one pinned for this run, else the saved one.
+    std::array<qint8, 4> &UploadServerAddress() { return UploadServerPinned ? PinnedServerAddress : ServerAddress; }
+    const std::array<qint8, 4> &UploadServerAddress() const
+    {
+        return UploadServerPinned ? PinnedServerAddress : ServerAddress;
+    }
+    int &UploadServerPort() { return UploadServerPinned ? PinnedServerPort : ServerPort; }
+    int UploadServerPort() const { return UploadServerPinned ? PinnedServerPort : ServerPort; }
 
     /// Resets the look, current channel, filter limits, stacking state, browser
     /// position, current record path and upload mode; leaves the record blocks alone.

@@ -54,8 +54,8 @@ UploadFields CurrentUploadFields()
     f.ProfileNumber = p.UploadProfileNumber;
     f.Longitude = p.Longitude;
     f.Latitude = p.Latitude;
-    f.ServerAddress = p.ServerAddress;
-    f.ServerPort = p.ServerPort;
+    f.ServerAddress = p.UploadServerAddress();
+    f.ServerPort = p.UploadServerPort();
     return f;
 }
 

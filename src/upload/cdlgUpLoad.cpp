@@ -49,9 +49,9 @@ cdlgUpLoad::cdlgUpLoad(QWidget *parent)
     const auto address = [this, &p](QLineEdit *edit, int part) {
         m_edits->Add(edit, [this, edit, part] {
             EditNumber(edit, QStringLiteral("IP地址第%1部分").arg(part + 1), 0, 0.0f, kMaxAddressByte,
-                       [part](float v) { CurrentParams().ServerAddress[part] = qint8(quint8(v)); });
+                       [part](float v) { CurrentParams().UploadServerAddress()[part] = qint8(quint8(v)); });
         });
-        edit->setText(NumberText(quint8(p.ServerAddress[part])));
+        edit->setText(NumberText(quint8(p.UploadServerAddress()[part])));
     };
     address(ui->editIP1, 0);
     address(ui->editIP2, 1);
@@ -59,7 +59,7 @@ cdlgUpLoad::cdlgUpLoad(QWidget *parent)
     address(ui->editIP4, 3);
     m_edits->Add(ui->editPort, [this] {
         EditNumber(ui->editPort, QStringLiteral("端口号"), 0, 0.0f, kMaxPort,
-                   [](float v) { CurrentParams().ServerPort = int(v); });
+                   [](float v) { CurrentParams().UploadServerPort() = int(v); });
     });
     m_edits->Add(ui->editLongitude, [this] {
         EditNumber(ui->editLongitude, QStringLiteral("经度坐标"), kCoordinateDecimals, 0.0f, kMaxLongitude,
@@ -98,7 +98,7 @@ cdlgUpLoad::cdlgUpLoad(QWidget *parent)
     RefreshFields();
     ui->editLongitude->setText(NumberText(p.Longitude));
     ui->editLatitude->setText(NumberText(p.Latitude));
-    ui->editPort->setText(NumberText(p.ServerPort));
+    ui->editPort->setText(NumberText(p.UploadServerPort()));
     SetInputsEnabled(true);
     m_grid->SetIndex(m_grid->IndexOf(ui->BtnOK));
 }

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 #include "params/ParamSet.h"
+#include "support/TestProgramDir.h"
+#include "upload/UploadRecord.h"
 
 #include <QtTest>
 
@@ -76,6 +78,50 @@ private slots:
         QCOMPARE(error.isEmpty(), ok);
         QCOMPARE(p.WitnessGateway, gateway);
         QCOMPARE(p.WitnessPort, port);
+    }
+
+    void uploadServerOption_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("server"); // where an upload goes, "a.b.c.d:port"
+        const QString saved = QStringLiteral("127.0.0.1:5005");
+        QTest::newRow("none: the saved server") << QStringList{"zeb"} << true << saved;
+        QTest::newRow("pinned") << QStringList{"zeb", "--upload-server", "127.0.0.1:15005"} << true
+                                << "127.0.0.1:15005";
+        QTest::newRow("pinned, high bytes") << QStringList{"zeb", "--upload-server=127.200.255.9:1"} << true
+                                            << "127.200.255.9:1";
+        QTest::newRow("no port") << QStringList{"zeb", "--upload-server", "127.0.0.1"} << false << saved;
+        QTest::newRow("not an address") << QStringList{"zeb", "--upload-server", "srv:1"} << false << saved;
+    }
+
+    void uploadServerOption()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, ok);
+        QFETCH(QString, server);
+        TestProgramDir dir;
+        ParamSet &p = CurrentParams();
+        QString error;
+        QCOMPARE(ApplyCommandLine(args, p, &error), ok);
+        QCOMPARE(error.isEmpty(), ok);
+        // The settings file, read after the command line, leaves the pin alone.
+        p.LoadSettings();
+        const UploadFields fields = CurrentUploadFields();
+        QString address;
+        for (qint8 b : fields.ServerAddress)
+            address += QString::number(quint8(b)) + QLatin1Char('.');
+        address.chop(1);
+        QCOMPARE(QStringLiteral("%1:%2").arg(address).arg(fields.ServerPort), server);
+
+        // An edit on the upload screen changes the pinned server only; the
+        // settings file keeps the operator's own.
+        p.UploadServerPort() = 17;
+        p.SaveSettings();
+        ParamSet reread;
+        reread.LoadSettings();
+        QCOMPARE(reread.ServerPort, args.size() > 1 && ok ? 5005 : 17);
+        QCOMPARE(reread.ServerAddress, (std::array<qint8, 4>{127, 0, 0, 1}));
     }
 };
 
