@@ -18,7 +18,6 @@ constexpr int kLockedPen = 2;
 constexpr int kRangePen = 2;
 constexpr int kBottomLineOverhang = 20; // the line under the plot runs into the time axis
 constexpr int kTickLineOverhang = 20;
-constexpr int kLabelIndent = 10;         // channel number starts this far left of the baseline
 constexpr int kReadoutAbove = 30;        // readout box height above the text baseline
 constexpr int kReadoutBelow = 9;         // and below it
 constexpr double kUsPerMs = 1000.0;
@@ -185,14 +184,15 @@ void CShowWave::DrawFrameAndLabels(QPainter &p)
             && st.ChannelLocks[static_cast<size_t>(channel - 1)];
         p.setPen(locked ? QPen(kRed, kLockedPen) : QPen(Qt::black, 1));
         p.setFont(m_font18);
-        const QRect box(static_cast<int>(l.Centre(i) - kLabelIndent), l.Labels.top(), colWidth,
+        const QRect box(static_cast<int>(l.Centre(i) - wave::kChannelNumberIndent), l.Labels.top(), colWidth,
                         l.Labels.height());
         p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("%1").arg(channel));
     }
     p.setPen(QPen(Qt::black, 1));
     p.setFont(m_font20);
-    p.drawText(QRect(QPoint(0, l.Labels.top()), QPoint(colWidth - 1, l.Labels.bottom())),
-               Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("CH"));
+    const QString caption = QStringLiteral("CH");
+    p.drawText(wave::ChannelCaptionBox(l, p.fontMetrics().horizontalAdvance(caption)),
+               Qt::AlignLeft | Qt::AlignVCenter, caption);
 }
 
 wave::TraceJob CShowWave::SpecFor(int channelIndex, int column) const

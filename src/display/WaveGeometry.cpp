@@ -43,6 +43,16 @@ Layout ComputeLayout(int width, int height, int columns)
     return l;
 }
 
+QRect ChannelCaptionBox(const Layout &l, int textWidth)
+{
+    const int firstNumber = static_cast<int>(l.Centre(0) - kChannelNumberIndent);
+    const int top = l.Labels.top();
+    const int bottom = l.Labels.bottom();
+    if (l.Columns > 0 && textWidth < firstNumber)
+        return QRect(QPoint(0, top), QPoint(static_cast<int>(l.ColumnWidth) - 1, bottom));
+    return QRect(QPoint(l.Plot.right() + 1, top), QPoint(l.Widget.right() - 1, bottom));
+}
+
 int ColumnAt(const Layout &layout, int x)
 {
     for (int i = 1; i <= layout.Columns; ++i) {

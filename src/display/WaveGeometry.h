@@ -51,6 +51,15 @@ Layout ComputeLayout(int width, int height, int columns);
 /// point on a shared edge belongs to the left column; 0 when none does.
 int ColumnAt(const Layout &layout, int x);
 
+/// Left edge of a channel number's box: this far left of its baseline.
+constexpr int kChannelNumberIndent = 10;
+
+/// Box of the "CH" caption of the channel-number row for a caption textWidth
+/// pixels wide: at the row's start while it ends before channel 1's number,
+/// otherwise after the last column, under the time axis, where it cannot run
+/// into a number however narrow the columns are.
+QRect ChannelCaptionBox(const Layout &layout, int textWidth);
+
 /// 1-based channel shown in column i (0-based) of the given page.
 inline int ChannelOfColumn(int perPage, int page, int i) { return (page - 1) * perPage + i + 1; }
 

@@ -12,8 +12,9 @@
 #include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
-#include <limits>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -155,9 +156,10 @@ void TstShowWave::pageTwoOfTwelve()
         painter.setPen(pen);
         painter.drawText(labelBox(i), Qt::AlignLeft | Qt::AlignVCenter, text);
         painter.end();
-        // Leave out the line under the plot and the last tick (top rows) and
-        // the frame (bottom rows).
-        const QRect inner = labelBox(i).adjusted(0, 2, 0, -3);
+        // Leave out the line under the plot and the last tick (top rows),
+        // the frame (bottom rows) and the row's caption after the last column.
+        QRect inner = labelBox(i).adjusted(0, 2, 0, -3);
+        inner.setRight(std::min(inner.right(), l.Plot.right()));
         int ink = 0;
         for (int y = inner.top(); y <= inner.bottom(); ++y)
             for (int x = inner.left(); x <= inner.right(); ++x) {

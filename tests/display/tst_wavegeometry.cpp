@@ -13,6 +13,8 @@ class TstWaveGeometry : public QObject
 private slots:
     void layoutOfASmallScreen();
     void boundaryBelongsToTheLeftColumn();
+    void channelCaptionNeverRunsIntoANumber_data();
+    void channelCaptionNeverRunsIntoANumber();
     void pageTwoOfTwelve();
     void deflectionsClipAtExactly150();
     void tickStep_data();
@@ -51,6 +53,40 @@ void TstWaveGeometry::layoutOfASmallScreen()
     const Layout none = ComputeLayout(800, 480, 0);
     QCOMPARE(none.ColumnWidth, 0.0f);
     QCOMPARE(ColumnAt(none, 100), 0);
+}
+
+void TstWaveGeometry::channelCaptionNeverRunsIntoANumber_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("textWidth");
+    QTest::addColumn<bool>("atTheStart");
+    QTest::newRow("24 narrow columns") << 800 << 24 << 28 << false;
+    QTest::newRow("12 columns") << 1024 << 12 << 28 << true; // channel 1's number starts at x = 38
+    QTest::newRow("two wide columns") << 800 << 2 << 28 << true;
+    QTest::newRow("just too wide") << 850 << 8 << 47 << false; // channel 1's number starts at x = 47
+    QTest::newRow("just fits") << 850 << 8 << 46 << true;
+    QTest::newRow("no columns") << 800 << 0 << 28 << false;
+}
+
+void TstWaveGeometry::channelCaptionNeverRunsIntoANumber()
+{
+    QFETCH(int, width);
+    QFETCH(int, columns);
+    QFETCH(int, textWidth);
+    QFETCH(bool, atTheStart);
+    const Layout l = ComputeLayout(width, 480, columns);
+    const QRect box = ChannelCaptionBox(l, textWidth);
+    QCOMPARE(box.left() == 0, atTheStart);
+    QCOMPARE(box.top(), l.Labels.top());
+    QCOMPARE(box.bottom(), l.Labels.bottom());
+    QVERIFY(l.Widget.contains(box));
+    // The caption's ink, from the box's left edge, ends before the first
+    // number or starts after the last column.
+    const int inkRight = box.left() + textWidth - 1;
+    if (columns > 0)
+        QVERIFY(inkRight < int(l.Centre(0)) - kChannelNumberIndent || box.left() >= int(l.Right(columns - 1)));
+    QVERIFY(box.width() >= textWidth);
 }
 
 void TstWaveGeometry::boundaryBelongsToTheLeftColumn()
