@@ -65,7 +65,7 @@ private:
 };
 
 /// How long the unit may take from the trigger to the finished record.
-double FinishLimitMs(const ParamSet &p)
+double FinishLimitMs(const ParamSet &p, double graceMs)
 {
     double recordMs = p.SampleLengthInUse() * double(p.Header.SampleInterval) / kUsPerMs;
     if (!(recordMs >= 0.0))
@@ -73,7 +73,7 @@ double FinishLimitMs(const ParamSet &p)
     double delayMs = p.Header.Delay;
     if (!(delayMs >= 0.0))
         delayMs = 0.0;
-    return recordMs + delayMs + kFinishGraceMs;
+    return recordMs + delayMs + graceMs;
 }
 
 } // namespace
@@ -118,6 +118,7 @@ std::optional<CommandStates> CommandStatesFor(int acqState, bool channel1HasData
 AcquisitionCore::AcquisitionCore(InstrumentLink &link, AcquisitionOwner &owner)
     : m_link(link)
     , m_owner(owner)
+    , m_finishGraceMs(kFinishGraceMs)
 {
 }
 
@@ -267,7 +268,7 @@ bool AcquisitionCore::waitForTrigger()
 bool AcquisitionCore::waitForFinish()
 {
     TraceStore &store = Store();
-    const double limitMs = m_triggerMs + FinishLimitMs(CurrentParams());
+    const double limitMs = m_triggerMs + FinishLimitMs(CurrentParams(), m_finishGraceMs);
     int failures = 0;
     for (;;) {
         const int r = m_link.GetSampleFinishStates();

@@ -86,6 +86,10 @@ public:
     /// Refusal while a command waits for its reply.
     static QString BusyText();
 
+    /// How long past the record's duration and delay the finish wait lasts
+    /// before the shot counts as lost (30 s unless changed).
+    void SetFinishGraceMs(double ms) { m_finishGraceMs = ms; }
+
 private:
     void runSequence();
     /// Polls the trigger state; false when the sequence is to end at once (a stop).
@@ -105,4 +109,5 @@ private:
     QElapsedTimer m_sequenceClock;
     qint64 m_triggerMs = 0;    ///< sequence clock at the trigger (or at the finish wait)
     int m_batteryCounter = -1; ///< ticks since the last battery request
+    double m_finishGraceMs;
 };

@@ -14,6 +14,7 @@
 #include "support/TestProgramDir.h"
 
 #include <QFile>
+#include <QElapsedTimer>
 #include <QtTest>
 #include <algorithm>
 #include <cmath>
@@ -284,6 +285,22 @@ void TstAcquisition::finishWaitGivesUpOnASilentUnit()
     QCOMPARE(Store().AcqState, int(AcqSampled));
     QCOMPARE(Store().Traces, before); // the last picture is not lost
     QVERIFY(!m_link->IsWaiting());
+
+    // A unit that answers every poll but never finishes: the shot is given up
+    // once the record's time and the grace have passed since the trigger.
+    m_sim->ClearFaults();
+    m_sim->ResetCounters();
+    m_sim->SetTimeScale(1e6);
+    m_owner->messages.clear();
+    m_core->SetFinishGraceMs(300);
+    QElapsedTimer shot;
+    shot.start();
+    shoot();
+    QVERIFY(shot.elapsed() >= 256 + 300); // 512 samples of 500 µs, then the grace
+    QCOMPARE(m_owner->messages, QStringList{kHeaderFailed});
+    QCOMPARE(Store().Traces, before);
+    QVERIFY(m_sim->CommandLog().count(QStringLiteral("g")) > 3);
+    QVERIFY(!m_sim->CommandLog().contains(QStringLiteral("h")));
 }
 
 void TstAcquisition::failureAtEachStep_data()
