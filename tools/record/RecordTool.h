@@ -28,7 +28,7 @@ bool put(const QByteArray &bytes);
 /// 0 when written and standard output flushes, otherwise kExitOutput with a message.
 int FinishOutput(bool written);
 
-// The commands (CmdInspect.cpp and their own files).
+// The commands (CmdPrint.cpp and their own files).
 int RunInfo(const ToolArgs &args);
 int RunDump(const ToolArgs &args);
 int RunConvert(const ToolArgs &args);

@@ -122,24 +122,25 @@ bool printDump(const ParsedRecord &r)
     return true;
 }
 
+// The one record named on the command line, printed by print.
+int printOneRecord(const ToolArgs &args, bool (*print)(const ParsedRecord &))
+{
+    if (args.size() != 1)
+        return UsageError();
+    ParsedRecord record;
+    if (const int refused = LoadRecordForTool(args.at(0), record))
+        return refused;
+    return FinishOutput(print(record));
+}
+
 } // namespace
 
 int RunInfo(const ToolArgs &args)
 {
-    if (args.size() != 1)
-        return UsageError();
-    ParsedRecord record;
-    if (const int refused = LoadRecordForTool(args.at(0), record))
-        return refused;
-    return FinishOutput(printInfo(record));
+    return printOneRecord(args, printInfo);
 }
 
 int RunDump(const ToolArgs &args)
 {
-    if (args.size() != 1)
-        return UsageError();
-    ParsedRecord record;
-    if (const int refused = LoadRecordForTool(args.at(0), record))
-        return refused;
-    return FinishOutput(printDump(record));
+    return printOneRecord(args, printDump);
 }
