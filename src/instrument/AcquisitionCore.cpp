@@ -186,13 +186,24 @@ void AcquisitionCore::runSequence()
     m_owner.RefreshButtons();
     m_owner.RebuildView();
 
+    // A stop pressed while the parameter or start frame waits cuts that wait
+    // short: it is the operator's stop, not a failure of the network.
+    const auto stopped = [&store] { return store.AcqState == AcqStopRequested; };
     if (m_link.SetPara(false) < 1) {
-        store.AcqState = AcqStopRequested;
-        store.LinkActive = false;
-        m_owner.ShowMessage(QString::fromUtf8(kSetParaFailed));
+        if (stopped()) {
+            awaitReply(Cmd::SetPara);
+        } else {
+            store.AcqState = AcqStopRequested;
+            store.LinkActive = false;
+            m_owner.ShowMessage(QString::fromUtf8(kSetParaFailed));
+        }
     } else if (m_link.StartSample() < 1) {
-        store.AcqState = AcqStopRequested;
-        m_owner.ShowMessage(QString::fromUtf8(kStartFailed));
+        if (stopped()) {
+            stopUnit(); // the unit may have started: it must not stay armed
+        } else {
+            store.AcqState = AcqStopRequested;
+            m_owner.ShowMessage(QString::fromUtf8(kStartFailed));
+        }
     } else {
         if (!store.StackingOn) {
             // The picture steps aside; a swap keeps both buffers' memory for
@@ -255,14 +266,28 @@ bool AcquisitionCore::waitForTrigger()
             m_triggerMs = m_sequenceClock.elapsed();
             return true;
         }
-        m_link.SetStopSample();
-        // The stop cut its own wait short; its reply, still on the way, is
-        // taken here, where it cannot pass for the reply to the operator's
-        // next command.
-        WaitUntil([this] { return IsReplyLetter(m_link.ReplyLetter(), Cmd::Stop) || Store().LinkState != LinkUp; },
-                  kCommandWaitMs);
+        stopUnit();
         return false;
     }
+}
+
+void AcquisitionCore::stopUnit()
+{
+    m_link.SetStopSample();
+    // The stop cut its own wait short.
+    awaitReply(Cmd::Stop);
+}
+
+void AcquisitionCore::awaitReply(char letter)
+{
+    // A reply still on its way is taken here, where it cannot pass for the
+    // reply to the operator's next command.
+    WaitUntil(
+        [this, letter] {
+            return (m_link.Replied() && IsReplyLetter(m_link.ReplyLetter(), letter))
+                   || Store().LinkState != LinkUp;
+        },
+        kCommandWaitMs);
 }
 
 bool AcquisitionCore::waitForFinish()

@@ -97,6 +97,10 @@ private:
     /// Polls the finish state; false when the sequence is to end without data.
     bool waitForFinish();
     void fetchChannels(bool &newData);
+    /// Tells the unit to stop and takes its reply.
+    void stopUnit();
+    /// Waits (bounded) for the reply to letter of a command whose wait a stop cut short.
+    void awaitReply(char letter);
     /// The operator's parameter frame, with the link held active for its reply
     /// whatever the caller's state.
     int sendParameters();

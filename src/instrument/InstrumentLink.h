@@ -64,6 +64,8 @@ public:
     int Answer() const { return m_answer; }
     /// Letter of the last recognised reply, as received.
     char ReplyLetter() const { return m_replyLetter; }
+    /// A reply has arrived since the last command was sent.
+    bool Replied() const { return m_replied; }
 
     /// Connection texts the connection dialog shows.
     static QString ConnectFailedText();

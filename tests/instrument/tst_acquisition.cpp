@@ -119,6 +119,7 @@ private slots:
 
     void commandStateTable();
     void wholeShot();
+    void stopDuringTheTriggerWait_data();
     void stopDuringTheTriggerWait();
     void pressesAfterTheTriggerDoNothing();
     void finishWaitGivesUpOnASilentUnit();
@@ -229,18 +230,39 @@ void TstAcquisition::wholeShot()
     QVERIFY(!m_core->SequenceRunning());
 }
 
+void TstAcquisition::stopDuringTheTriggerWait_data()
+{
+    QTest::addColumn<char>("during");     // the command whose wait the stop falls into
+    QTest::addColumn<int>("replyLateMs"); // its reply comes this late (0: on time)
+    QTest::addColumn<int>("pressAfter");  // the press comes once the unit got this many
+    QTest::addColumn<bool>("pictureAside");
+    QTest::addColumn<QString>("sent");
+    // A stop while the parameters or the start wait for their reply is a stop,
+    // not a network failure, and a unit that may have started is stopped.
+    QTest::newRow("parameter frame") << 'd' << 300 << 1 << false << QStringLiteral("d");
+    QTest::newRow("start") << 'e' << 300 << 1 << false << QStringLiteral("d e i");
+    QTest::newRow("trigger polls") << 'f' << 0 << 3 << true << QStringLiteral("d e f i");
+}
+
 void TstAcquisition::stopDuringTheTriggerWait()
 {
+    QFETCH(char, during);
+    QFETCH(int, replyLateMs);
+    QFETCH(int, pressAfter);
+    QFETCH(bool, pictureAside);
+    QFETCH(QString, sent);
     m_sim->SetTriggerWaitMs(-1); // the hammer never falls
+    if (replyLateMs > 0)
+        m_sim->SetFault(during, UnitSimulator::Fault::LateReply, replyLateMs, 1);
     const TraceSet before = markedPicture(12);
     Store().Traces = before;
     bool stateWhileWaiting = false;
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
-        if (m_sim->Received('f') < 3)
+        if (m_sim->Received(during) < pressAfter)
             return;
         poll.stop();
-        stateWhileWaiting = Store().AcqState == AcqSampling && Store().Traces[0].isEmpty();
+        stateWhileWaiting = Store().AcqState == AcqSampling && Store().Traces[0].isEmpty() == pictureAside;
         // The operator presses twice in a row: one stop, no second sequence.
         m_core->Sample();
         m_core->Sample();
@@ -249,7 +271,7 @@ void TstAcquisition::stopDuringTheTriggerWait()
     shoot();
 
     QVERIFY(stateWhileWaiting);
-    QCOMPARE(exchange(*m_sim), QStringLiteral("d e f i"));
+    QCOMPARE(exchange(*m_sim), sent);
     QCOMPARE(Store().Traces, before);
     QCOMPARE(Store().AcqState, int(AcqSampled));
     QVERIFY(m_owner->messages.isEmpty());
