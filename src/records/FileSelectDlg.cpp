@@ -56,13 +56,16 @@ const char kWidestDate[] = "0000/00/00";
 const int kMinNameWidth = 80;
 
 // Shortens text in the middle until it fits button, so that long names
-// neither push the date column off the screen nor lose their endings.
+// neither push the date column off the screen nor lose their endings. A name
+// is shown as it is: an "&" in it would otherwise vanish from the caption and
+// make the next letter a shortcut.
 void SetFittingText(QPushButton *button, const QString &text)
 {
     button->ensurePolished();
     const int room = button->width() - kCaptionMargin;
     const QFontMetrics metrics(button->font());
-    button->setText(room > 0 ? metrics.elidedText(text, Qt::ElideMiddle, room) : text);
+    QString shown = room > 0 ? metrics.elidedText(text, Qt::ElideMiddle, room) : text;
+    button->setText(shown.replace(QLatin1Char('&'), QLatin1String("&&")));
 }
 
 } // namespace

@@ -26,10 +26,23 @@ QPushButton *button(const QWidget &dlg, const QString &name)
     return dlg.findChild<QPushButton *>(name);
 }
 
+/// A button's caption as the operator reads it: a lone "&" marks a shortcut
+/// and is not drawn, "&&" is drawn as "&".
+QString shownCaption(const QString &caption)
+{
+    QString shown;
+    for (int i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && ++i >= caption.size())
+            break;
+        shown += caption[i];
+    }
+    return shown;
+}
+
 QString text(const QWidget &dlg, const QString &name)
 {
     if (auto *b = button(dlg, name))
-        return b->text();
+        return shownCaption(b->text());
     if (auto *e = dlg.findChild<QLineEdit *>(name))
         return e->text();
     return dlg.findChild<QLabel *>(name)->text();
@@ -173,23 +186,30 @@ private slots:
     void captionsOfEachMode_data()
     {
         QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("project"); // the one project, and the current one
         QTest::addColumn<QStringList>("captions"); // title, OK, cancel, name header, input line
         QTest::addColumn<bool>("change");
-        QTest::newRow("choose project") << 0 << QStringList{"工地名:", "确定", "取消", "名称", "QUARTZON"} << false;
-        QTest::newRow("export") << 1 << QStringList{"导出工地名:", "导出", "退出", "名称", ""} << false;
-        QTest::newRow("delete") << 2 << QStringList{"删除工地名:", "确定", "取消", "名称", ""} << false;
-        QTest::newRow("choose record") << 3 << QStringList{"文件名:", "确定", "取消", "QUARTZON/文件", ""} << true;
+        QTest::newRow("choose project") << 0 << "QUARTZON" << QStringList{"工地名:", "确定", "取消", "名称", "QUARTZON"} << false;
+        QTest::newRow("export") << 1 << "QUARTZON" << QStringList{"导出工地名:", "导出", "退出", "名称", ""} << false;
+        QTest::newRow("delete") << 2 << "QUARTZON" << QStringList{"删除工地名:", "确定", "取消", "名称", ""} << false;
+        QTest::newRow("choose record") << 3 << "QUARTZON" << QStringList{"文件名:", "确定", "取消", "QUARTZON/文件", ""} << true;
+        // Shown as named, not as a shortcut letter.
+        QTest::newRow("export, name with &") << 1 << "R&D" << QStringList{"导出工地名:", "导出", "退出", "名称", ""} << false;
+        QTest::newRow("choose record, name with &") << 3 << "R&D" << QStringList{"文件名:", "确定", "取消", "R&D/文件", ""} << true;
     }
     void captionsOfEachMode()
     {
         QFETCH(int, mode);
+        QFETCH(QString, project);
         QFETCH(QStringList, captions);
         QFETCH(bool, change);
-        QVERIFY(!makeProject("QUARTZON", 1).isEmpty());
+        QVERIFY(!makeProject(project, 1).isEmpty());
+        CurrentParams().Header.ProjectName = project;
         FileSelectDlg dlg(mode);
         const QStringList shown{text(dlg, "LB_TITLE"), text(dlg, "BTN_OK"), text(dlg, "BTN_CANCAL"),
                                 text(dlg, "BTN_NAME"), text(dlg, "EDIT_INPUT")};
         QCOMPARE(shown, captions);
+        QCOMPARE(text(dlg, "BTN_NAME1"), mode == FileSelectDlg::ModeChooseRecord ? QString("R01") : project);
         QCOMPARE(dlg.SelectedName(), captions.last());
         QCOMPARE(!button(dlg, "BTN_CHANGE")->isHidden(), change);
         QCOMPARE(text(dlg, "BTN_DATE"), QStringLiteral("创建时间"));
