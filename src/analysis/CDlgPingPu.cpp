@@ -11,12 +11,21 @@
 
 #include <QKeyEvent>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr double kUsPerMs = 1000.0;
 constexpr int kTimeDecimals = 2;
 // Start and end keep at least this many milliseconds apart.
 constexpr float kMinRangeMs = 1.0f;
+
+/// A time from the keypad as the operator typed it: the float it comes in
+/// misses 0.29 by more than the nanosecond the sample index is found to.
+double TypedMs(float keypadValue)
+{
+    const double scale = std::pow(10.0, kTimeDecimals);
+    return std::round(double(keypadValue) * scale) / scale;
+}
 } // namespace
 
 CDlgPingPu::CDlgPingPu(QWidget *parent)
@@ -103,7 +112,7 @@ void CDlgPingPu::on_btnHead_clicked()
     const float start = *asked;
     m_startMs = start;
     CSinWave *wave = ui->ShowWave;
-    wave->SetRange(int(start * kUsPerMs / IntervalUs()), wave->RangeEnd());
+    wave->SetRange(SampleAtMs(TypedMs(start), IntervalUs()), wave->RangeEnd());
     Update();
 }
 
@@ -117,7 +126,7 @@ void CDlgPingPu::on_btnTail_clicked()
     const float end = *asked;
     m_endMs = end;
     CSinWave *wave = ui->ShowWave;
-    wave->SetRange(wave->RangeStart(), int(end * kUsPerMs / IntervalUs()));
+    wave->SetRange(wave->RangeStart(), SampleAtMs(TypedMs(end), IntervalUs()));
     Update();
 }
 

@@ -6,12 +6,15 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 namespace {
 
 constexpr std::array<int, 5> kRefinements = {1, 2, 4, 8, 16};
 
 constexpr double kUsPerSecond = 1000000.0;
+constexpr double kUsPerMs = 1000.0;
+constexpr double kNsPerUs = 1000.0;
 
 // Major tick steps of the frequency axis, Hz; the largest that still gives
 // five ticks over the range is taken.
@@ -56,6 +59,15 @@ int SpectrumLength(float intervalUs, int sampleCount)
     const int samples = std::clamp(sampleCount, 0, kMaxSpectrumSamples);
     const int needed = std::max(int(std::min(perSecond, double(kMaxSpectrumSamples))), samples);
     return int(CAlgorithm::NextPow2(std::uint32_t(needed)));
+}
+
+int SampleAtMs(double ms, float intervalUs)
+{
+    const double us = std::round(ms * kUsPerMs * kNsPerUs) / kNsPerUs;
+    const double sample = std::trunc(us / double(FlooredSampleInterval(intervalUs)));
+    if (!(sample > 0.0)) // NaN too
+        return 0;
+    return int(std::min(sample, double(std::numeric_limits<int>::max())));
 }
 
 double SpectrumRangeHz(float intervalUs, int refinement)

@@ -24,6 +24,12 @@ int SpectrumLength(float intervalUs, int sampleCount);
 /// Frequency the Length/2 bins of a spectrum span, in Hz.
 double SpectrumRangeHz(float intervalUs, int refinement);
 
+/// Index of the sample at ms milliseconds, truncated, as the ends of the
+/// range are placed (0 for a time that is no number or before 0). The time
+/// is taken to the nanosecond first: in binary a typed 0.29 ms lies below
+/// 290 us and would give sample 28 instead of 29 at 10 us.
+int SampleAtMs(double ms, float intervalUs);
+
 /// Which samples of a trace the spectrum takes.
 struct SpectrumRequest
 {

@@ -107,13 +107,24 @@ void TimeDateDlg::OnInsertData()
                                                        m_digits[d]->text()));
 }
 
+void TimeDateDlg::DeliverTypedDigits()
+{
+    // Digits reach the field as posted key presses, and a burst of keys is
+    // handled before any of them arrives: without this a Right typed after
+    // "2024" would move on first and the year would land in the month, and
+    // an OK would close on the value without its last digits.
+    QCoreApplication::sendPostedEvents(m_field, QEvent::KeyPress);
+}
+
 void TimeDateDlg::OnCurTime()
 {
+    DeliverTypedDigits();
     SetValue(CurrentPlatform().Now());
 }
 
 void TimeDateDlg::OnLeft()
 {
+    DeliverTypedDigits();
     const int i = m_field->currentSectionIndex();
     if (i > 0)
         m_field->SelectSection(i - 1);
@@ -121,6 +132,7 @@ void TimeDateDlg::OnLeft()
 
 void TimeDateDlg::OnRight()
 {
+    DeliverTypedDigits();
     const int i = m_field->currentSectionIndex();
     if (i < m_field->sectionCount() - 1)
         m_field->SelectSection(i + 1);
@@ -130,6 +142,7 @@ void TimeDateDlg::OnOK()
 {
     // Only a value the operator can see may set the clock: a half-typed
     // section (a year "202") is interpreted, shown, and left for a second OK.
+    DeliverTypedDigits();
     if (!m_field->HasAcceptableInput()) {
         const int section = m_field->currentSectionIndex();
         m_field->interpretText();

@@ -37,6 +37,9 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    /// Hands the field the digits still on their way to it.
+    void DeliverTypedDigits();
+
     std::array<QPushButton *, kDigits> m_digits{};
     MyTDEdit *m_field = nullptr;
     QDateTime m_value;

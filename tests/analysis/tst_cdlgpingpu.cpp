@@ -63,6 +63,8 @@ private slots:
     void opensOnChannelOneOverTheWholeRecord();
     void channelFromTheKeypad();
     void rangeFromTheKeypads();
+    void typedTimesTakeTheirOwnSample_data();
+    void typedTimesTakeTheirOwnSample();
     void refinementCyclesAndResetsTheCursor();
     void pressesOnTheTraceMoveTheRange();
     void cursorPressIsHeldToTheLastBin();
@@ -153,6 +155,46 @@ void TstCDlgPingPu::rangeFromTheKeypads()
     QCOMPARE(Caption(dlg, "btnTail"), QStringLiteral("数据终点(F)\n300.25ms"));
     QVERIFY(dlg.Spectrum().Values != whole);
     QVERIFY(std::abs(dlg.Spectrum().MainHz() - 10.0) < 1.0);
+}
+
+void TstCDlgPingPu::typedTimesTakeTheirOwnSample_data()
+{
+    QTest::addColumn<float>("interval");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<int>("startSample");
+    QTest::addColumn<int>("endSample");
+    // In binary these times lie just below their sample: they must not fall to the one before.
+    QTest::newRow("10us first samples") << 10.0f << "0.01" << "2.01" << 1 << 201;
+    QTest::newRow("10us later") << 10.0f << "4.06" << "8.19" << 406 << 819;
+    QTest::newRow("15.625us between samples") << 15.625f << "0.03" << "15.99" << 1 << 1023;
+}
+
+void TstCDlgPingPu::typedTimesTakeTheirOwnSample()
+{
+    QFETCH(float, interval);
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(int, startSample);
+    QFETCH(int, endSample);
+    analysis_test::PutSinesOnScreen(kChannels, kSamples, interval);
+    Store().PreviousTraces = Store().Traces;
+    CDlgPingPu dlg;
+    ModalDriver driver;
+    driver.Expect([&](ModalDialog &d) {
+        d.Type(start);
+        d.Key(Qt::Key_Return, Qt::AltModifier);
+    });
+    QTest::keyClick(&dlg, Qt::Key_H, Qt::AltModifier);
+    driver.Expect([&](ModalDialog &d) {
+        d.Type(end);
+        d.Key(Qt::Key_Return, Qt::AltModifier);
+    });
+    QTest::keyClick(&dlg, Qt::Key_F, Qt::AltModifier);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QCOMPARE(Caption(dlg, "btnHead"), QStringLiteral("数据起点(H)\n%1ms").arg(start));
+    QCOMPARE(dlg.Wave()->RangeStart(), startSample);
+    QCOMPARE(dlg.Wave()->RangeEnd(), endSample);
 }
 
 void TstCDlgPingPu::refinementCyclesAndResetsTheCursor()

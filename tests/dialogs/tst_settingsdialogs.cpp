@@ -65,6 +65,7 @@ private slots:
     // date and time
     void typingAYearAndMovingSections();
     void halfTypedValueKeepsTheDialogOpen();
+    void keysTypedAheadKeepTheirOrder();
     void curTimeAndEscape();
 
 private:
@@ -323,6 +324,20 @@ void TestSettingsDialogs::halfTypedValueKeepsTheDialogOpen()
     Button(dialog, "btnOK")->click();
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.Value(), kClock);
+}
+
+void TestSettingsDialogs::keysTypedAheadKeepTheirOrder()
+{
+    // A burst of keys is handled before the field sees any of the digits:
+    // each digit must still land in the section it was typed into.
+    TimeDateDlg dialog;
+    dialog.show();
+    for (Qt::Key key : {Qt::Key_2, Qt::Key_0, Qt::Key_2, Qt::Key_4, Qt::Key_Right, Qt::Key_1, Qt::Key_1,
+                        Qt::Key_Right, Qt::Key_Right, Qt::Key_2, Qt::Key_3})
+        QTest::keyClick(&dialog, key);
+    QTest::keyClick(&dialog, Qt::Key_Return, Qt::AltModifier);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.Value(), QDateTime(QDate(2024, 11, 6), QTime(23, 8, 9)));
 }
 
 void TestSettingsDialogs::curTimeAndEscape()

@@ -6,15 +6,12 @@
 
 #include <QCommandLineParser>
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
 namespace {
-
-constexpr double kUsPerMs = 1000.0;
 
 const char kSpectrumHelp[] =
     "zeb-record spectrum FILE --channel N [--from MS --to MS] [--refine K]\n"
@@ -28,13 +25,6 @@ int SpectrumUsage()
 {
     std::fputs(kSpectrumHelp, stderr);
     return UsageError();
-}
-
-/// A time in ms as the dialog turns it into a sample index (truncated).
-int SampleAt(double ms, float intervalUs)
-{
-    const double sample = std::trunc(ms * kUsPerMs / intervalUs);
-    return int(std::clamp(sample, 0.0, double(std::numeric_limits<int>::max())));
 }
 
 bool ReadTime(const QCommandLineParser &parser, const QString &name, double &ms)
@@ -112,8 +102,8 @@ int RunSpectrum(const ToolArgs &args)
     SpectrumRequest request;
     request.IntervalUs = h.SampleInterval;
     request.SampleCount = h.SampleLength;
-    request.RangeStart = SampleAt(fromMs, h.SampleInterval);
-    request.RangeEnd = std::isfinite(toMs) ? SampleAt(toMs, h.SampleInterval) : h.SampleLength;
+    request.RangeStart = SampleAtMs(fromMs, h.SampleInterval);
+    request.RangeEnd = std::isfinite(toMs) ? SampleAtMs(toMs, h.SampleInterval) : h.SampleLength;
     request.Refinement = refinement;
     const ChannelSpectrum spectrum = ComputeSpectrum(record.Traces[std::size_t(channel - 1)], request);
     return FinishOutput(PrintSpectrum(spectrum));
