@@ -106,6 +106,7 @@ private slots:
     void heartbeatsBeforeAndDuringButNotAfter();
     void pauseStopsAtOnceAndResumeGoesOn();
     void resumeRightAfterPauseIsNotLost();
+    void pauseBetweenFramesShowsPauseNotFailure();
     void quitWithinHalfASecond();
     void connectionLostIsReportedAndReconnectGoesOn_data();
     void connectionLostIsReportedAndReconnectGoesOn();
@@ -292,6 +293,36 @@ void TstWitnessUpload::resumeRightAfterPauseIsNotLost()
     }
     QVERIFY(run.WaitDone());
     QVERIFY(ServerHoldsTestRecord(server, 8, 2048));
+}
+
+void TstWitnessUpload::pauseBetweenFramesShowsPauseNotFailure()
+{
+    // The controller run on this thread, so that the pause falls exactly
+    // after the third frame was accepted and before the fourth goes.
+    TestProgramDir dir;
+    ScopedUploadTimings timings(ShortTimings());
+    WitnessUploadServer server;
+    QVERIFY(server.Start());
+    PutTestRecord(4, 2048);
+    QUpLoadCtrl ctrl;
+    const int steps = ctrl.Init(SnapshotCurrentRecord());
+    ctrl.SetServer(QStringLiteral("127.0.0.1"), server.Port());
+    QStringList texts;
+    QObject::connect(&ctrl, &QUpLoadCtrl::signalWarning, &ctrl, [&](const QString &t) { texts << t; });
+    QObject::connect(&ctrl, &QUpLoadCtrl::signalProgressTagNum, &ctrl, [&](int value) {
+        if (value == 3)
+            ctrl.Pause(true);
+    });
+    QVERIFY(ctrl.ConnectToServer());
+    int r = -4;
+    QVERIFY(QTest::qWaitFor([&] { return (r = ctrl.RunUpload()) != -4; }, ScaledTimeout(5000)));
+    QCOMPARE(r, -3);
+    QCOMPARE(texts.last(), QStringLiteral("上传暂停"));
+    QCOMPARE(server.Received(), 3);
+    ctrl.Pause(false);
+    QCOMPARE(ctrl.RunUpload(), 1);
+    QCOMPARE(server.Received(), steps);
+    QVERIFY(server.Completed());
 }
 
 void TstWitnessUpload::quitWithinHalfASecond()
