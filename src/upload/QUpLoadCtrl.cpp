@@ -18,6 +18,7 @@ constexpr int kTaskWatchMs = 100;
 constexpr int kLoggedBytes = 32;
 const char kNoServer[] = "0.0.0.0";
 const char kTextTooLong[] = "参数过长，无法上传！";
+constexpr int kPausedResult = -3;
 } // namespace
 
 QUpLoadCtrl::QUpLoadCtrl(QObject *parent)
@@ -206,7 +207,7 @@ int QUpLoadCtrl::SendFrame(WitnessKind kind)
 {
     if (m_paused) {
         emit signalWarning(QStringLiteral("上传暂停"));
-        return -3;
+        return kPausedResult;
     }
     std::array<char, kMaxFrame> frame{};
     const int length = BuildWitnessFrame(&m_record, kind, m_taskNumber, m_mileage, m_tag, m_channel, m_index,
@@ -274,7 +275,10 @@ int QUpLoadCtrl::SendUntilAccepted(WitnessKind kind)
     for (;;) {
         SendHeartbeatIfDue();
         const int r = SendFrame(kind);
-        emit signalWarning(StatusText(kind, m_tag, r));
+        // Held back by a pause, the frame has not failed: "上传暂停" stays
+        // on the label instead of a call to send it again.
+        if (r != kPausedResult)
+            emit signalWarning(StatusText(kind, m_tag, r));
         if (r != 0)
             return r;
     }

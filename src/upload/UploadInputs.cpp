@@ -1,11 +1,14 @@
 #include "UploadInputs.h"
 
+#include "UploadRecord.h"
+
 #include <QEvent>
 #include <QLineEdit>
 
 QString NumberText(double value)
 {
-    return QStringLiteral("%1").arg(value);
+    // The same form as the witness text, so that the screen shows what is sent.
+    return GeneralNumberText(value);
 }
 
 KeypadEdits::KeypadEdits(QObject *parent, std::function<bool()> inputsEnabled)

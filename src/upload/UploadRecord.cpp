@@ -2,6 +2,7 @@
 
 #include "instrument/TraceStore.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -9,6 +10,9 @@ namespace {
 const char kInvalidRecordText[] = "记录参数无效，无法上传！";
 const char kNoDataText[] = "无数据可上传，请先采样数据！";
 const char kTooLongText[] = "数据过长，无法上传！";
+constexpr int kGeneralDigits = 6;
+/// Room for the longest %g text of a double: sign, six digits, point, "e-308".
+constexpr int kGeneralTextRoom = 32;
 } // namespace
 
 bool UploadFields::operator==(const UploadFields &o) const
@@ -120,4 +124,13 @@ float FiniteFloat(float value)
     if (std::isinf(value))
         return value > 0 ? std::numeric_limits<float>::max() : -std::numeric_limits<float>::max();
     return value;
+}
+
+QString GeneralNumberText(double value)
+{
+    // Not QString::number: it rounds an exact tie such as 2678.125 up, where
+    // the format's %g rounds it to even.
+    char text[kGeneralTextRoom];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, kGeneralDigits);
+    return QString::fromLatin1(text, int(end.ptr - text));
 }

@@ -69,3 +69,6 @@ qint32 SaturatedInt(float value);
 /// A float from a file with not-a-number taken as 0 and infinities as the
 /// largest finite float of their sign.
 float FiniteFloat(float value);
+/// value as printf's %g writes it in the C locale: six significant digits,
+/// an exact tie rounded to even, exponents as "e+06".
+QString GeneralNumberText(double value);

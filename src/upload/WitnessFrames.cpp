@@ -14,7 +14,6 @@ namespace {
 
 const char kMaker[] = "VRK";
 const char kDevice[] = "00000005";
-constexpr int kRealDigits = 6;
 constexpr int kUnicodeEscapeWidth = 4;
 constexpr int kHex = 16;
 
@@ -42,10 +41,9 @@ QString quoted(const QString &text)
     return QLatin1Char('"') + escaped(text) + QLatin1Char('"');
 }
 
-// printf's %g with six significant digits, independent of the locale.
 QString real(float value)
 {
-    return QString::number(double(FiniteFloat(value)), 'g', kRealDigits);
+    return GeneralNumberText(double(FiniteFloat(value)));
 }
 
 class TextBuilder

@@ -116,9 +116,11 @@ void TstUploadDialogs::normalDialogShowsTheFields()
     // a byte above 127 shows unsigned.
     p.UploadProfileNumber = QStringLiteral("P9");
     p.ServerAddress[0] = qint8(-64);
+    p.Longitude = 114.3125f; // shown as the witness text sends it, the tie rounded to even
     cdlgUpLoad again;
     QCOMPARE(Text(again, "btnProfileNum"), QStringLiteral("P9"));
     QCOMPARE(Text(again, "editIP1"), QStringLiteral("192"));
+    QCOMPARE(Text(again, "editLongitude"), QStringLiteral("114.312"));
 }
 
 void TstUploadDialogs::normalKeypadsStoreTheFields_data()

@@ -279,8 +279,10 @@ void TstUploadFrames::witnessHeartbeatAndDataFrames()
 void TstUploadFrames::witnessParameterTextExactly()
 {
     TestProgramDir dir;
-    const UploadRecord r = TestRecord(12, 1000);
-    QStringList sensitivity{QStringLiteral("28.8"), QStringLiteral("0.000125"), QStringLiteral("1e+06")};
+    UploadRecord r = TestRecord(12, 1000);
+    r.Sensor.Sensitivity[3] = 2678.125f; // an exact tie: %g rounds it to even
+    QStringList sensitivity{QStringLiteral("28.8"), QStringLiteral("0.000125"), QStringLiteral("1e+06"),
+                            QStringLiteral("2678.12")};
     while (sensitivity.size() < 24)
         sensitivity << QStringLiteral("1");
     QStringList gains;

@@ -106,6 +106,7 @@ private slots:
     void heartbeatsBeforeAndDuringButNotAfter();
     void pauseStopsAtOnceAndResumeGoesOn();
     void resumeRightAfterPauseIsNotLost();
+    void pauseBetweenFramesShowsPauseNotFailure();
     void quitWithinHalfASecond();
     void connectionLostIsReportedAndReconnectGoesOn_data();
     void connectionLostIsReportedAndReconnectGoesOn();
@@ -292,6 +293,40 @@ void TstWitnessUpload::resumeRightAfterPauseIsNotLost()
     }
     QVERIFY(run.WaitDone());
     QVERIFY(ServerHoldsTestRecord(server, 8, 2048));
+}
+
+void TstWitnessUpload::pauseBetweenFramesShowsPauseNotFailure()
+{
+    // The controller run on this thread, so that the pause falls exactly
+    // after the third frame was accepted and before the fourth goes.
+    TestProgramDir dir;
+    ScopedUploadTimings timings(ShortTimings());
+    WitnessUploadServer server;
+    QVERIFY(server.Start());
+    PutTestRecord(4, 2048);
+    QUpLoadCtrl ctrl;
+    ctrl.Init(SnapshotCurrentRecord());
+    ctrl.SetServer(QStringLiteral("127.0.0.1"), server.Port());
+    QStringList texts;
+    QObject::connect(&ctrl, &QUpLoadCtrl::signalWarning, &ctrl, [&](const QString &t) { texts << t; });
+    QObject::connect(&ctrl, &QUpLoadCtrl::signalProgressTagNum, &ctrl, [&](int value) {
+        if (value == 3)
+            ctrl.Pause(true);
+    });
+    QVERIFY(ctrl.ConnectToServer());
+    // Run as the worker runs it: again after no task yet or an answer that came too late.
+    const auto runUntil = [&ctrl](int wanted) {
+        int r = 0;
+        const bool settled =
+            QTest::qWaitFor([&] { return (r = ctrl.RunUpload()) != -4 && r != -2; }, ScaledTimeout(10000));
+        return settled && r == wanted;
+    };
+    QVERIFY(runUntil(-3));
+    QCOMPARE(texts.last(), QStringLiteral("上传暂停"));
+    QCOMPARE(Tags(server).last(), 2); // the data frame after the pause did not go
+    ctrl.Pause(false);
+    QVERIFY(runUntil(1));
+    QVERIFY(ServerHoldsTestRecord(server, 4, 2048));
 }
 
 void TstWitnessUpload::quitWithinHalfASecond()
