@@ -29,6 +29,11 @@ ScreenLook CommandButtonsLook(const char *sheet)
     return look;
 }
 
+QString LiteralCaption(QString text)
+{
+    return text.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
 QString ScreenStyleSheet(const QString &base)
 {
     const ParamSet &p = CurrentParams();

@@ -39,6 +39,10 @@ QString ScreenStyleSheet(const QString &base);
 /// the button text size, both in pixels.
 ScreenLook CommandButtonsLook(const char *sheet);
 
+/// text as a button caption that shows it literally: an "&" in a name stays
+/// an "&" instead of vanishing and making the next letter a shortcut.
+QString LiteralCaption(QString text);
+
 /// The "yaheikr" font at pointSize points, normal weight.
 QFont ScreenFont(int pointSize);
 

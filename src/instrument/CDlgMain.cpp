@@ -256,11 +256,11 @@ void CDlgMain::RefreshStatus()
 {
     const ParamSet &p = CurrentParams();
     const RecordHeader &h = p.Header;
-    ui->btnShow1->setText(QStringLiteral("P:%1").arg(h.ProjectName));
+    ui->btnShow1->setText(LiteralCaption(QStringLiteral("P:%1").arg(h.ProjectName)));
     ui->btnShow2->setText(QStringLiteral("T:%1us").arg(double(h.SampleInterval), 0, 'g', 6));
     ui->btnShow3->setText(QStringLiteral("道距:%1m").arg(double(h.TraceSpacing), 0, 'f', 1));
     ui->btnShow5->setText(QStringLiteral("叠加:%1").arg(Store().StackCount));
-    ui->btnShow6->setText(QStringLiteral("F:%1").arg(p.LastRecordName));
+    ui->btnShow6->setText(LiteralCaption(QStringLiteral("F:%1").arg(p.LastRecordName)));
     ui->btnShow7->setText(QStringLiteral("N:%1").arg(h.SampleLength));
     ui->btnShow8->setText(QStringLiteral("偏移距:%1m").arg(double(h.Offset), 0, 'f', 1));
 }

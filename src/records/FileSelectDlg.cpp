@@ -64,8 +64,7 @@ void SetFittingText(QPushButton *button, const QString &text)
     button->ensurePolished();
     const int room = button->width() - kCaptionMargin;
     const QFontMetrics metrics(button->font());
-    QString shown = room > 0 ? metrics.elidedText(text, Qt::ElideMiddle, room) : text;
-    button->setText(shown.replace(QLatin1Char('&'), QLatin1String("&&")));
+    button->setText(LiteralCaption(room > 0 ? metrics.elidedText(text, Qt::ElideMiddle, room) : text));
 }
 
 } // namespace

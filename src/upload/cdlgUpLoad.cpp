@@ -94,7 +94,7 @@ cdlgUpLoad::cdlgUpLoad(QWidget *parent)
         p.UploadProfileNumber = p.Header.ProfileNumber;
     p.LastUploadRecord = title;
     p.UploadFileName = title;
-    ui->btnFileName->setText(title);
+    ui->btnFileName->setText(LiteralCaption(title));
     RefreshFields();
     ui->editLongitude->setText(NumberText(p.Longitude));
     ui->editLatitude->setText(NumberText(p.Latitude));

@@ -54,6 +54,7 @@ private slots:
     void cleanup();
 
     void aroundAShot();
+    void namesAreShownAsTheyAre();
     void onlyTheStopDuringAShot();
     void stackingUndoAndClear();
     void saveAsksForAName();
@@ -98,6 +99,16 @@ std::unique_ptr<CDlgMain> TstCDlgMain::openScreen()
         [&] { return Store().LinkState == LinkUp && screen->Link().ReplyLetter() == 'd'; },
         ScaledTimeout(5000));
     return up ? std::move(screen) : nullptr;
+}
+
+void TstCDlgMain::namesAreShownAsTheyAre()
+{
+    // Names can come from records and folders made elsewhere: an "&" in them
+    // is shown, not taken as a shortcut mark.
+    CurrentParams().Header.ProjectName = QStringLiteral("R&D");
+    auto screen = openScreen();
+    QVERIFY(screen);
+    QCOMPARE(ButtonText(*screen, "btnShow1"), QStringLiteral("P:R&D"));
 }
 
 void TstCDlgMain::aroundAShot()

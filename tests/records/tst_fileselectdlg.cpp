@@ -7,6 +7,7 @@
 #include "dialogs/TaskScreens.h"
 #include "params/ParamSet.h"
 #include "records/RecordFile.h"
+#include "support/ScreenProbe.h"
 #include "support/FakePlatform.h"
 #include "support/ModalDriver.h"
 #include "support/TestProgramDir.h"
@@ -26,23 +27,10 @@ QPushButton *button(const QWidget &dlg, const QString &name)
     return dlg.findChild<QPushButton *>(name);
 }
 
-/// A button's caption as the operator reads it: a lone "&" marks a shortcut
-/// and is not drawn, "&&" is drawn as "&".
-QString shownCaption(const QString &caption)
-{
-    QString shown;
-    for (int i = 0; i < caption.size(); ++i) {
-        if (caption[i] == '&' && ++i >= caption.size())
-            break;
-        shown += caption[i];
-    }
-    return shown;
-}
-
 QString text(const QWidget &dlg, const QString &name)
 {
     if (auto *b = button(dlg, name))
-        return shownCaption(b->text());
+        return ShownCaption(b->text());
     if (auto *e = dlg.findChild<QLineEdit *>(name))
         return e->text();
     return dlg.findChild<QLabel *>(name)->text();

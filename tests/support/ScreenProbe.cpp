@@ -11,9 +11,20 @@ QAbstractButton *FindButton(const QWidget &screen, const char *name)
     return b;
 }
 
+QString ShownCaption(const QString &caption)
+{
+    QString shown;
+    for (int i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && ++i >= caption.size())
+            break;
+        shown += caption[i];
+    }
+    return shown;
+}
+
 QString ButtonText(const QWidget &screen, const char *name)
 {
-    return FindButton(screen, name)->text();
+    return ShownCaption(FindButton(screen, name)->text());
 }
 
 QString EnabledCommands(const QWidget &screen)
