@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QString>
+#include <QtGlobal>
+
 #include <algorithm>
 #include <ctime>
 
-// Small pieces every benchmark needs: processor clocks and the median.
+// Small pieces every benchmark needs: processor clocks, the median, the
+// platform to draw on and the way times are printed.
 namespace bench {
 
 /// Processor time of the calling thread in ms: on a shared machine the wall
@@ -32,6 +36,20 @@ double Median(Container values)
     if (n == 0)
         return 0;
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+/// Benchmarks draw off screen unless a platform was asked for: they must run
+/// on a machine without a display. Call before the application is made.
+inline void OffscreenUnlessSet()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+/// Milliseconds as printed in the figures: two decimals.
+inline QString Ms(double ms)
+{
+    return QString::number(ms, 'f', 2);
 }
 
 } // namespace bench

@@ -42,17 +42,12 @@ qint64 SteadyNs()
         .count();
 }
 
-QString Ms(double ms)
-{
-    return QString::number(ms, 'f', 2);
-}
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::OffscreenUnlessSet();
     QApplication app(argc, argv);
     QTextStream out(stdout);
     const QStringList args = app.arguments();
@@ -130,8 +125,8 @@ int main(int argc, char *argv[])
     const double shotMedian = bench::Median(shotMs);
     const double plainMedian = bench::Median(plainMs);
     out << "finished to picture, " << kChannels << " x " << kSamples << " at " << kScreenSize.width() << "x"
-        << kScreenSize.height() << ", " << shots << " shots: median " << Ms(shotMedian) << " ms; header + "
-        << kChannels << " data requests + one rebuild: median " << Ms(plainMedian) << " ms; ratio "
+        << kScreenSize.height() << ", " << shots << " shots: median " << bench::Ms(shotMedian) << " ms; header + "
+        << kChannels << " data requests + one rebuild: median " << bench::Ms(plainMedian) << " ms; ratio "
         << QString::number(shotMedian / plainMedian, 'f', 2) << " (goal 1.2 or less)\n";
     out << "view rebuilds per shot: " << bench::Median(rebuilds)
         << " (the emptied picture at the start, the new one at the end)\n";
@@ -145,7 +140,7 @@ int main(int argc, char *argv[])
     sample->click();
     const double waitCpu = bench::ThreadCpuMs() - thread0;
     const qint64 waitWall = wall.elapsed();
-    out << "trigger wait of " << waitWall / 1000.0 << " s: " << Ms(waitCpu)
+    out << "trigger wait of " << waitWall / 1000.0 << " s: " << bench::Ms(waitCpu)
         << " ms processor time in the screen's thread = "
         << QString::number(100.0 * waitCpu / waitWall, 'f', 3) << " % of one core (goal under 1 %)\n";
 
@@ -178,7 +173,7 @@ int main(int argc, char *argv[])
         store.UndoStackedShot(kChannels);
         undoMs << t.nsecsElapsed() / 1e6;
     }
-    out << "stacking one shot of " << kChannels << " x " << kSamples << ": median " << Ms(bench::Median(stackMs))
-        << " ms; undoing it: median " << Ms(bench::Median(undoMs)) << " ms (goal 2 ms or less)\n";
+    out << "stacking one shot of " << kChannels << " x " << kSamples << ": median " << bench::Ms(bench::Median(stackMs))
+        << " ms; undoing it: median " << bench::Ms(bench::Median(undoMs)) << " ms (goal 2 ms or less)\n";
     return 0;
 }

@@ -270,8 +270,7 @@ void benchExport(int rounds, int records, const QString &work)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::OffscreenUnlessSet();
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultRounds;
     const int exported = argc > 2 ? std::max(1, std::atoi(argv[2])) : kDefaultExported;

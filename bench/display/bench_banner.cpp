@@ -101,8 +101,7 @@ void Run(CShowWave &view, const char *picture, int frames)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::OffscreenUnlessSet();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int frames = args.size() > 1 ? qMax(1, args[1].toInt()) : kDefaultFrames;

@@ -27,17 +27,12 @@ constexpr int kWaitMs = 5000;
 constexpr int kViewWidth = 768;
 constexpr int kViewHeight = 300;
 
-QString Ms(double v)
-{
-    return QString::number(v, 'f', 2);
-}
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::OffscreenUnlessSet();
     QApplication app(argc, argv);
     QTextStream out(stdout);
     const int rounds = app.arguments().size() > 1 ? qMax(1, app.arguments()[1].toInt()) : kDefaultRounds;
@@ -79,8 +74,8 @@ int main(int argc, char *argv[])
         wallMs << t.nsecsElapsed() / 1e6;
     }
     out << "self-check round of " << kChannels << " x " << kSamples << " samples (128 ms record), "
-        << rounds << " rounds: median " << Ms(bench::Median(wallMs)) << " ms wall, "
-        << Ms(bench::Median(cpuMs)) << " ms processor time\n";
+        << rounds << " rounds: median " << bench::Ms(bench::Median(wallMs)) << " ms wall, "
+        << bench::Ms(bench::Median(cpuMs)) << " ms processor time\n";
 
     CShowNoise view;
     view.resize(kViewWidth, kViewHeight);
@@ -95,7 +90,7 @@ int main(int argc, char *argv[])
         paintMs << t.nsecsElapsed() / 1e6;
     }
     out << "noise view paint, " << kViewWidth << " x " << kViewHeight << ", " << kChannels
-        << " channels: median " << Ms(bench::Median(paintMs)) << " ms\n";
+        << " channels: median " << bench::Ms(bench::Median(paintMs)) << " ms\n";
 
     link.reset();
     return 0;
