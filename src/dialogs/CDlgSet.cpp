@@ -337,6 +337,8 @@ void CDlgSet::on_btnSetColor_clicked()
 
 void CDlgSet::on_btnSetTime_clicked()
 {
+    if (m_settingClock)
+        return;
     bool accepted = false;
     QDateTime when;
     {
@@ -345,8 +347,16 @@ void CDlgSet::on_btnSetTime_clicked()
         accepted = dialog.exec() == QDialog::Accepted;
         when = dialog.Value();
     }
-    if (accepted && !CurrentPlatform().SetClock(when))
-        ShowMessage(this, QStringLiteral("设置时间失败！"));
+    if (accepted) {
+        // The commands run with events flowing; a second press meanwhile must not start another pair.
+        m_settingClock = true;
+        const ClockResult result = CurrentPlatform().SetClock(when);
+        m_settingClock = false;
+        if (result == ClockResult::HardwareClockFailed)
+            ShowMessage(this, QStringLiteral("系统时间已设置，硬件时钟保存失败！"));
+        else if (result != ClockResult::Set)
+            ShowMessage(this, QStringLiteral("设置时间失败！"));
+    }
     UpdateTime();
     Done();
 }

@@ -1,10 +1,19 @@
 #include "FakePlatform.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include <memory>
 
-int FakePlatform::RunCommand(const QString &program, const QStringList &arguments)
+int FakePlatform::RunCommand(const QString &program, const QStringList &arguments, int timeoutMs)
 {
-    m_commands.append({program, arguments});
+    m_commands.append({program, arguments, timeoutMs});
+    if (m_neverReturns.contains(program)) {
+        QEventLoop loop;
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        return kCommandTimedOut;
+    }
     for (const auto &entry : m_exitCodes)
         if (entry.first == program)
             return entry.second;

@@ -17,11 +17,15 @@ public:
     {
         QString Program;
         QStringList Arguments;
+        int TimeoutMs = 0; ///< the limit the command was run with
     };
 
     QDateTime Now() override { return m_now.isValid() ? m_now : QDateTime::currentDateTime(); }
     QString FindUsbStick() override { return m_stick; }
-    int RunCommand(const QString &program, const QStringList &arguments) override;
+    /// Written down and answered at once, or, for a program set never to
+    /// return, answered kCommandTimedOut once its limit has passed (events
+    /// keep flowing meanwhile, as on the real platform).
+    int RunCommand(const QString &program, const QStringList &arguments, int timeoutMs) override;
     QList<NetworkInterfaceAddresses> InterfaceAddresses() override { return m_interfaces; }
     QByteArray RoutingTable() override { return m_routingTable; }
 
@@ -30,6 +34,8 @@ public:
     void SetUsbStick(const QString &root) { m_stick = root; }
     /// Exit code of program's next runs (0 unless set).
     void SetExitCode(const QString &program, int code);
+    /// program's next runs hang until their time limit.
+    void SetNeverReturns(const QString &program) { m_neverReturns << program; }
 
     // Volumes: free space as the test says (the real one unless set), and
     // flushes written down and answered as the test says (true unless set).
@@ -55,6 +61,7 @@ private:
     QString m_stick;
     QList<Command> m_commands;
     QList<QPair<QString, int>> m_exitCodes;
+    QStringList m_neverReturns;
     qint64 m_freeBytes = kSystemFreeBytes;
     bool m_flushResult = true;
     QStringList m_flushes;
