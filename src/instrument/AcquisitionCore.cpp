@@ -7,6 +7,7 @@
 #include "TraceStore.h"
 #include "params/Wait.h"
 #include "records/RecordFile.h"
+#include "records/RecordNaming.h"
 
 #include <QCoreApplication>
 #include <climits>
@@ -428,6 +429,11 @@ int AcquisitionCore::Save(const QString &name)
     }
     m_owner.ShowMessage(QString::fromUtf8(kSaved));
     return result;
+}
+
+QString AcquisitionCore::SuggestedName() const
+{
+    return SuggestedRecordName(CurrentParams());
 }
 
 int AcquisitionCore::Read(const QString &project, const QString &file)

@@ -66,6 +66,9 @@ public:
     /// Saves the record on screen under name in the project's folder; clears
     /// the screen on success, keeps everything on failure. A result of RecordResult.
     int Save(const QString &name);
+    /// The name the save prompt offers: the next free numbered name of the
+    /// project (empty when none fits the name limit).
+    QString SuggestedName() const;
     /// Reads the record file of project and file into the screen (state 4 on
     /// success). A result of RecordResult.
     int Read(const QString &project, const QString &file);

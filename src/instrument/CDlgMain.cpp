@@ -454,7 +454,7 @@ void CDlgMain::on_btnSave_clicked()
     QString name;
     {
         KeyboardGrabPause pause;
-        QDlgKeyText pad(QStringLiteral("保存文件名:"), CurrentParams().LastRecordName, kMaxRecordNameLength, this);
+        QDlgKeyText pad(QStringLiteral("保存文件名:"), m_core->SuggestedName(), kMaxRecordNameLength, this);
         if (pad.exec() != QDialog::Accepted)
             return;
         name = pad.result;

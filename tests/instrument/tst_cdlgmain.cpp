@@ -244,7 +244,8 @@ void TstCDlgMain::saveAsksForAName()
     FindButton(*screen, "btnSample")->click();
     driver.Expect([](ModalDialog &d) {
         QCOMPARE(d.Text(QStringLiteral("lbTitle")), QStringLiteral("保存文件名:"));
-        d.Type(QStringLiteral("LINE7"));
+        QCOMPARE(d.Text(QStringLiteral("editValue")), QStringLiteral("0001")); // an empty project
+        d.Type(QStringLiteral("LINE7")); // replaces the offered name
         QVERIFY(d.Click(QStringLiteral("tBtnOK")));
     });
     driver.Expect(confirmMessage(QStringLiteral("保存文件成功！")));
@@ -253,6 +254,17 @@ void TstCDlgMain::saveAsksForAName()
     QVERIFY(QFile::exists(RecordSavePath(CurrentParams(), QStringLiteral("LINE7"))));
     QVERIFY(Store().Traces[0].isEmpty());
     QCOMPARE(EnabledCommands(*screen), QStringLiteral("1101101010"));
+
+    // The next save offers the following number; Enter alone takes it.
+    FindButton(*screen, "btnSample")->click();
+    driver.Expect([](ModalDialog &d) {
+        QCOMPARE(d.Text(QStringLiteral("editValue")), QStringLiteral("LINE8"));
+        d.Key(Qt::Key_Return);
+    });
+    driver.Expect(confirmMessage(QStringLiteral("保存文件成功！")));
+    QTest::keyClick(screen.get(), Qt::Key_W, Qt::AltModifier);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QVERIFY(QFile::exists(RecordSavePath(CurrentParams(), QStringLiteral("LINE8"))));
 }
 
 void TstCDlgMain::dateTurnsRedOnAnUnsetClock()
