@@ -52,10 +52,10 @@ const char kAutoSaveFailed[] = "自动保存失败，数据仍在屏幕上，请
 const char kAutoSaved[] = "已自动保存:%1";
 
 /// The journal entry the operator turned down in this run (screens come and go).
-quint64 &declinedEntry()
+QString &declinedEntry()
 {
-    static quint64 sequence = 0;
-    return sequence;
+    static QString path;
+    return path;
 }
 
 /// Holds the link active for one exchange and then leaves it as it was, so
@@ -335,14 +335,14 @@ void AcquisitionCore::tellPendingJournalFailure()
 std::optional<JournalEntry> AcquisitionCore::UnsavedJournalEntry() const
 {
     const QList<JournalEntry> whole = ShotJournal::WholeEntries(m_journal->Folder(), false);
-    if (whole.isEmpty() || whole.first().Saved || whole.first().Sequence == declinedEntry())
+    if (whole.isEmpty() || whole.first().Saved || whole.first().Path == declinedEntry())
         return std::nullopt;
     return whole.first();
 }
 
 void AcquisitionCore::DeclineRecovery(const JournalEntry &entry)
 {
-    declinedEntry() = entry.Sequence;
+    declinedEntry() = entry.Path;
 }
 
 int AcquisitionCore::RestoreFromJournal(const JournalEntry &entry)
