@@ -11,6 +11,9 @@
 #include <QStorageInfo>
 #include <QTimer>
 
+#include <cstdio>
+#include <unistd.h>
+
 qint64 Platform::FreeBytes(const QString &path)
 {
     return VolumeFreeBytes(path);
@@ -19,6 +22,27 @@ qint64 Platform::FreeBytes(const QString &path)
 bool Platform::FlushVolume(const QString &path, int timeoutMs)
 {
     return FlushVolumeWithin(path, timeoutMs);
+}
+
+bool Platform::CreateNewFile(QFile &file)
+{
+    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+}
+
+qint64 Platform::WriteToFile(QFile &file, const char *data, qint64 size)
+{
+    return file.write(data, size);
+}
+
+bool Platform::SyncFile(QFile &file)
+{
+    return file.flush() && ::fsync(file.handle()) == 0;
+}
+
+bool Platform::RenameFile(const QString &from, const QString &to)
+{
+    // rename(2) replaces atomically; QFile::rename would refuse an existing target.
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -61,6 +62,21 @@ public:
         Q_UNUSED(timeoutMs);
         return -1;
     }
+
+    // Durable files --------------------------------------------------------
+    // The steps of writing a file that must survive a power cut (the journal
+    // of unsaved shots) go through here, so that a test's platform can make
+    // any one of them fail as a failing or full disk does. Every platform
+    // does them for real; they may be called from any thread.
+    /// Creates the file at file's name, which must not exist yet, for writing.
+    virtual bool CreateNewFile(QFile &file);
+    /// Writes size bytes of data to file: the count written (less on a full
+    /// disk), −1 on failure.
+    virtual qint64 WriteToFile(QFile &file, const char *data, qint64 size);
+    /// Waits until everything written to file is on its device.
+    virtual bool SyncFile(QFile &file);
+    /// Gives the file at from the name to (replacing a file of that name).
+    virtual bool RenameFile(const QString &from, const QString &to);
 
     // --- Network: the witness upload's server is the default gateway --------
     /// The interfaces that are up, with their IPv4 addresses, in the

@@ -1,5 +1,6 @@
 #include "dialogs/CDlgSet.h"
 #include "params/ParamSet.h"
+#include "params/Preferences.h"
 
 #include "support/FakePlatform.h"
 #include "support/ModalDriver.h"
@@ -95,6 +96,7 @@ private slots:
     void settingTheClock();
     void childDialogsLeaveTheScreenOpen_data();
     void childDialogsLeaveTheScreenOpen();
+    void moreSettingsBehindAltG();
 
 private:
     std::unique_ptr<TestProgramDir> m_dir;
@@ -423,4 +425,28 @@ void TestCDlgSet::childDialogsLeaveTheScreenOpen()
 }
 
 QTEST_MAIN(TestCDlgSet)
+void TestCDlgSet::moreSettingsBehindAltG()
+{
+    CDlgSet screen;
+    screen.show();
+    const QRect okPlace = screen.findChild<QToolButton *>(QStringLiteral("btnOK"))->geometry();
+    ModalDriver driver;
+    driver.Expect([](ModalDialog &d) {
+        QCOMPARE(d.Title(), QStringLiteral("更多设置"));
+        QCOMPARE(d.Text(QStringLiteral("btnAutoSave")), QStringLiteral("自动保存\n关闭"));
+        QVERIFY(d.Click(QStringLiteral("btnAutoSave")));
+        QCOMPARE(d.Text(QStringLiteral("btnAutoSave")), QStringLiteral("自动保存\n开启"));
+        QVERIFY(d.Click(QStringLiteral("btnOK")));
+    });
+    QTest::keyClick(&screen, Qt::Key_G, Qt::AltModifier);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QVERIFY(CurrentPreferences().AutoSave);
+    Preferences stored;
+    QVERIFY(stored.Load());
+    QVERIFY(stored.AutoSave);
+    QVERIFY(!QFile::exists(CurrentParams().SettingsPath())); // the survey settings are not touched
+    QCOMPARE(screen.findChild<QToolButton *>(QStringLiteral("btnOK"))->geometry(), okPlace);
+    QVERIFY(screen.isVisible());
+}
+
 #include "tst_cdlgset.moc"

@@ -4,8 +4,11 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
+
+#include <array>
 
 /// A platform for tests: a clock that stands where the test puts it, a USB
 /// stick that is a folder of the test's, and outside commands that are only
@@ -51,12 +54,34 @@ public:
     void SetInterfaceAddresses(const QList<NetworkInterfaceAddresses> &interfaces) { m_interfaces = interfaces; }
     void SetRoutingTable(const QByteArray &table) { m_routingTable = table; }
 
+    // Durable files: real unless the test makes one step fail.
+    enum class FileStep { Create, Write, Sync, Rename };
+    /// The occurrence-th call (1-based, counted from now) of step fails; with
+    /// diskFull a write stores half its bytes and reports that, as a disk
+    /// that fills up does. One fault at a time; ClearFileFault() ends it.
+    void FailFileStep(FileStep step, int occurrence = 1, bool diskFull = false);
+    void ClearFileFault();
+    /// Calls of step since the fault was set (or the start).
+    int FileStepCalls(FileStep step) const;
+    bool CreateNewFile(QFile &file) override;
+    qint64 WriteToFile(QFile &file, const char *data, qint64 size) override;
+    bool SyncFile(QFile &file) override;
+    bool RenameFile(const QString &from, const QString &to) override;
+
     /// Every command that would have run, in order.
     const QList<Command> &Commands() const { return m_commands; }
     /// The commands as "program arg1 arg2 …" lines, for comparisons.
     QStringList CommandLines() const;
 
 private:
+    /// Counts a call of step; true when this one is to fail.
+    bool Fails(FileStep step, bool *diskFull = nullptr);
+
+    mutable QMutex m_fileMutex; // the journal writes from its own thread
+    std::array<int, 4> m_fileCalls{};
+    int m_failStep = -1;
+    int m_failOccurrence = 0;
+    bool m_failDiskFull = false;
     QDateTime m_now;
     QString m_stick;
     QList<Command> m_commands;
