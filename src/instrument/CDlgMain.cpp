@@ -29,7 +29,7 @@ namespace {
 constexpr int kClockTickMs = 1000;
 constexpr int kStatusNoteMs = 4000;
 constexpr int kThemeCount = 3;
-constexpr int kBatteryLowest = 4;       // this level and below shows red
+constexpr int kBatteryLowest = kBatteryRedLevel; // this level and below shows red
 constexpr int kFullBattery = 10;
 const char kYearFormat[] = "yyyy";
 const char kDateFormat[] = "yyyy/MM/dd";
@@ -242,7 +242,8 @@ void CDlgMain::RefreshButtons()
     ui->btnUpLoad->setText(QStringLiteral("数据上传(L)"));
     ui->btnExit->setText(QStringLiteral("退出(Esc)"));
 
-    const std::optional<CommandStates> s = CommandStatesFor(store.AcqState, !store.Traces[0].isEmpty());
+    const std::optional<CommandStates> s = CommandStatesFor(store.AcqState, !store.Traces[0].isEmpty(),
+                                                                    m_core && m_core->PictureSaved());
     if (!s)
         return;
     if (s->SampleStops)

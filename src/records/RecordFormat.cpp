@@ -1,6 +1,7 @@
 #include "RecordFormat.h"
 
 #include "RecordProgress.h"
+#include "params/DurableFile.h"
 #include "params/TextCodec.h"
 
 #include <QtEndian>
@@ -103,6 +104,8 @@ QString RecordResultMessage(int code)
         return QStringLiteral("保存文件失败，文件已存在！");
     case RecordNotConvertible:
         return QStringLiteral("转换文件失败，记录超出格式范围！");
+    case RecordDiskFull:
+        return QStringLiteral("保存文件失败，%1！").arg(DiskFullText());
     case RecordWriteFailed:
     default:
         return QStringLiteral("保存文件失败，无法写入文件！");

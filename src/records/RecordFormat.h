@@ -20,6 +20,7 @@ enum RecordResult : int {
     RecordWriteFailed = -4,    ///< the file could not be created or written completely
     RecordExists = -5,         ///< saving under a name the project already has
     RecordNotConvertible = -6, ///< the record cannot be expressed in an exchange format
+    RecordDiskFull = -8,       ///< the file could not be written: its disk has no room left
 };
 
 /// The operator's message for a result code; empty for RecordOk.
