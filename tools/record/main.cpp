@@ -15,11 +15,13 @@
 // surface-wave record), 64 a wrong command line, 65 a record that cannot
 // give what was asked, 74 an unwritable output.
 #include "RecordTool.h"
+#include "params/DurableFile.h"
 
 #include "records/RecordConvert.h"
 #include "ZebVersion.h"
 
 #include <QFile>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -100,7 +102,11 @@ bool put(const QByteArray &bytes)
 int FinishOutput(bool written)
 {
     if (!written || std::fflush(stdout) != 0) {
-        std::fputs("zeb-record: cannot write the output\n", stderr);
+        // A full disk is named as the program names it, not as "cannot write".
+        if (IsDiskFullError(errno))
+            std::fprintf(stderr, "zeb-record: %s\n", DiskFullText().toUtf8().constData());
+        else
+            std::fputs("zeb-record: cannot write the output\n", stderr);
         return kExitOutput;
     }
     return EXIT_SUCCESS;
