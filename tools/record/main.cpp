@@ -1,21 +1,9 @@
 // zeb-record: looks into record files away from the instrument, with the
-// program's own parser.
-//   zeb-record info FILE   header, channel block and layout as JSON
-//   zeb-record dump FILE   samples as CSV, one column per channel
-//   zeb-record spectrum FILE --channel N ...   one channel's amplitude spectrum as CSV
-//   zeb-record filter FILE [--low HZ] [--high HZ] -o OUT   a filtered copy of the record
-//   zeb-record dispersion FILE [-o IMAGE.png] [--fmin --fmax --df --vmin --vmax --dv]
-//                          the picked dispersion curve as CSV, the image as PNG
-//   zeb-record upload FILE --server HOST:PORT [--instrument-number TEXT]
-//       [--serial TEXT] [--profile TEXT] [--longitude DEG] [--latitude DEG]
-//                          sends the record to a data server (normal upload)
-// A refused file prints the program's message; the exit code tells the
-// refusals apart (1 not recognised or not openable, 2 damaged, 3 not a
-// surface-wave record), 64 a wrong command line, 65 a record that cannot
-// give what was asked, 74 an unwritable output.
+// program's own code. Input records may be QDW, SEG-2, SEG-Y or SU files.
+// The commands and exit codes are listed by --help (and in the README).
 #include "RecordTool.h"
 
-#include "records/RecordConvert.h"
+#include "records/RecordImport.h"
 
 #include <QFile>
 #include <cstdio>
@@ -43,26 +31,58 @@ const Command kCommands[] = {
                "[--longitude DEG] [--latitude DEG]", RunUpload},
 };
 
-} // namespace
-
-int UsageError()
+void printUsage(std::FILE *to)
 {
     const char *lead = "usage:";
     for (const Command &c : kCommands) {
-        std::fprintf(stderr, "%s zeb-record %s %s\n", lead, c.Name, c.Usage);
+        std::fprintf(to, "%s zeb-record %s %s\n", lead, c.Name, c.Usage);
         lead = "      ";
     }
+}
+
+int help()
+{
+    printUsage(stdout);
+    std::fputs("FILE may be a QDW record or a SEG-2, SEG-Y or SU file.\n"
+               "No command ever replaces a file.\n\nExit codes:\n",
+               stdout);
+    std::fputs(kExitCodeTable, stdout);
+    return FinishOutput(true);
+}
+
+} // namespace
+
+const char kExitCodeTable[] =
+    "   0  done\n"
+    "   1  the file is not recognised or cannot be opened\n"
+    "   2  the file is damaged\n"
+    "   3  not a surface-wave record\n"
+    "   4  a SEG-2, SEG-Y or SU file whose traces cannot be placed on one spread\n"
+    "      (no positions, uneven spacing, mixed intervals, lengths or delays,\n"
+    "      receivers on both sides of the source, more than 24 traces)\n"
+    "  64  a wrong command line\n"
+    "  65  the record cannot give what was asked (not expressible in the format,\n"
+    "      an impossible interval, offset or spacing, no dispersion image, not uploadable)\n"
+    "  69  no connection to the server\n"
+    "  73  an output exists already and was left alone\n"
+    "  74  an output could not be written (a full disk, no permission)\n"
+    "  76  a frame the server refused or left unanswered\n";
+
+int UsageError()
+{
+    printUsage(stderr);
+    std::fputs("zeb-record --help lists the exit codes.\n", stderr);
     return kExitUsage;
 }
 
 int LoadRecordForTool(const QString &path, ParsedRecord &record)
 {
-    const int result = LoadParsedRecord(path, record);
+    const int result = LoadAnyRecord(path, record);
     if (result == RecordOk)
         return 0;
     std::fprintf(stderr, "%s\n%s: %s\n", RecordResultMessage(result).toUtf8().constData(),
                  QFile::encodeName(path).constData(), record.Problem.toUtf8().constData());
-    return -result; // -1, -2, -3 become 1, 2, 3
+    return result == RecordNotPlaceable ? kExitNotPlaceable : -result; // -1, -2, -3 become 1, 2, 3
 }
 
 bool put(const QByteArray &bytes)
@@ -84,6 +104,8 @@ int main(int argc, char *argv[])
 {
     if (argc < 2)
         return UsageError();
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)
+        return help();
     for (const Command &c : kCommands) {
         if (std::strcmp(argv[1], c.Name) != 0)
             continue;
