@@ -11,7 +11,7 @@ namespace {
 void report(int result, const QString &path, const QString &problem)
 {
     const QString why = result == RecordExists ? QStringLiteral("%1 exists already and is left as it is").arg(path)
-                                               : QStringLiteral("%1: %2").arg(path, problem);
+                                               : QStringLiteral("cannot write %1: %2").arg(path, problem);
     std::fprintf(stderr, "%s\n%s\n", RecordResultMessage(result).toUtf8().constData(), why.toUtf8().constData());
 }
 
