@@ -4,6 +4,7 @@
 #include "RecordTool.h"
 
 #include "records/RecordImport.h"
+#include "ZebVersion.h"
 
 #include <QFile>
 #include <cstdio>
@@ -38,15 +39,20 @@ void printUsage(std::FILE *to)
         std::fprintf(to, "%s zeb-record %s %s\n", lead, c.Name, c.Usage);
         lead = "      ";
     }
+    std::fprintf(to, "       zeb-record --help | --version\n");
 }
 
-int help()
+// Asked-for help goes to standard output and succeeds, so that it can be
+// paged or piped; only a wrong line gets the usage on standard error.
+int printHelp()
 {
+    std::printf("zeb-record %s: record files of the ZEB seismograph away from the instrument.\n\n", ZEB_VERSION);
     printUsage(stdout);
-    std::fputs("FILE may be a QDW record or a SEG-2, SEG-Y or SU file.\n"
-               "No command ever replaces a file.\n\nExit codes:\n",
+    std::fputs("\nFILE may be a QDW record or a SEG-2, SEG-Y or SU file. No command ever replaces a file.\n"
+               "\nExit codes:\n",
                stdout);
     std::fputs(kExitCodeTable, stdout);
+    std::fputs("\nSee zeb-record(1) for every command and option.\n", stdout);
     return FinishOutput(true);
 }
 
@@ -105,7 +111,11 @@ int main(int argc, char *argv[])
     if (argc < 2)
         return UsageError();
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)
-        return help();
+        return printHelp();
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("zeb-record %s\n", ZEB_VERSION);
+        return FinishOutput(true);
+    }
     for (const Command &c : kCommands) {
         if (std::strcmp(argv[1], c.Name) != 0)
             continue;
