@@ -7,6 +7,7 @@
 #include "support/TestProgramDir.h"
 
 #include "records/RecordFile.h"
+#include "records/SafeWriteBatch.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -177,6 +178,24 @@ private slots:
         // The same command with room to spare writes the file.
         QCOMPARE(RunRecordTool(w.Args(record, out)).Code, 0);
         QVERIFY(QFileInfo(w.Output(out)).size() > 8192);
+    }
+
+    // A run clears what dead writers left, never a file another writer is still filling.
+    void onlyTemporariesOfDeadWritersAreRemoved()
+    {
+        TestProgramDir dir;
+        // Above any process id Linux hands out (pid_max is at most 2^22).
+        const QString dead = QStringLiteral("2147483646");
+        const QString alive = QString::number(QCoreApplication::applicationPid());
+        const QStringList names{QStringLiteral(".A.sg2.") + dead + QStringLiteral("-0badc0de.zebpart"),
+                                QStringLiteral(".B.sg2.0badc0de.zebpart"),
+                                QStringLiteral(".C.sg2.") + alive + QStringLiteral("-0badc0de.zebpart"),
+                                QStringLiteral(".D.sg2.keep"), QStringLiteral("E.zebpart")};
+        for (const QString &name : names)
+            QVERIFY(WriteBytes(dir.file(name), "part"));
+        RemoveStaleTemporaries(dir.path());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 (QStringList{names[2], names[3], names[4]}));
     }
 
     void killedRunsNeverLeaveAPartialFile()
