@@ -57,12 +57,14 @@ public:
     qint64 Size() const { return m_size; }
 
     /// The strings from at up to limit, as the standard lays them out; false
-    /// when one runs past the limit.
+    /// when one runs past the limit. Some writers end the list with their
+    /// block instead of a zero offset; that is taken as its end too.
     bool Strings(qint64 at, qint64 limit, const QByteArray &terminator, Keywords &keys) const
     {
+        limit = qMin(limit, m_size);
         for (;;) {
-            if (!Has(at, kStringOffsetSize) || at + kStringOffsetSize > limit)
-                return false;
+            if (at + kStringOffsetSize > limit)
+                return at <= limit;
             const quint16 step = U16(at);
             if (step == 0)
                 return true;
