@@ -28,8 +28,8 @@ constexpr double kRootTolerance = 1e-9;
 /// Grid steps: at most this share of the velocity, and at most this part of
 /// π in the total vertical phase of the layers (two neighbouring modes lie
 /// about π apart in it, so eight points fall between them).
-constexpr double kMaxRelativeStep = 0.01;
-constexpr double kPhaseStep = 3.14159265358979323846 / 8.0;
+constexpr double kMaxRelativeStep = 0.08;
+constexpr double kPhaseStep = 3.14159265358979323846 / 6.0;
 /// Steps never shrink below this share of the velocity (the phase grows
 /// like a square root just above a layer's velocity).
 constexpr double kMinRelativeStep = 1e-6;
@@ -48,6 +48,10 @@ constexpr double kGolden = 0.3819660112501051;
 constexpr int kMaxRootIterations = 100;
 /// More modes than any survey resolves; bounds the work of one call.
 constexpr int kMaxModes = 50;
+
+/// The recursion is rescaled only outside these bounds (2^±300).
+const double kRescaleAbove = std::ldexp(1.0, 300);
+const double kRescaleBelow = std::ldexp(1.0, -300);
 
 /// One finite layer with the constants its recursion step needs.
 struct Slab
@@ -162,15 +166,20 @@ double Secular(const Prepared &p, double omega, double c)
         x3 = s.Epsilon * q3;
         x4 = s.Epsilon * q4;
         x5 = bk * z1 + b * z2;
-        // A positive scale keeps every sign and zero and many layers finite.
+        // Only a deep stack of high contrasts could leave the range of a
+        // double; a power of two brings it back exactly. Scaling every step
+        // by the largest component instead would keep the signs but flatten
+        // the function into a step at each root, and the refinement would
+        // fall back to bisection.
         const double largest =
             std::max({std::abs(x1), std::abs(x2), std::abs(x3), std::abs(x4), std::abs(x5)});
-        if (largest > 0.0) {
-            x1 /= largest;
-            x2 /= largest;
-            x3 /= largest;
-            x4 /= largest;
-            x5 /= largest;
+        if (largest > kRescaleAbove || (largest < kRescaleBelow && largest > 0.0)) {
+            const int shift = -std::ilogb(largest);
+            x1 = std::ldexp(x1, shift);
+            x2 = std::ldexp(x2, shift);
+            x3 = std::ldexp(x3, shift);
+            x4 = std::ldexp(x4, shift);
+            x5 = std::ldexp(x5, shift);
         }
     }
     const double r = std::sqrt(std::max(0.0, 1.0 - c2 * p.HalfInvVp2));
@@ -288,8 +297,11 @@ void ScanRoots(const Prepared &p, double omega, size_t wanted, double refine, st
     double f = Secular(p, omega, c);
     double phase = Phase(p, omega, c);
     const double phaseStep = kPhaseStep * refine;
+    double lastStep = p.Highest; // no step taken yet
     while (c < p.Highest && roots.size() < wanted) {
-        double step = std::min(kMaxRelativeStep * refine * c, p.Highest - c);
+        // The phase changes smoothly: start from twice the last step rather
+        // than halving all the way down from the largest at every point.
+        double step = std::min({kMaxRelativeStep * refine * c, 2.0 * lastStep, p.Highest - c});
         double next = c + step;
         double nextPhase = Phase(p, omega, next);
         while (nextPhase - phase > phaseStep && step > kMinRelativeStep * c) {
@@ -297,6 +309,7 @@ void ScanRoots(const Prepared &p, double omega, size_t wanted, double refine, st
             next = c + step;
             nextPhase = Phase(p, omega, next);
         }
+        lastStep = step;
         if (step >= p.Highest - c)
             next = p.Highest; // land exactly on the cut-off, never beyond it
         const double fNext = Secular(p, omega, next);

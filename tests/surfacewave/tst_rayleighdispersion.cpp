@@ -139,9 +139,12 @@ void TestRayleighDispersion::hardModels()
             QVERIFY2(v > 0.87 * slowest && v < top, qPrintable(where));
             QVERIFY2(mode == 0 || (c.Has(mode - 1, int(i)) && c.Velocities[size_t(mode - 1)][i] < v),
                      qPrintable(where));
-            // A true root: the function changes sign across it within the tolerance.
-            const double below = RayleighSecular(m, f[i], v * (1.0 - 2.1e-9));
-            const double above = RayleighSecular(m, f[i], std::min(top, v * (1.0 + 2.1e-9)));
+            // A true root: the function changes sign across it. Refined to
+            // 1e-9, but a thin stiff layer costs the function itself about
+            // eight digits (its two interfaces nearly cancel), so the sign is
+            // only sure 1e-8 away.
+            const double below = RayleighSecular(m, f[i], v * (1.0 - 1e-8));
+            const double above = RayleighSecular(m, f[i], std::min(top, v * (1.0 + 1e-8)));
             QVERIFY2(below == 0.0 || above == 0.0 || (below > 0.0) != (above > 0.0), qPrintable(where));
         }
     }
