@@ -2,6 +2,8 @@
 // the crew would see go wrong (an outlier dragging a bin, a bin one record
 // alone makes, a Vs30 from a spread too short, a class off by a boundary).
 #include "surfacewave/CombinedCurve.h"
+#include "surfacewave/ProjectCurve.h"
+#include "support/TestProgramDir.h"
 
 #include <QtTest>
 
@@ -55,6 +57,8 @@ private slots:
     void vs30Refused();
     void siteClasses_data();
     void siteClasses();
+    void projectFileSurvivesDamage_data();
+    void projectFileSurvivesDamage();
 };
 
 void TestCombinedCurve::recordsAgreeOnTheTruth()
@@ -171,6 +175,39 @@ void TestCombinedCurve::siteClasses()
     QFETCH(QString, ec8);
     QCOMPARE(NehrpClass(vs30), nehrp);
     QCOMPARE(Ec8Class(vs30), ec8);
+}
+
+void TestCombinedCurve::projectFileSurvivesDamage_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("not a table") << QByteArray("\x01\x02garbage");
+    QTest::newRow("cut short") << QByteArray("record,spacing_m,spread_m,frequency_hz,velocity_m_s,wavelength_m,coherence\n"
+                                             "a.QDW,2,46,10,250");
+    QTest::newRow("not a number") << QByteArray("record,spacing_m,spread_m,frequency_hz,velocity_m_s,wavelength_m,coherence\n"
+                                                "a.QDW,2,46,10,nan,25,0.9\n");
+}
+
+void TestCombinedCurve::projectFileSurvivesDamage()
+{
+    // A damaged file is reported, never half read; adding anew replaces it
+    // with a complete one, and a round trip keeps every pick.
+    QFETCH(QByteArray, content);
+    TestProgramDir dir;
+    ProjectCurve curve(dir.path());
+    QFile f(curve.Path());
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+    f.close();
+    QVERIFY(!curve.Load());
+    QVERIFY(!curve.Problem().isEmpty());
+    QVERIFY(curve.Records().empty());
+    const RecordPicks a = Record("a.QDW", 2.0, 46.0, 1.0);
+    QVERIFY(curve.Add(a));
+    QVERIFY(!curve.Add(Record("b,c.QDW", 2.0, 46.0, 0.0))); // a name the table cannot hold
+    ProjectCurve again(dir.path());
+    QVERIFY(again.Load());
+    QCOMPARE(int(again.Records().size()), 1);
+    QCOMPARE(again.Records()[0].Picks.size(), a.Picks.size());
+    QCOMPARE(again.Records()[0].Picks.back().Velocity, a.Picks.back().Velocity);
 }
 
 QTEST_GUILESS_MAIN(TestCombinedCurve)
