@@ -28,6 +28,8 @@ const Command kCommands[] = {
     {"spectrum", "FILE --channel N [--from MS --to MS] [--refine K]", RunSpectrum},
     {"filter", "FILE [--low HZ] [--high HZ] -o OUT", RunFilter},
     {"dispersion", "FILE [-o IMAGE.png] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunDispersion},
+    {"forward", "MODEL.csv [--fmin HZ] [--fmax HZ] [--df HZ] [--modes N]", RunForward},
+    {"curve", "FILE|FOLDER... [-o CURVE.csv] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunCurve},
     {"upload", "FILE --server HOST:PORT [--instrument-number TEXT] [--serial TEXT] [--profile TEXT] "
                "[--longitude DEG] [--latitude DEG]", RunUpload},
 };
