@@ -11,6 +11,7 @@ packages=(
   libfftw3-dev
   libsegyio-dev python3-segyio
   python3
+  xvfb xauth xdotool x11-utils imagemagick
 )
 
 missing=()

@@ -2,11 +2,14 @@
 
 #include "params/ParamSet.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QHostAddress>
 
 namespace {
 
-const char kUsage[] = "usage: zeb [--instrument HOST[:PORT]] [--upload-server HOST:PORT] [--upload-gateway HOST:PORT]";
+const char kUsage[] = "usage: zeb [--instrument HOST[:PORT]] [--upload-server HOST:PORT] [--upload-gateway HOST:PORT]"
+                      " [--usb-stick DIR]";
 
 // HOST[:PORT] with an IPv4 host; port stays untouched when the value has none.
 bool parseHostPort(const QString &option, const QString &value, QString &host, quint16 &port, QString *error)
@@ -80,22 +83,45 @@ bool parseUploadServer(const QString &value, ParamSet &params, QString *error)
     return true;
 }
 
+// A test run hands the program a plain folder as its stick, so that an
+// export can be checked without mounting anything.
+bool parseUsbStick(const QString &value, CommandLineChoices &choices, QString *error)
+{
+    const QFileInfo folder(value);
+    if (value.isEmpty() || !folder.isDir() || !folder.isWritable()) {
+        *error = QStringLiteral("--usb-stick: \"%1\" is not a writable folder").arg(value);
+        return false;
+    }
+    choices.UsbStickFolder = QDir::cleanPath(folder.absoluteFilePath());
+    return true;
+}
+
 struct Option
 {
     const char *Name;
     bool (*Apply)(const QString &value, ParamSet &params, QString *error);
+    bool (*Choose)(const QString &value, CommandLineChoices &choices, QString *error);
 };
 
 const Option kOptions[] = {
-    {"--instrument", parseInstrument},
-    {"--upload-server", parseUploadServer},
-    {"--upload-gateway", parseUploadGateway},
+    {"--instrument", parseInstrument, nullptr},
+    {"--upload-server", parseUploadServer, nullptr},
+    {"--upload-gateway", parseUploadGateway, nullptr},
+    {"--usb-stick", nullptr, parseUsbStick},
 };
 
 } // namespace
 
-bool ApplyCommandLine(const QStringList &arguments, ParamSet &params, QString *error)
+QString CommandLineUsage()
 {
+    return QString::fromLatin1(kUsage);
+}
+
+bool ApplyCommandLine(const QStringList &arguments, ParamSet &params, QString *error,
+                      CommandLineChoices *choices)
+{
+    CommandLineChoices ignored;
+    CommandLineChoices &chosen = choices ? *choices : ignored;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
         const Option *option = nullptr;
@@ -120,7 +146,9 @@ bool ApplyCommandLine(const QStringList &arguments, ParamSet &params, QString *e
             *error = QStringLiteral("unknown argument \"%1\"; %2").arg(arg, QString::fromLatin1(kUsage));
             return false;
         }
-        if (!option->Apply(value, params, error))
+        if (option->Apply && !option->Apply(value, params, error))
+            return false;
+        if (option->Choose && !option->Choose(value, chosen, error))
             return false;
     }
     return true;
