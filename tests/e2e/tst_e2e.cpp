@@ -178,23 +178,32 @@ private:
         return true;
     }
 
-    /// One shot; waits for fetched channels and a still screen.
-    bool shoot(int fetched, const QString &name, QString *why)
+    /// Presses "采样(S)" until the unit gets the parameters. A command while
+    /// the screen still waits for the unit (the battery poll) is refused with
+    /// a message; the operator closes it and tries again.
+    bool startShot(const QString &name)
     {
-        const int before = m_sim.Received('j');
-        // A command while the screen still waits for the unit (the battery
-        // poll) is refused with a message; the operator tries again.
         for (int attempt = 0; attempt < 3; ++attempt) {
             const int asked = m_sim.Received('d');
             m_zeb->Keys({QStringLiteral("alt+s")});
-            Eventually([&] { return m_sim.Received('d') > asked || m_zeb->TopRole() == QLatin1String("CDlgMsgBox"); },
+            Eventually([&] { return m_sim.Received('d') > asked || m_zeb->TopRole() != QLatin1String("CDlgMain"); },
                        10000);
             if (m_sim.Received('d') > asked)
-                break;
+                return true;
+            if (m_zeb->TopRole() != QLatin1String("CDlgMsgBox"))
+                return false;
             m_zeb->Shot(name + QStringLiteral("-refused"));
             m_zeb->Keys({QStringLiteral("Return")});
             m_zeb->WaitForTop(QStringLiteral("CDlgMain"));
         }
+        return false;
+    }
+
+    /// One shot; waits for fetched channels and a still screen.
+    bool shoot(int fetched, const QString &name, QString *why)
+    {
+        const int before = m_sim.Received('j');
+        startShot(name);
         if (!Eventually([&] { return m_sim.Received('j') >= before + fetched || !m_zeb->Alive(); }, 20000)
             || m_sim.Received('j') != before + fetched) {
             *why = ended(name) + QStringLiteral(" (channels fetched: %1; unit saw %2)")
@@ -242,6 +251,14 @@ private:
             return false;
         }
         return true;
+    }
+
+    /// Touches "重试" on the connection window (Enter there is ignored on purpose).
+    void touchRetry()
+    {
+        const QRect g = m_zeb->Window(QStringLiteral("QDlgLink")).Geometry;
+        qInfo("connection window at %d,%d %dx%d", g.x(), g.y(), g.width(), g.height());
+        m_zeb->Touch(QPoint(g.x() + g.width() * 28 / 100, g.y() + g.height() * 69 / 100));
     }
 
     /// The border of a small dialog: dark pixels along its outermost ring.
@@ -582,7 +599,7 @@ private slots:
         DO(enterAcquisition(WHY));
         m_sim.SetTriggerWaitMs(-1);
         const int polls = m_sim.Received('f');
-        m_zeb->Keys({QStringLiteral("alt+s")});
+        CHECK(startShot(QStringLiteral("shot")), QStringLiteral("start a shot"));
         CHECK(Eventually([&] { return m_sim.Received('f') >= polls + 3 || !m_zeb->Alive(); }, 10000), QStringLiteral("trigger wait"));
         m_zeb->Shot(QStringLiteral("waiting-for-trigger"));
         const quint16 port = m_sim.Port();
@@ -598,21 +615,35 @@ private slots:
         // Close what the loss opened; the connection window reconnects on Enter.
         for (int i = 0; i < 5 && m_zeb->TopRole() != QLatin1String("CDlgMain"); ++i) {
             const QString top = m_zeb->TopRole();
-            m_zeb->Keys({top == QLatin1String("QDlgLink") ? QStringLiteral("Return") : QStringLiteral("Return")});
+            if (top == QLatin1String("QDlgLink"))
+                touchRetry();
+            else
+                m_zeb->Keys({QStringLiteral("Return")});
             Eventually([&] { return m_zeb->TopRole() != top || !m_zeb->Alive(); }, 10000);
             m_zeb->Shot(QStringLiteral("after-") + top);
         }
         CHECK(m_zeb->WaitForTop(QStringLiteral("CDlgMain")), QStringLiteral("recover from ") + said);
         // A new shot works once the unit is back (the connection window may come first).
         const int before = m_sim.Received('j');
-        m_zeb->Keys({QStringLiteral("alt+s")});
-        Eventually([&] { return m_sim.Received('j') > before || m_zeb->TopRole() == QLatin1String("QDlgLink"); }, 10000);
-        if (m_zeb->TopRole() == QLatin1String("QDlgLink")) {
-            m_zeb->Keys({QStringLiteral("Return")});
+        if (!startShot(QStringLiteral("shot-after-return")) && m_zeb->TopRole() == QLatin1String("QDlgLink")) {
+            touchRetry();
             CHECK(m_zeb->WaitForGone(QStringLiteral("QDlgLink"), 15000), QStringLiteral("reconnect"));
-            m_zeb->Keys({QStringLiteral("alt+s")});
+            CHECK(startShot(QStringLiteral("shot-after-reconnect")), QStringLiteral("shot after reconnecting"));
         }
-        CHECK(Eventually([&] { return m_sim.Received('j') >= before + m_channels || !m_zeb->Alive(); }, 20000), QStringLiteral("shot after the unit came back"));
+        // The first command after the reconnection may still meet the
+        // outage's refusal ("开始采样失败，网络可能已断开！"); the next shot must work.
+        Eventually([&] { return m_sim.Received('j') >= before + m_channels || m_zeb->TopRole() == QLatin1String("CDlgMsgBox"); },
+                   20000);
+        if (m_zeb->TopRole() == QLatin1String("CDlgMsgBox")) {
+            qWarning("the first shot after the unit came back failed; unit saw %s",
+                     qPrintable(m_sim.CommandLog().join(QLatin1Char(' '))));
+            m_zeb->Shot(QStringLiteral("first-shot-after-return-failed"));
+            m_zeb->Keys({QStringLiteral("Return")});
+            CHECK(m_zeb->WaitForTop(QStringLiteral("CDlgMain")), QStringLiteral("close the failure"));
+            m_zeb->WaitForStill(QStringLiteral("before-second-try"));
+            CHECK(startShot(QStringLiteral("second-try")), QStringLiteral("second try"));
+        }
+        CHECK(Eventually([&] { return m_sim.Received('j') >= before + m_channels || !m_zeb->Alive(); }, 20000), QStringLiteral("shot after the unit came back; unit saw ") + m_sim.CommandLog().join(QLatin1Char(' ')));
         m_zeb->WaitForStill(QStringLiteral("shot-after-return"));
         ALIVE("shot after the unit came back");
     }
