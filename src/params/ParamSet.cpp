@@ -1,6 +1,7 @@
 #include "ParamSet.h"
 
 #include "instrument/TraceStore.h"
+#include "ZebVersion.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
@@ -72,6 +73,7 @@ struct Writer
 } // namespace
 
 ParamSet::ParamSet()
+    : SoftwareVersion(QStringLiteral(ZEB_VERSION))
 {
     const QDateTime now = QDateTime::currentDateTime();
     Header.Date = now.toString(QStringLiteral("yyyy-MM-dd"));

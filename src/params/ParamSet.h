@@ -56,7 +56,7 @@ public:
     ParamSet();
 
     // Paths, names and versions
-    QString SoftwareVersion = QStringLiteral("1.0.20106");
+    QString SoftwareVersion; ///< the project version the build was made from
     QString HardwareVersionText;
     QString SettingsFileName = QStringLiteral("ZEB.ini");
     QString SettingsFormatTag = QStringLiteral("1.0.10720");
