@@ -275,21 +275,28 @@ QImage ProgramUnderTest::Shot(const QString &step)
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
+QImage ProgramUnderTest::Peek()
+{
+    const QString probe = QDir(m_shots).filePath(QStringLiteral("probe.png"));
+    RunTool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:") + probe},
+            m_display);
+    QCoreApplication::processEvents();
+    const QImage image = QImage(probe).convertToFormat(QImage::Format_RGB32);
+    QFile::remove(probe);
+    return image;
+}
+
 QImage ProgramUnderTest::WaitForStill(const QString &step, int ms)
 {
     QImage previous;
     QImage current;
-    const QString probe = QDir(m_shots).filePath(QStringLiteral("probe.png"));
     Eventually(
         [&] {
             previous = current;
-            RunTool(QStringLiteral("import"),
-                    {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:") + probe}, m_display);
-            current = QImage(probe).convertToFormat(QImage::Format_RGB32);
+            current = Peek();
             return !previous.isNull() && previous == current;
         },
         ms);
-    QFile::remove(probe);
     return Shot(step);
 }
 

@@ -84,6 +84,8 @@ public:
     bool WaitForGone(const QString &role, int ms = 10000);
     /// Screenshot of the whole display, kept as <shots>/<NN>-<step>.png.
     QImage Shot(const QString &step);
+    /// Screenshot of the whole display, not kept.
+    QImage Peek();
     /// Takes screenshots until two in a row are equal: no banner animating,
     /// no sequence still drawing.
     QImage WaitForStill(const QString &step, int ms = 15000);

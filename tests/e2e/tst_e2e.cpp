@@ -503,6 +503,13 @@ private slots:
         const QImage before = m_zeb->WaitForStill(QStringLiteral("before-upload"));
         DO(press({QStringLiteral("alt+l")}, QStringLiteral("CDlgDataUpLoadOpt"), QStringLiteral("chooser"), WHY));
         DO(press({QStringLiteral("Return")}, QStringLiteral("cdlgUpLoad"), QStringLiteral("normal-upload"), WHY));
+        // The instrument and serial numbers must be given once (touch their fields).
+        const QRect form = m_zeb->Window(QStringLiteral("cdlgUpLoad")).Geometry;
+        for (const QPointF &field : {QPointF(0.354, 0.296), QPointF(0.81, 0.296)}) {
+            m_zeb->Touch(QPoint(form.x() + int(form.width() * field.x()), form.y() + int(form.height() * field.y())));
+            DO(press({QStringLiteral("7")}, QStringLiteral("QDlgKeyText"), QStringLiteral("upload-field"), WHY));
+            DO(press({QStringLiteral("alt+Return")}, QStringLiteral("cdlgUpLoad"), QStringLiteral("upload-field-set"), WHY));
+        }
         m_zeb->Keys({QStringLiteral("alt+Return")});
         CHECK(Eventually([&] { return m_normal.Completed() || !m_zeb->Alive(); }, 30000), QStringLiteral("normal upload") + m_normal.Problems().join(QLatin1Char('\n')));
         QVERIFY2(m_normal.Problems().isEmpty(), qPrintable(m_normal.Problems().join(QLatin1Char('\n'))));
@@ -514,10 +521,12 @@ private slots:
         CHECK(m_zeb->WaitForTop(QStringLiteral("CDlgMain")), QStringLiteral("after upload"));
         const QImage told = m_zeb->Shot(QStringLiteral("upload-told"));
         const QRect screen = m_zeb->Window(QStringLiteral("CDlgMain")).Geometry;
-        QVERIFY2(ChangedPixels(before, told, screen) > 0, "a successful upload left no word on the screen");
-        QVERIFY2(Eventually([&] { return ChangedPixels(before, m_zeb->Shot(QStringLiteral("upload-told-fading")), screen) == 0; },
-                           15000),
+        // The status fields: the band above the trace view.
+        const QRect status(screen.x(), screen.y(), screen.width(), screen.height() * 18 / 100);
+        QVERIFY2(ChangedPixels(before, told, status) > 0, "a successful upload left no word on the status line");
+        QVERIFY2(Eventually([&] { return ChangedPixels(before, m_zeb->Peek(), status) == 0; }, 15000),
                  "the upload's word never went away");
+        m_zeb->Shot(QStringLiteral("upload-word-gone"));
 
         // Witness upload: the server issues the task, the program sends.
         DO(press({QStringLiteral("alt+l")}, QStringLiteral("CDlgDataUpLoadOpt"), QStringLiteral("chooser-2"), WHY));
@@ -583,9 +592,12 @@ private slots:
         DO(press({QStringLiteral("Return")}, QStringLiteral("FileSelectDlg"), QStringLiteral("delete-stray-enter"), WHY));
         QVERIFY2(QFile::exists(record), "two Enter presses deleted the project");
 
+        DO(press({QStringLiteral("Escape")}, QStringLiteral("CDlgZEB"), QStringLiteral("launcher-kept"), WHY));
+        DO(press({QStringLiteral("alt+d")}, QStringLiteral("FileSelectDlg"), QStringLiteral("delete-browser-2"), WHY));
         DO(press({QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")}, QStringLiteral("CDlgMsgQuestion"),
                  QStringLiteral("delete-question-2"), WHY));
-        DO(press({QStringLiteral("alt+Return")}, QStringLiteral("CDlgMsgBox"), QStringLiteral("deleted"), WHY, 30000));
+        DO(press({QStringLiteral("Left"), QStringLiteral("Return")}, QStringLiteral("CDlgMsgBox"), QStringLiteral("deleted"), WHY,
+                 30000));
         QVERIFY2(!QFileInfo::exists(project), "the project is still there");
         DO(press({QStringLiteral("Return")}, QStringLiteral("FileSelectDlg"), QStringLiteral("delete-done"), WHY));
         DO(press({QStringLiteral("Escape")}, QStringLiteral("CDlgZEB"), QStringLiteral("launcher-again"), WHY));
