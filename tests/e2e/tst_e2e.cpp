@@ -412,6 +412,17 @@ private slots:
         QVERIFY2(ChangedPixels(cleared, read, screen) > screen.width() * screen.height() / 50,
                  "the trace area stayed blank after the read");
 
+        // The cursor: a touch on the traces, then a keypad step; the status
+        // fields (time, amplitude) follow the step as they follow the touch.
+        m_zeb->Touch(screen.center());
+        const QImage touched = m_zeb->WaitForStill(QStringLiteral("cursor-touched"));
+        const QRect status(screen.x(), screen.y(), screen.width(), screen.height() * 18 / 100);
+        QVERIFY2(ChangedPixels(read, touched, status) > 0, "a touch on the traces left the status fields as they were");
+        m_zeb->Keys({QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down")});
+        const QImage stepped = m_zeb->WaitForStill(QStringLiteral("cursor-stepped"));
+        QVERIFY2(ChangedPixels(touched, stepped, screen) > 0, "Down did not move the cursor");
+        QVERIFY2(ChangedPixels(touched, stepped, status) > 0, "the status fields kept the old cursor after Down");
+
         // Analysis: zoom, filter, spectrum, dispersion image, and back.
         DO(press({QStringLiteral("alt+a")}, QStringLiteral("CDlgAnalysis"), QStringLiteral("analysis"), WHY));
         m_zeb->Keys({QStringLiteral("alt+e"), QStringLiteral("alt+d")});
