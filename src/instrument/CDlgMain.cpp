@@ -28,6 +28,7 @@
 namespace {
 
 constexpr int kClockTickMs = 1000;
+constexpr int kStatusNoteMs = 4000;
 constexpr int kThemeCount = 3;
 constexpr int kBatteryLowest = 4;       // this level and below shows red
 constexpr int kFullBattery = 10;
@@ -107,6 +108,10 @@ CDlgMain::CDlgMain(QWidget *parent)
     m_timer->setObjectName(QStringLiteral("clockTimer"));
     m_timer->setInterval(kClockTickMs);
     connect(m_timer, &QTimer::timeout, this, &CDlgMain::UpdateTime);
+    m_noteTimer = new QTimer(this);
+    m_noteTimer->setSingleShot(true);
+    m_noteTimer->setInterval(kStatusNoteMs);
+    connect(m_noteTimer, &QTimer::timeout, this, &CDlgMain::RefreshStatus);
 
     // Left and Right walk the commands; Alt and a caption's letter runs one.
     m_grid = new FocusGrid(this, {ui->btnSet, ui->btnRead, ui->btnAnalysis, ui->btnAutoCheck,
@@ -152,6 +157,8 @@ CDlgMain::CDlgMain(QWidget *parent)
     m_linkDialog->SetShowingResult(true);
     m_linkDialog->show();
     m_link->Connect();
+    // Asked once the screen runs, over the connection dialog.
+    QTimer::singleShot(0, this, &CDlgMain::OfferRecovery);
 }
 
 CDlgMain::~CDlgMain()
@@ -413,6 +420,32 @@ RecordProgress *CDlgMain::ReadProgress()
     return m_readProgress.get();
 }
 
+void CDlgMain::ShowStatusNote(const QString &text)
+{
+    ui->btnShow6->setText(LiteralCaption(text));
+    m_noteTimer->start();
+}
+
+void CDlgMain::OfferRecovery()
+{
+    const std::optional<JournalEntry> entry = m_core->UnsavedJournalEntry();
+    if (!entry || m_core->Busy())
+        return;
+    bool restore = false;
+    {
+        KeyboardGrabPause pause;
+        CDlgMsgQuestion question(QString(), this);
+        question.SetTexts(QStringLiteral("消息"), QStringLiteral("上次有未保存的数据，是否恢复？"), QStringLiteral("是"),
+                          QStringLiteral("否"), QString());
+        question.SetButtonFocus(0);
+        restore = question.exec() == QDialog::Accepted;
+    }
+    if (restore)
+        m_core->RestoreFromJournal(*entry);
+    else
+        m_core->DeclineRecovery(*entry);
+}
+
 // --- clock ------------------------------------------------------------------
 
 void CDlgMain::UpdateTime()
@@ -500,10 +533,7 @@ void CDlgMain::on_btnSave_clicked()
     QString name;
     {
         KeyboardGrabPause pause;
-        // The unsaved mark is no name to save under.
-        const ParamSet &p = CurrentParams();
-        const QString proposal = p.IsUnsaved() ? QString() : p.LastRecordName;
-        QDlgKeyText pad(QStringLiteral("保存文件名:"), proposal, kMaxRecordNameLength, this);
+        QDlgKeyText pad(QStringLiteral("保存文件名:"), m_core->SuggestedName(), kMaxRecordNameLength, this);
         if (pad.exec() != QDialog::Accepted)
             return;
         name = pad.result;

@@ -52,6 +52,7 @@ public:
     bool RunSelfCheck(InstrumentLink &link) override;
     void SelfCheckEnded(bool settingsLocked) override;
     RecordProgress *ReadProgress() override;
+    void ShowStatusNote(const QString &text) override;
 
 public slots:
     /// Esc and the window system cannot close the screen; only the exit command does.
@@ -87,6 +88,9 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+    /// Asks whether the newest unsaved picture of the journal is to come back.
+    void OfferRecovery();
+
 private:
     /// Asks question; true when the operator confirmed.
     bool Ask(const QString &question);
@@ -104,6 +108,7 @@ private:
     InstrumentLink *m_link = nullptr;
     std::unique_ptr<Ui::CDlgMain> ui;
     QTimer *m_timer = nullptr;
+    QTimer *m_noteTimer = nullptr; ///< ends a status note
     std::unique_ptr<AcquisitionCore> m_core;
     FocusGrid *m_grid = nullptr;
     std::unique_ptr<RecordProgressWindow> m_readProgress;

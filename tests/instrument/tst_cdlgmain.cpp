@@ -15,6 +15,7 @@
 #include "params/ParamSet.h"
 #include "params/TextCodec.h"
 #include "records/RecordFile.h"
+#include "records/ShotJournal.h"
 #include "upload/UploadRecord.h"
 #include "support/FakePlatform.h"
 #include "support/ModalDriver.h"
@@ -62,6 +63,7 @@ private slots:
     void onlyTheStopDuringAShot();
     void stackingUndoAndClear();
     void saveAsksForAName();
+    void unsavedPictureOfferedBackOnOpening();
     void dateTurnsRedOnAnUnsetClock();
     void batteryOnTheFirstTickThenEvery61();
     void meteringFields();
@@ -251,7 +253,8 @@ void TstCDlgMain::saveAsksForAName()
     FindButton(*screen, "btnSample")->click();
     driver.Expect([](ModalDialog &d) {
         QCOMPARE(d.Text(QStringLiteral("lbTitle")), QStringLiteral("保存文件名:"));
-        d.Type(QStringLiteral("LINE7"));
+        QCOMPARE(d.Text(QStringLiteral("editValue")), QStringLiteral("0001")); // an empty project
+        d.Type(QStringLiteral("LINE7")); // replaces the offered name
         QVERIFY(d.Click(QStringLiteral("tBtnOK")));
     });
     driver.Expect(confirmMessage(QStringLiteral("保存文件成功！")));
@@ -260,6 +263,72 @@ void TstCDlgMain::saveAsksForAName()
     QVERIFY(QFile::exists(RecordSavePath(CurrentParams(), QStringLiteral("LINE7"))));
     QVERIFY(Store().Traces[0].isEmpty());
     QCOMPARE(EnabledCommands(*screen), QStringLiteral("1101101010"));
+
+    // The next save offers the following number; Enter alone takes it.
+    FindButton(*screen, "btnSample")->click();
+    driver.Expect([](ModalDialog &d) {
+        QCOMPARE(d.Text(QStringLiteral("editValue")), QStringLiteral("LINE8"));
+        d.Key(Qt::Key_Return);
+    });
+    driver.Expect(confirmMessage(QStringLiteral("保存文件成功！")));
+    QTest::keyClick(screen.get(), Qt::Key_W, Qt::AltModifier);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QVERIFY(QFile::exists(RecordSavePath(CurrentParams(), QStringLiteral("LINE8"))));
+}
+
+void TstCDlgMain::unsavedPictureOfferedBackOnOpening()
+{
+    JournalPicture picture;
+    picture.Blocks.Header.ChannelCount = 12;
+    picture.Blocks.Header.SampleLength = 3;
+    for (int c = 0; c < 12; ++c)
+        picture.Traces[c] = {float(c), -1.5f, 2.0f};
+    picture.StackCount = 4;
+    const auto keep = [&picture] {
+        ShotJournal journal(JournalFolderPath());
+        journal.Record(picture, QDateTime::currentDateTime());
+    };
+    const auto expectQuestion = [](ModalDriver &driver, bool yes) {
+        driver.Expect([yes](ModalDialog &d) {
+            QCOMPARE(d.Text(QStringLiteral("LBShow")), QStringLiteral("上次有未保存的数据，是否恢复？"));
+            QCOMPARE(d.Text(QStringLiteral("BtnOK")), QStringLiteral("是"));
+            QCOMPARE(d.Text(QStringLiteral("BtnCancle")), QStringLiteral("否"));
+            QCOMPARE(d.Widget()->focusWidget()->objectName(), QStringLiteral("BtnOK"));
+            if (yes)
+                d.Key(Qt::Key_Return); // the focus is on 是
+            else
+                QVERIFY(d.Click(QStringLiteral("BtnCancle")));
+        });
+    };
+    keep();
+    {
+        ModalDriver driver;
+        expectQuestion(driver, true);
+        auto screen = openScreen();
+        QVERIFY(screen);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+        QCOMPARE(Store().Traces[11], (QVector<float>{11.0f, -1.5f, 2.0f}));
+        QCOMPARE(ButtonText(*screen, "btnShow5"), QStringLiteral("叠加:4"));
+        QVERIFY(FindButton(*screen, "btnSave")->isEnabled());
+    }
+    picture.Traces[0] = {7.0f};
+    keep();
+    {
+        ModalDriver driver;
+        expectQuestion(driver, false);
+        auto screen = openScreen();
+        QVERIFY(screen);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+        QVERIFY(Store().Traces[0].isEmpty());
+    }
+    // Turned down: this run does not ask again (a question would be refused and reported).
+    ModalDriver none;
+    auto screen = openScreen();
+    QVERIFY(screen);
+    QCoreApplication::processEvents(); // where the question would be asked
+    QCOMPARE(none.Answered(), 0);
+    QCOMPARE(none.Failure(), QString());
+    QVERIFY(Store().Traces[0].isEmpty());
 }
 
 void TstCDlgMain::dateTurnsRedOnAnUnsetClock()
