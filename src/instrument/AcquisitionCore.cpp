@@ -14,6 +14,7 @@
 #include "params/Preferences.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <climits>
 #include <cmath>
 #include <utility>
@@ -280,6 +281,9 @@ void AcquisitionCore::runSequence()
     // screen with the last picture hidden where the next shot overwrites it.
     if (moved && !newData)
         store.RestorePreviousIfEmpty(channels);
+    // New data is no longer the record that was read or saved before it.
+    if (newData)
+        p.MarkUnsaved(QDateTime::currentDateTime());
     store.LinkActive = false;
     store.AcqState = AcqSampled;
     m_sequenceRunning = false;
@@ -328,7 +332,9 @@ void AcquisitionCore::autoSave()
     }
     afterSaved(name);
     // The picture stays for the operator to judge the shot, but the screen
-    // is open as after a save: a second Save would only write a copy.
+    // is open as after a save: a second Save would only write a copy. It is
+    // that record now, no longer an unsaved one (an upload bears its name).
+    p.CurrentRecordPath = RecordSavePath(p, name);
     m_pictureSaved = true;
     m_owner.RefreshButtons();
     m_owner.RefreshStatus();
@@ -338,12 +344,10 @@ void AcquisitionCore::autoSave()
 
 void AcquisitionCore::afterSaved(const QString &name)
 {
-    Q_UNUSED(name);
     if (m_pictureEntry)
         m_journal->MarkSaved(m_pictureEntry);
     m_pictureEntry = 0;
-    // Named again by the next save's suggestion, as after Clear.
-    CurrentParams().LastRecordName.clear();
+    CurrentParams().LastRecordName = name;
 }
 
 void AcquisitionCore::journalFailed(bool diskFull)
@@ -595,9 +599,13 @@ int AcquisitionCore::Save(const QString &name)
 {
     const TraceStore &store = Store();
     const bool selfCheckData = store.AcqState == AcqSelfCheckShown || store.SelfCheckShown;
-    const int result = SaveRecordAs(CurrentParams(), name);
+    ParamSet &p = CurrentParams();
+    const QString shownName = p.LastRecordName;
+    const int result = SaveRecordAs(p, name);
     if (result != RecordOk) {
-        // Nothing was written: the data and its parameters stay on screen.
+        // Nothing was written: the data and its parameters stay on screen,
+        // and so does its name; the name typed may be another record's.
+        p.LastRecordName = shownName;
         m_owner.ShowMessage(RecordResultMessage(result));
         return result;
     }
@@ -704,6 +712,8 @@ void AcquisitionCore::SelfCheck()
     if (store.LinkState == LinkUp)
         sendParameters();
     ParamSet::CopyAcquisition(p, dataParams);
+    if (kept)
+        p.MarkUnsaved(QDateTime::currentDateTime());
 
     store.SelfCheckRunning = false;
     m_link.SetWaiting(false);
