@@ -1,0 +1,182 @@
+// The site-noise monitor's screen against the unit simulator: what the crew
+// sees of a noisy and a quiet geophone, the threshold kept for the next
+// visit, Esc in the middle of a record, and the way in from the acquisition screen.
+#include "SelfCheckRig.h"
+#include "instrument/CDlgMain.h"
+#include "instrument/CDlgNoiseMonitor.h"
+#include "instrument/InstrumentProtocol.h"
+#include "instrument/NoiseMonitorView.h"
+#include "params/Preferences.h"
+#include "support/ModalDriver.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+constexpr int kChannels = 12;
+constexpr int kNoisyChannel = 3;
+constexpr int kDeadChannel = 5;
+const QSize kScreen(800, 480);
+
+/// Pixels of colour inside rect of image.
+int count(const QImage &image, const QRect &rect, const QColor &colour)
+{
+    int n = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            n += image.pixelColor(x, y) == colour;
+    return n;
+}
+
+QString labelText(const QWidget &screen, const char *name)
+{
+    const auto *l = screen.findChild<QLabel *>(QLatin1String(name));
+    return l ? l->text() : QString();
+}
+
+} // namespace
+
+class TstCDlgNoiseMonitor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void noisyGeophoneInRedQuietOnesNot();
+    void escInTheMiddleOfARecord();
+    void altNOpensItFromTheAcquisitionScreen();
+
+private:
+    std::unique_ptr<TestProgramDir> m_dir;
+    std::unique_ptr<SelfCheckRig> m_rig;
+};
+
+void TstCDlgNoiseMonitor::init()
+{
+    m_dir = std::make_unique<TestProgramDir>();
+    ParamSet &p = CurrentParams();
+    p.Header.ChannelCount = kChannels;
+    p.Header.TriggerMethod = 1;
+    p.Sensor.Sensitivity.fill(28.8f);
+    ParamSet::CopyAcquisition(BackupParams(), p);
+    // The threshold of an earlier visit: 0.01 mm/s.
+    CurrentPreferences().MonitorThresholdDb = -40.0;
+    m_rig = std::make_unique<SelfCheckRig>();
+    SiteNoise site;
+    site.Enabled = true;
+    site.VehicleMv = 0.0; // no traffic: the levels stay put
+    site.NoisyChannel = kNoisyChannel;
+    site.DeadChannel = kDeadChannel;
+    m_rig->Sim.SetSiteNoise(site);
+    QVERIFY(m_rig->Connect());
+}
+
+void TstCDlgNoiseMonitor::cleanup()
+{
+    m_rig.reset();
+    m_dir.reset();
+}
+
+void TstCDlgNoiseMonitor::noisyGeophoneInRedQuietOnesNot()
+{
+    const QByteArray before = m_rig->Sim.LastParaFrame();
+    {
+        CDlgNoiseMonitor screen(nullptr, *m_rig->Link);
+        screen.setFixedSize(kScreen);
+        screen.show();
+        QSignalSpy shown(&screen, &CDlgNoiseMonitor::RoundShown);
+        QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 2, ScaledTimeout(5000));
+
+        QVERIFY(labelText(screen, "lbUnit").contains(QStringLiteral("mm/s")));
+        QVERIFY(labelText(screen, "lbThreshold").contains(QStringLiteral("超限:1道")));
+        NoiseMonitorView *view = screen.View();
+        const auto bar = [&](int channel) {
+            return monitor::RowAt(channel - 1, kChannels, view->size()).Bar;
+        };
+        QImage picture = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QVERIFY(count(picture, bar(kNoisyChannel), NoiseMonitorView::AboveColour()) > 0);
+        for (int quiet : {1, kChannels})
+            QVERIFY(count(picture, bar(quiet), NoiseMonitorView::QuietColour()) > 0
+                    && count(picture, bar(quiet), NoiseMonitorView::AboveColour()) == 0);
+        // The broken geophone's bar stays far short of its neighbour's.
+        QVERIFY(count(picture, bar(kDeadChannel), NoiseMonitorView::QuietColour()) * 2
+                < count(picture, bar(kDeadChannel + 1), NoiseMonitorView::QuietColour()));
+        QVERIFY(count(picture, bar(1), NoiseMonitorView::HoldColour()) > 0);
+
+        // Three steps up and the loose geophone (about −31 dB) is under the line.
+        auto *up = screen.findChild<QPushButton *>(QStringLiteral("btnThresholdUp"));
+        for (int i = 0; i < 3; ++i)
+            up->click();
+        QVERIFY(labelText(screen, "lbThreshold").contains(QStringLiteral("超限:0道")));
+        picture = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(count(picture, bar(kNoisyChannel), NoiseMonitorView::AboveColour()), 0);
+        screen.reject();
+    }
+    QCOMPARE(m_rig->Sim.LastParaFrame(), before);
+    // Kept for the next visit in the program's own preferences.
+    ResetPreferences();
+    QVERIFY(CurrentPreferences().Load());
+    QCOMPARE(CurrentPreferences().MonitorThresholdDb, -25.0);
+}
+
+void TstCDlgNoiseMonitor::escInTheMiddleOfARecord()
+{
+    UnitSimulator &sim = m_rig->Sim;
+    const QByteArray before = sim.LastParaFrame();
+    CDlgNoiseMonitor screen(nullptr, *m_rig->Link);
+    screen.setFixedSize(kScreen);
+    screen.show();
+    QSignalSpy shown(&screen, &CDlgNoiseMonitor::RoundShown);
+    QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1, ScaledTimeout(5000));
+    // Channel 4 never answers; Esc comes while its data is awaited.
+    sim.SetChannelFault(4, UnitSimulator::Fault::NoReply, 1);
+    bool pressed = false;
+    connect(&sim, &UnitSimulator::CommandReceived, this, [&](char letter) {
+        if (letter == 'j' && !pressed && sim.ChannelRequests().count(4) > 0
+            && sim.ChannelRequests().last() == 4) {
+            pressed = true;
+            QTest::keyClick(&screen, Qt::Key_Escape);
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(pressed && screen.isHidden() && screen.Session().Finished(),
+                             ScaledTimeout(5000));
+    QCOMPARE(screen.result(), int(QDialog::Rejected));
+    QCOMPARE(sim.LastParaFrame(), before);
+    QVERIFY(!Store().SelfCheckRunning);
+}
+
+void TstCDlgNoiseMonitor::altNOpensItFromTheAcquisitionScreen()
+{
+    m_rig.reset(); // the screen makes its own link
+    UnitSimulator sim;
+    sim.SetTimeScale(0);
+    QVERIFY(sim.Start(0));
+    PointAtLoopbackUnit(sim.Port());
+    CurrentParams().HardwareVersionText = QStringLiteral("known");
+    CDlgMain screen;
+    QTRY_VERIFY_WITH_TIMEOUT(Store().LinkState == LinkUp && screen.Link().ReplyLetter() == 'd',
+                             ScaledTimeout(5000));
+    const QByteArray before = sim.LastParaFrame();
+    auto *button = screen.findChild<QAbstractButton *>(QStringLiteral("btnMonitor"));
+    QVERIFY(button && button->isEnabled());
+
+    ModalDriver driver;
+    driver.Expect([&](ModalDialog &d) {
+        QVERIFY(qobject_cast<CDlgNoiseMonitor *>(d.Widget()));
+        QTRY_VERIFY_WITH_TIMEOUT(sim.Received('j') >= kChannels, ScaledTimeout(5000));
+        d.Key(Qt::Key_Escape);
+    });
+    QTest::keyClick(&screen, Qt::Key_N, Qt::AltModifier);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QCOMPARE(sim.LastParaFrame(), before);
+    QCOMPARE(Store().AcqState, int(AcqIdle));
+}
+
+QTEST_MAIN(TstCDlgNoiseMonitor)
+#include "tst_cdlgnoisemonitor.moc"
