@@ -209,12 +209,17 @@ QVector<qint16> ShotModel::Channel(const UnitParams &p, int shot, int channel) c
         std::mt19937 gs = rng(m_seed, 3, static_cast<quint32>(shot), 0);
         source = 1.0 + kSourceJitter * std::normal_distribution<double>()(gs);
     }
+    QVector<double> rumble;
+    if (traffic) {
+        rumble.fill(0.0, n);
+        m_site.AddTraffic(rumble, m_seed, channel, m_spacingM, m_recordStartS, dt);
+    }
     for (int i = 0; i < n; ++i) {
         double mv = dc + noise(g);
         if (clean)
             mv += source * (*clean)[i];
         if (traffic)
-            mv += m_site.TrafficMv(m_seed, channel, m_spacingM, m_recordStartS + i * dt);
+            mv += rumble[i];
         out[i] = toCounts(mv, gain);
     }
     return out;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QVector>
 #include <QtGlobal>
 
 /// The ground's noise at a real site, for records the unit takes without a
@@ -19,7 +20,9 @@ struct SiteNoise
     double VehicleMv = 2.0;      ///< its rumble at the geophone nearest the road
     double RoadDistanceM = 5.0;  ///< from the road to the first geophone
 
-    /// The rumble of passing vehicles in mV at a 1-based channel at time
-    /// t seconds (the simulator's clock), on a spread of the given spacing.
-    double TrafficMv(quint32 seed, int channel, double spacingM, double t) const;
+    /// Adds the rumble of passing vehicles in mV to a record of a 1-based
+    /// channel that began at t0 seconds (the simulator's clock) with samples
+    /// dt seconds apart, on a spread of the given spacing.
+    void AddTraffic(QVector<double> &mv, quint32 seed, int channel, double spacingM, double t0,
+                    double dt) const;
 };
