@@ -49,8 +49,8 @@ CDlgNoiseMonitor::CDlgNoiseMonitor(QWidget *parent, InstrumentLink &link)
     m_state->setObjectName(QStringLiteral("strStateInfo"));
     for (QLabel *l : {m_unit, m_threshold, m_state})
         l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    texts->addWidget(m_unit, 5);
-    texts->addWidget(m_threshold, 5);
+    texts->addWidget(m_unit, 4);
+    texts->addWidget(m_threshold, 6);
     texts->addWidget(m_state, 4);
     layout->addLayout(texts);
 
@@ -131,9 +131,9 @@ void CDlgNoiseMonitor::showTexts()
 {
     const monitor::NoiseMeter &meter = m_session.Meter();
     const monitor::UnitChoice &unit = m_session.Unit();
-    m_unit->setText(unit.Note() + QStringLiteral(" RMS/峰值"));
+    m_unit->setText(unit.Note());
     const double db = meter.ThresholdDb();
-    m_threshold->setText(QStringLiteral("阈值:%1dB=%2%3 超限:%4道")
+    m_threshold->setText(QStringLiteral("阈值:%1dB=%2%3 超限%4道")
                              .arg(db, 0, 'f', 0)
                              .arg(std::pow(10.0, db / 20.0), 0, 'g', 3)
                              .arg(unit.Symbol())

@@ -33,8 +33,8 @@ QString UnitChoice::Symbol() const
 
 QString UnitChoice::Note() const
 {
-    return Kind == Unit::MillimetresPerSecond ? QStringLiteral("单位:mm/s(按灵敏度换算)")
-                                              : QStringLiteral("单位:mV(放大器输入端)");
+    return Kind == Unit::MillimetresPerSecond ? QStringLiteral("单位:mm/s(灵敏度换算)")
+                                              : QStringLiteral("单位:mV(放大器输入)");
 }
 
 UnitChoice ChooseUnit(const ParamSet &p)

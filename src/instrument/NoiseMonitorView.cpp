@@ -13,8 +13,8 @@ namespace {
 constexpr int kChannelsPerColumn = 12;
 constexpr int kColumnGap = 8;
 constexpr int kLabelWidth = 34;
-constexpr int kMinNumbersWidth = 92;
-constexpr double kNumbersShare = 0.24;
+constexpr int kMinNumbersWidth = 120;
+constexpr double kNumbersShare = 0.3;
 constexpr double kBarShare = 0.55; ///< of what label and numbers leave; the strip has the rest
 constexpr int kRowGap = 2;
 } // namespace
@@ -57,6 +57,9 @@ constexpr int kHoldWidth = 3;
 constexpr int kStripMargin = 4;
 constexpr int kNumberDigits = 3;
 constexpr int kLabelDbStep = 40;
+/// Row text in pixels at most: the numbers column holds "0.00928/0.0312" at this size.
+constexpr int kLargestRowFont = 13;
+constexpr int kLabelHalfWidth = 15;
 const QColor kFrameColour(160, 160, 160);
 const QColor kTickColour(215, 215, 215);
 const QColor kTraceColour(0, 0, 0);
@@ -94,7 +97,7 @@ void NoiseMonitorView::Draw(QPainter &painter, const QSize &size) const
     const int channels = CurrentParams().ChannelsInUse();
     if (channels <= 0)
         return;
-    const int rowFont = std::clamp(monitor::RowAt(0, channels, size).Row.height() - 6, 9, 16);
+    const int rowFont = std::clamp(monitor::RowAt(0, channels, size).Row.height() - 6, 9, kLargestRowFont);
     painter.setFont(ScreenFont(10));
 
     // The scale and the threshold line over each column.
@@ -106,6 +109,11 @@ void NoiseMonitorView::Draw(QPainter &painter, const QSize &size) const
         column.setTop(0);
         column.setBottom(size.height() - 1);
         drawScale(painter, column);
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(top.Numbers.left() + 4, 0, top.Numbers.width() + top.Strip.width(),
+                               monitor::kScaleHeight),
+                         Qt::AlignLeft | Qt::AlignVCenter,
+                         QStringLiteral("RMS/峰值 %1").arg(m_session->Unit().Symbol()));
     }
 
     QFont rowFace = ScreenFont(rowFont);
@@ -166,8 +174,10 @@ void NoiseMonitorView::drawScale(QPainter &painter, const QRect &column) const
         painter.drawLine(x, monitor::kScaleHeight, x, column.bottom());
         if (static_cast<int>(db) % kLabelDbStep != 0)
             continue;
+        if (x + kLabelHalfWidth > column.right())
+            continue; // the end of the scale is the numbers' heading's room
         painter.setPen(Qt::black);
-        const QRect label(x - 30, 0, 60, monitor::kScaleHeight);
+        const QRect label(x - 2 * kLabelHalfWidth, 0, 4 * kLabelHalfWidth, monitor::kScaleHeight);
         painter.drawText(label, Qt::AlignCenter, QString::number(static_cast<int>(db)));
     }
 }

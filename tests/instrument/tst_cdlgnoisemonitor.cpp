@@ -9,6 +9,7 @@
 #include "params/Preferences.h"
 #include "support/ModalDriver.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -51,6 +52,8 @@ private slots:
     void noisyGeophoneInRedQuietOnesNot();
     void escInTheMiddleOfARecord();
     void altNOpensItFromTheAcquisitionScreen();
+    void fitsBothScreens_data();
+    void fitsBothScreens();
 
 private:
     std::unique_ptr<TestProgramDir> m_dir;
@@ -94,7 +97,7 @@ void TstCDlgNoiseMonitor::noisyGeophoneInRedQuietOnesNot()
         QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 2, ScaledTimeout(5000));
 
         QVERIFY(labelText(screen, "lbUnit").contains(QStringLiteral("mm/s")));
-        QVERIFY(labelText(screen, "lbThreshold").contains(QStringLiteral("超限:1道")));
+        QVERIFY(labelText(screen, "lbThreshold").contains(QStringLiteral("超限1道")));
         NoiseMonitorView *view = screen.View();
         const auto bar = [&](int channel) {
             return monitor::RowAt(channel - 1, kChannels, view->size()).Bar;
@@ -113,7 +116,7 @@ void TstCDlgNoiseMonitor::noisyGeophoneInRedQuietOnesNot()
         auto *up = screen.findChild<QPushButton *>(QStringLiteral("btnThresholdUp"));
         for (int i = 0; i < 3; ++i)
             up->click();
-        QVERIFY(labelText(screen, "lbThreshold").contains(QStringLiteral("超限:0道")));
+        QVERIFY(labelText(screen, "lbThreshold").contains(QStringLiteral("超限0道")));
         picture = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(count(picture, bar(kNoisyChannel), NoiseMonitorView::AboveColour()), 0);
         screen.reject();
@@ -178,6 +181,44 @@ void TstCDlgNoiseMonitor::altNOpensItFromTheAcquisitionScreen()
     QVERIFY(sim.Received('d') >= 1); // the operator's frame on leaving, whatever came before
     QCOMPARE(sim.LastParaFrame(), before);
     QCOMPARE(Store().AcqState, int(AcqIdle));
+}
+
+void TstCDlgNoiseMonitor::fitsBothScreens_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("800x480") << QSize(800, 480);
+    QTest::newRow("1024x600") << QSize(1024, 600);
+}
+
+void TstCDlgNoiseMonitor::fitsBothScreens()
+{
+    QFETCH(QSize, size);
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("stylesheet|Unknown property")));
+    CurrentParams().Header.ChannelCount = BackupParams().Header.ChannelCount = kMaxChannels;
+    SiteNoise site;
+    site.Enabled = true;
+    site.VehiclePeriodS = 2.0; // a vehicle passing while the picture is taken
+    m_rig->Sim.SetSiteNoise(site);
+    m_rig->Sim.SetTimeScale(1.0);
+    CDlgNoiseMonitor screen(nullptr, *m_rig->Link);
+    screen.setFixedSize(size);
+    screen.show();
+    QSignalSpy shown(&screen, &CDlgNoiseMonitor::RoundShown);
+    QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 3, ScaledTimeout(5000));
+
+    for (QPushButton *b : screen.findChildren<QPushButton *>())
+        QVERIFY2(QFontMetrics(b->font()).horizontalAdvance(b->text()) + 8 <= b->width(),
+                 qPrintable(b->objectName()));
+    for (QLabel *l : screen.findChildren<QLabel *>())
+        QVERIFY2(QFontMetrics(l->font()).horizontalAdvance(l->text()) + 12 <= l->width(),
+                 qPrintable(l->text()));
+    // Twenty-four rows a finger can still point at, numbers readable beside each bar.
+    const monitor::RowGeometry row = monitor::RowAt(0, kMaxChannels, screen.View()->size());
+    QVERIFY(row.Row.height() >= 12);
+    QVERIFY(row.Numbers.width() >= 120 && row.Strip.width() >= 40);
+    const QString name = QStringLiteral("monitor-%1x%2.png").arg(size.width()).arg(size.height());
+    QVERIFY(screen.grab().save(QDir(QStringLiteral(ZEB_LOOK_DIR)).filePath(name)));
+    screen.reject();
 }
 
 QTEST_MAIN(TstCDlgNoiseMonitor)
