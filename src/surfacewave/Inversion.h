@@ -71,7 +71,7 @@ constexpr double kPoissonHigh = 0.45;
 /// A model is acceptable when its misfit is within this factor of the best:
 /// with standard deviations as weights, models that much worse still pass
 /// within the picks' spread over most of the curve.
-constexpr double kAcceptableFactor = 1.5;
+constexpr double kAcceptableFactor = 2.0;
 
 /// Density (kg/m³) the inversion gives a layer of shear velocity vs (m/s):
 /// linear between 1700 at 100 m/s, 1800 at 200, 1900 at 400, 2000 at 800,
