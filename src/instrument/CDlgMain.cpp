@@ -3,6 +3,7 @@
 
 #include "AcquisitionCore.h"
 #include "CDlgCHLock.h"
+#include "CDlgNoiseMonitor.h"
 #include "InstrumentLink.h"
 #include "InstrumentSocket.h"
 #include "QDlgLink.h"
@@ -120,7 +121,8 @@ CDlgMain::CDlgMain(QWidget *parent)
     m_grid->SetSkipUnavailable(true);
     m_grid->SetIgnoreTab(true);
     m_grid->SetShortcutButtons({ui->btnSet, ui->btnRead, ui->btnAnalysis, ui->btnAutoCheck,
-                                ui->btnSample, ui->btnAdd, ui->btnClear, ui->btnSave, ui->btnUpLoad});
+                                ui->btnSample, ui->btnAdd, ui->btnClear, ui->btnSave, ui->btnUpLoad,
+                                ui->btnMonitor});
     // Up and Down move the trace cursor, not the focus: this filter sees the
     // keys before the grid's.
     installEventFilter(this);
@@ -297,6 +299,7 @@ void CDlgMain::RefreshButtons()
     ui->btnRead->setEnabled(s->Read);
     ui->btnAnalysis->setEnabled(s->Analysis);
     ui->btnAutoCheck->setEnabled(s->AutoCheck);
+    ui->btnMonitor->setEnabled(s->AutoCheck);
     ui->btnSample->setEnabled(s->Sample);
     ui->btnAdd->setEnabled(s->Add);
     ui->btnClear->setEnabled(s->Clear);
@@ -565,6 +568,30 @@ void CDlgMain::on_btnAutoCheck_clicked()
     if (m_core->SequenceRunning())
         return;
     m_core->SelfCheck();
+}
+
+void CDlgMain::on_btnMonitor_clicked()
+{
+    // Whatever may open the self-check may open the monitor: neither leaves
+    // a record or a shot's data behind, and both borrow the unit the same way.
+    if (m_core->SequenceRunning() || !ui->btnMonitor->isEnabled())
+        return;
+    if (Store().LinkState != LinkUp) {
+        m_link->onSockFailed();
+        return;
+    }
+    if (m_core->Busy()) {
+        ShowMessage(AcquisitionCore::BusyText());
+        return;
+    }
+    {
+        KeyboardGrabPause pause;
+        CDlgNoiseMonitor monitor(this, *m_link);
+        monitor.exec();
+    }
+    RefreshButtons();
+    RebuildView();
+    RefreshStatus();
 }
 
 void CDlgMain::on_btnSet_clicked()

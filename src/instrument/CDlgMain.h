@@ -71,6 +71,8 @@ public slots:
     void on_btnClear_clicked();
     void on_btnSave_clicked();
     void on_btnUpLoad_clicked();
+    /// The site-noise monitor, open whenever the self-check is.
+    void on_btnMonitor_clicked();
     void on_btnExit_clicked();
     /// Steps the colour theme of the status fields and commands.
     void on_btnShow1_clicked();

@@ -190,19 +190,36 @@ QVector<qint16> ShotModel::Channel(const UnitParams &p, int shot, int channel) c
     const double gain = UnitGainFactor(p.ChannelGainDb(channel)) * kCountsPerMv;
     const double dc = dcLevelMv(channel, selfCheck);
     std::mt19937 g = rng(m_seed, 2, static_cast<quint32>(shot), static_cast<quint32>(channel));
-    std::normal_distribution<double> noise(0.0, selfCheck ? kInstrumentNoiseMv : kGroundNoiseMv);
+    const bool site = m_site.Enabled && !selfCheck;
+    double groundMv = selfCheck ? kInstrumentNoiseMv : kGroundNoiseMv;
+    if (site && channel == m_site.DeadChannel)
+        groundMv = kInstrumentNoiseMv;
+    else if (site && channel == m_site.NoisyChannel)
+        groundMv *= m_site.NoisyFactor;
+    std::normal_distribution<double> noise(0.0, groundMv);
+    const bool traffic = site && channel != m_site.DeadChannel;
+    const double dt = std::max(p.IntervalUs, 1.0) * 1e-6;
     const QVector<double> *clean = nullptr;
     double source = 0.0;
-    if (!selfCheck && channel >= 1 && channel <= 24) {
+    // Nobody swings a hammer for a record the unit triggers by itself at a noisy site.
+    const bool hammer = !site || p.TriggerMethod != 0;
+    if (!selfCheck && hammer && channel >= 1 && channel <= 24) {
         clean = &CleanSignal(p, channel);
         // The same hammer blow never lands twice with quite the same strength.
         std::mt19937 gs = rng(m_seed, 3, static_cast<quint32>(shot), 0);
         source = 1.0 + kSourceJitter * std::normal_distribution<double>()(gs);
     }
+    QVector<double> rumble;
+    if (traffic) {
+        rumble.fill(0.0, n);
+        m_site.AddTraffic(rumble, m_seed, channel, m_spacingM, m_recordStartS, dt);
+    }
     for (int i = 0; i < n; ++i) {
         double mv = dc + noise(g);
         if (clean)
             mv += source * (*clean)[i];
+        if (traffic)
+            mv += rumble[i];
         out[i] = toCounts(mv, gain);
     }
     return out;

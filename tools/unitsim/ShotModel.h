@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SiteNoise.h"
+
 #include <QVector>
 #include <QtGlobal>
 #include <array>
@@ -74,6 +76,13 @@ public:
     void SetSelfCheckChannel(int channel, const SelfCheckChannel &shape) { m_selfCheck[channel] = shape; }
     void ClearSelfCheckChannels() { m_selfCheck.clear(); }
 
+    /// The site's noise, added to every record but the self-check's; with it
+    /// on, a record the unit triggers by itself carries no hammer blow.
+    void SetSiteNoise(const SiteNoise &site) { m_site = site; }
+    const SiteNoise &Site() const { return m_site; }
+    /// When the current record began on the unit's clock, in seconds (the site's traffic moves on).
+    void SetRecordStart(double seconds) { m_recordStartS = seconds; }
+
 private:
     QVector<qint16> shapedSelfCheck(const UnitParams &params, int shot, int channel,
                                     const SelfCheckChannel &shape) const;
@@ -86,4 +95,6 @@ private:
     using Key = std::tuple<double, int, int, double, double, int>;
     mutable std::map<Key, QVector<double>> m_clean;
     std::map<int, SelfCheckChannel> m_selfCheck;
+    SiteNoise m_site;
+    double m_recordStartS = 0.0;
 };
