@@ -574,10 +574,10 @@ void TstCDlgMain::aFreshShotIsNotTheRecordReadBefore()
     QCOMPARE(sent, QStringLiteral("未保存") + taken.toString(QStringLiteral("hhmm")));
     QVERIFY(ToGb2312(sent).size() <= 10); // whole in the upload frame's name field
 
-    // Saving under a name that exists keeps it unsaved; the keypad never
-    // offers the mark as a name.
+    // Saving under a name that exists keeps it unsaved; the keypad offers
+    // the project's next number, never the mark.
     driver.Expect([](ModalDialog &d) {
-        QCOMPARE(d.Text(QStringLiteral("editValue")), QString());
+        QCOMPARE(d.Text(QStringLiteral("editValue")), QStringLiteral("K002"));
         d.Type(QStringLiteral("K001"));
         QVERIFY(d.Click(QStringLiteral("tBtnOK")));
     });
