@@ -10,6 +10,8 @@
 //                          Rayleigh phase velocities of a layered model as CSV
 //   zeb-record curve FILE|FOLDER... [-o CURVE.csv] [--fmin ... --dv]
 //                          the combined curve of a spread's records with Vs30
+//   zeb-record qc FILE     the quality check of every channel as CSV
+//                          (channel,rms,peak,flags)
 //   zeb-record upload FILE --server HOST:PORT [--instrument-number TEXT]
 //       [--serial TEXT] [--profile TEXT] [--longitude DEG] [--latitude DEG]
 //                          sends the record to a data server (normal upload)
@@ -47,6 +49,7 @@ const Command kCommands[] = {
     {"dispersion", "FILE [-o IMAGE.png] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunDispersion},
     {"forward", "MODEL.csv [--fmin HZ] [--fmax HZ] [--df HZ] [--modes N]", RunForward},
     {"curve", "FILE|FOLDER... [-o CURVE.csv] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunCurve},
+    {"qc", "FILE", RunQc},
     {"upload", "FILE --server HOST:PORT [--instrument-number TEXT] [--serial TEXT] [--profile TEXT] "
                "[--longitude DEG] [--latitude DEG]", RunUpload},
 };
