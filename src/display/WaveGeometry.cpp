@@ -1,6 +1,7 @@
 #include "display/WaveGeometry.h"
 
 #include <QPoint>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -51,6 +52,13 @@ QRect ChannelCaptionBox(const Layout &l, int textWidth)
     if (l.Columns > 0 && textWidth < firstNumber)
         return QRect(QPoint(0, top), QPoint(static_cast<int>(l.ColumnWidth) - 1, bottom));
     return QRect(QPoint(l.Plot.right() + 1, top), QPoint(l.Widget.right() - 1, bottom));
+}
+
+QRect ChannelMarkBox(const Layout &l, int column)
+{
+    const int left = static_cast<int>(l.Left(column)) + kMarkInset;
+    const int right = static_cast<int>(l.Right(column)) - kMarkInset;
+    return QRect(QPoint(left, l.Labels.top() + 1), QPoint(std::max(left, right), l.Labels.top() + kMarkHeight));
 }
 
 int ColumnAt(const Layout &layout, int x)

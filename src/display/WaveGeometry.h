@@ -44,6 +44,11 @@ struct Layout
     bool InPlot(int x, int y) const;
 };
 
+/// The small mark of a channel the shot check found wrong: a bar along the
+/// top of its column's label cell, above the channel number, which the label
+/// centres vertically and so never reaches the top few rows.
+QRect ChannelMarkBox(const Layout &layout, int column);
+
 /// Layout of a widget of width × height pixels split into columns.
 Layout ComputeLayout(int width, int height, int columns);
 
@@ -52,6 +57,9 @@ Layout ComputeLayout(int width, int height, int columns);
 int ColumnAt(const Layout &layout, int x);
 
 /// Left edge of a channel number's box: this far left of its baseline.
+// The shot check's mark: inset from the column's edges, a few rows high.
+constexpr int kMarkInset = 4;
+constexpr int kMarkHeight = 5;
 constexpr int kChannelNumberIndent = 10;
 
 /// Box of the "CH" caption of the channel-number row for a caption textWidth
