@@ -49,17 +49,23 @@ struct Layout
 /// centres vertically and so never reaches the top few rows.
 QRect ChannelMarkBox(const Layout &layout, int column);
 
-/// Layout of a widget of width × height pixels split into columns.
-Layout ComputeLayout(int width, int height, int columns);
+/// Layout of a widget of width × height pixels split into columns. The
+/// rightmost rightReserve pixels stay empty (controls lying over the view's
+/// right edge): the plot, the label row and the time axis move left of them.
+Layout ComputeLayout(int width, int height, int columns, int rightReserve = 0);
+
+/// Where traces may be drawn: left of the time labels, so that a trace
+/// deflected far at a high gain never runs through them.
+QRect TraceArea(const Layout &layout);
 
 /// First column (1-based) whose span holds x, bounds included, so that a
 /// point on a shared edge belongs to the left column; 0 when none does.
 int ColumnAt(const Layout &layout, int x);
 
-/// Left edge of a channel number's box: this far left of its baseline.
 // The shot check's mark: inset from the column's edges, a few rows high.
 constexpr int kMarkInset = 4;
 constexpr int kMarkHeight = 5;
+/// Left edge of a channel number's box: this far left of its baseline.
 constexpr int kChannelNumberIndent = 10;
 
 /// Box of the "CH" caption of the channel-number row for a caption textWidth

@@ -12,6 +12,7 @@
 #include "params/Preferences.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <climits>
 #include <cmath>
 #include <utility>
@@ -261,6 +262,9 @@ void AcquisitionCore::runSequence()
     // screen with the last picture hidden where the next shot overwrites it.
     if (moved && !newData)
         store.RestorePreviousIfEmpty(channels);
+    // New data is no longer the record that was read or saved before it.
+    if (newData)
+        p.MarkUnsaved(QDateTime::currentDateTime());
     store.LinkActive = false;
     store.AcqState = AcqSampled;
     m_sequenceRunning = false;
@@ -553,9 +557,13 @@ int AcquisitionCore::Save(const QString &name)
 {
     const TraceStore &store = Store();
     const bool selfCheckData = store.AcqState == AcqSelfCheckShown || store.SelfCheckShown;
-    const int result = SaveRecordAs(CurrentParams(), name);
+    ParamSet &p = CurrentParams();
+    const QString shownName = p.LastRecordName;
+    const int result = SaveRecordAs(p, name);
     if (result != RecordOk) {
-        // Nothing was written: the data and its parameters stay on screen.
+        // Nothing was written: the data and its parameters stay on screen,
+        // and so does its name; the name typed may be another record's.
+        p.LastRecordName = shownName;
         m_owner.ShowMessage(RecordResultMessage(result));
         return result;
     }
@@ -663,6 +671,8 @@ void AcquisitionCore::SelfCheck()
     if (store.LinkState == LinkUp)
         sendParameters();
     ParamSet::CopyAcquisition(p, dataParams);
+    if (kept)
+        p.MarkUnsaved(QDateTime::currentDateTime());
 
     store.SelfCheckRunning = false;
     m_link.SetWaiting(false);

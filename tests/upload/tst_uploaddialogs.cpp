@@ -91,6 +91,7 @@ private slots:
     void witnessPauseResumeAndEscape();
     void chooserFocusAndEscape();
     void uploadCommandOpensTheChosenDialog();
+    void uploadCommandNamesTheRecordItSent();
 };
 
 void TstUploadDialogs::normalDialogShowsTheFields()
@@ -566,11 +567,29 @@ void TstUploadDialogs::uploadCommandOpensTheChosenDialog()
                 QCOMPARE(m.Title(), step.opened);
                 QVERIFY(m.Click(step.closer));
             });
-        Screens().Upload(nullptr);
+        QVERIFY(!Screens().Upload(nullptr)); // nothing was sent
         QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
         QCOMPARE(driver.Answered(), step.opened.isEmpty() ? 1 : 2);
         QCOMPARE(CurrentParams().UploadMode, step.mode);
     }
+}
+
+void TstUploadDialogs::uploadCommandNamesTheRecordItSent()
+{
+    TestProgramDir dir;
+    InstallTaskScreens();
+    NormalUploadServer server;
+    QVERIFY(server.Start());
+    PutTestRecord(2, 100);
+    PointAtLoopbackServer(server.Port());
+    ModalDriver driver(30000);
+    driver.Expect([](ModalDialog &m) { QVERIFY(m.Click(QStringLiteral("btnUpLoad1"))); });
+    // OK starts the upload; the dialog closes itself once the server has it all.
+    driver.Expect([](ModalDialog &m) { QVERIFY(m.Click(QStringLiteral("BtnOK"))); });
+    const std::optional<QString> sent = Screens().Upload(nullptr);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QVERIFY(server.Completed());
+    QCOMPARE(sent, std::optional<QString>(QStringLiteral("K001")));
 }
 
 QTEST_MAIN(TstUploadDialogs)
