@@ -7,6 +7,7 @@
 #include "InstrumentLink.h"
 #include "InstrumentSocket.h"
 #include "QDlgLink.h"
+#include "ShotCheck.h"
 #include "TraceStore.h"
 #include "app/Platform.h"
 #include "dialogs/CDlgMsgQuestion.h"
@@ -390,6 +391,8 @@ void CDlgMain::SequenceEnded()
 
 void CDlgMain::Cleared()
 {
+    m_quality = QcReport();
+    ui->WShowWave->SetChannelMarks({});
     RebuildView();
     RefreshStatus();
     ui->btnShow4->setText(QStringLiteral("通道:"));
@@ -425,8 +428,39 @@ RecordProgress *CDlgMain::ReadProgress()
 
 void CDlgMain::ShowStatusNote(const QString &text)
 {
+    m_note = text;
     ui->btnShow6->setText(LiteralCaption(text));
     m_noteTimer->start();
+}
+
+void CDlgMain::NewPicture()
+{
+    m_quality = CheckTracesOnScreen(CurrentParams());
+    QVector<bool> marks(static_cast<int>(m_quality.Channels.size()));
+    for (int c = 0; c < marks.size(); ++c)
+        marks[c] = m_quality.Channels[static_cast<size_t>(c)].Flags != 0;
+    ui->WShowWave->SetChannelMarks(marks);
+    // Only a finding is worth the status line: a clean shot leaves the record
+    // name there. Said once the shot's own status and notes (an automatic
+    // save) are out, and beside such a note rather than over it.
+    if (m_quality.FaultyCount() == 0)
+        return;
+    const QString summary = QcSummary(m_quality);
+    QTimer::singleShot(0, this, [this, summary] {
+        const QString note = m_noteTimer->isActive() ? m_note + QLatin1Char(' ') + summary : summary;
+        ShowStatusNote(note);
+    });
+}
+
+void CDlgMain::ShowQualityList()
+{
+    if (m_quality.Channels.empty()) {
+        ShowMessage(QStringLiteral("质检：无数据"));
+        return;
+    }
+    const QStringList details = QcDetails(m_quality);
+    ShowMessage(details.isEmpty() ? QcSummary(m_quality)
+                                  : QcSummary(m_quality) + QLatin1Char('\n') + details.join(QLatin1Char('\n')));
 }
 
 void CDlgMain::OfferRecovery()
@@ -721,6 +755,11 @@ void CDlgMain::keyPressEvent(QKeyEvent *event)
     // Enter, the arrows and the Alt letters are the focus grid's.
     if (event->key() == Qt::Key_Escape && ui->btnExit->isEnabled()) {
         on_btnExit_clicked();
+        return;
+    }
+    // Alt+Q (质检): no command of the screen carries Q.
+    if (event->key() == Qt::Key_Q && (event->modifiers() & Qt::AltModifier) && !m_core->Busy()) {
+        ShowQualityList();
         return;
     }
     event->accept();

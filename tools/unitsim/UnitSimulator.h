@@ -81,6 +81,13 @@ public:
     // --- the site ---------------------------------------------------------------
     /// Traffic bursts, a noisy and a dead geophone in every record but the self-check's.
     void SetSiteNoise(const SiteNoise &site) { m_model.SetSiteNoise(site); }
+    // --- faults of the geophones and cables in field shots ---------------------
+    /// Gives a 1-based channel a fault (dead, clipped, reversed, hum, noisy or
+    /// a combination); the other channels stay as they were.
+    void SetSensorFault(int channel, const SensorFault &fault) { m_model.SetSensorFault(channel, fault); }
+    /// Swaps the cables of two channels.
+    void SwapChannels(int a, int b) { m_model.SwapChannels(a, b); }
+    void ClearSensorFaults() { m_model.ClearSensorFaults(); }
 
     // --- faults of the acquisition sequence --------------------------------
     /// Applies fault to the data requests of one channel, times times
