@@ -1,14 +1,14 @@
 #include "CDlgZEB.h"
 #include "ui_CDlgZEB.h"
 
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "dialogs/FocusGrid.h"
 #include "dialogs/ScreenSetup.h"
 #include "dialogs/TaskScreens.h"
 #include "instrument/InstrumentProtocol.h"
 #include "instrument/InstrumentSocket.h"
 #include "params/ParamSet.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>

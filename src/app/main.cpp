@@ -1,6 +1,6 @@
 #include "app/CDlgZEB.h"
 #include "app/CommandLine.h"
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "dialogs/TaskScreens.h"
 #include "params/ParamSet.h"
 
@@ -28,7 +28,8 @@ int main(int argc, char *argv[])
     }
 
     // Only the program itself sets the clock, mounts and flushes for real.
-    SetPlatform(MakeSystemPlatform());
+    SetPlatform(MakeSystemPlatform(
+        [] { return ProgramDir() + QLatin1Char('/') + CurrentParams().DataFolderName; }));
     InstallTaskScreens();
 
     CDlgZEB launcher;

@@ -4,8 +4,8 @@
 #include "InstrumentLink.h"
 #include "InstrumentLog.h"
 #include "InstrumentProtocol.h"
-#include "TraceStore.h"
-#include "params/Wait.h"
+#include "model/TraceStore.h"
+#include "platform/Wait.h"
 #include "records/RecordFile.h"
 
 #include <QCoreApplication>

@@ -6,8 +6,8 @@
 #include "InstrumentLink.h"
 #include "InstrumentSocket.h"
 #include "QDlgLink.h"
-#include "TraceStore.h"
-#include "app/Platform.h"
+#include "model/TraceStore.h"
+#include "platform/Platform.h"
 #include "dialogs/CDlgMsgQuestion.h"
 #include "dialogs/FocusGrid.h"
 #include "dialogs/QDlgKeyNum.h"
@@ -17,7 +17,7 @@
 #include "display/CShowWave.h"
 #include "params/ParamSet.h"
 #include "records/RecordFile.h"
-#include "records/RecordProgressWindow.h"
+#include "browser/RecordProgressWindow.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -1,7 +1,6 @@
 #include "Platform.h"
 
 #include "UsbStick.h"
-#include "params/ParamSet.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -27,13 +26,17 @@ const char kSysfsRoot[] = "/sys";
 class SystemPlatform : public Platform
 {
 public:
+    explicit SystemPlatform(std::function<QString()> dataFolder)
+        : m_dataFolder(std::move(dataFolder))
+    {
+    }
+
     QString FindUsbStick() override
     {
         QFile mounts(QString::fromLatin1(kMountTable));
         if (!mounts.open(QIODevice::ReadOnly))
             return QString();
-        const ParamSet &params = CurrentParams();
-        const QString dataFolder = ProgramDir() + QLatin1Char('/') + params.DataFolderName;
+        const QString dataFolder = m_dataFolder ? m_dataFolder() : QString();
         return FindUsbStickIn(mounts.readAll(), QString::fromLatin1(kSysfsRoot), dataFolder);
     }
 
@@ -68,6 +71,9 @@ public:
         const QByteArray text = table.read(kMaxTableBytes + 1);
         return text.size() > kMaxTableBytes ? QByteArray() : text;
     }
+
+private:
+    std::function<QString()> m_dataFolder;
 };
 
 std::unique_ptr<Platform> &installed()
@@ -124,7 +130,7 @@ void SetPlatform(std::unique_ptr<Platform> platform)
     installed() = std::move(platform);
 }
 
-std::unique_ptr<Platform> MakeSystemPlatform()
+std::unique_ptr<Platform> MakeSystemPlatform(std::function<QString()> dataFolder)
 {
-    return std::make_unique<SystemPlatform>();
+    return std::make_unique<SystemPlatform>(std::move(dataFolder));
 }

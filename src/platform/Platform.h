@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 /// One network interface and the IPv4 addresses it carries.
@@ -70,4 +71,6 @@ Platform &CurrentPlatform();
 /// Replaces the platform; nullptr brings back the harmless one.
 void SetPlatform(std::unique_ptr<Platform> platform);
 /// The controller's real system (clock commands, removable volumes); for main() only.
-std::unique_ptr<Platform> MakeSystemPlatform();
+/// dataFolder names the folder that holds the records, asked each time a stick
+/// is looked for: no volume on its disk is ever taken for the stick.
+std::unique_ptr<Platform> MakeSystemPlatform(std::function<QString()> dataFolder);
