@@ -19,7 +19,7 @@ FLOORS = [
     ("params",),
     ("records",),
     ("display", "dialogs"),
-    ("instrument", "analysis", "upload", "browser"),
+    ("instrument", "analysis", "surfacewave", "upload", "browser"),
     ("app",),
 ]
 

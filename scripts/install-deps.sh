@@ -11,6 +11,8 @@ packages=(
   libfftw3-dev
   libsegyio-dev python3-segyio
   python3
+  # building and checking the Debian packages (scripts/package.sh)
+  dpkg-dev file lintian
 )
 
 missing=()

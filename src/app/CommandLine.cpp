@@ -1,12 +1,32 @@
 #include "CommandLine.h"
 
 #include "params/ParamSet.h"
+#include "ZebVersion.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QHostAddress>
 
 namespace {
 
-const char kUsage[] = "usage: zeb [--instrument HOST[:PORT]] [--upload-server HOST:PORT] [--upload-gateway HOST:PORT]";
+const char kUsage[] = "usage: zeb [--instrument HOST[:PORT]] [--upload-server HOST:PORT] [--upload-gateway HOST:PORT] "
+                      "[--program-dir DIR] [--help] [--version]";
+
+const char kHelp[] =
+    "The operator program of the ZEB surface-wave seismograph; it runs full screen.\n"
+    "\n"
+    "  --instrument HOST[:PORT]    the acquisition unit's address for this run\n"
+    "  --upload-server HOST:PORT   the normal upload's data server for this run\n"
+    "  --upload-gateway HOST[:PORT]\n"
+    "                              the witness server for this run (otherwise the\n"
+    "                              network's default gateway, port 5555)\n"
+    "  --program-dir DIR           where the settings file ZEB.ini and the data folder\n"
+    "                              QDW-FILE live (otherwise beside the executable)\n"
+    "  --help                      print this text and stop\n"
+    "  --version                   print the version and stop\n"
+    "\n"
+    "Without --instrument the program talks to the unit at its factory address.\n"
+    "See zeb(1).\n";
 
 // HOST[:PORT] with an IPv4 host; port stays untouched when the value has none.
 bool parseHostPort(const QString &option, const QString &value, QString &host, quint16 &port, QString *error)
@@ -80,6 +100,29 @@ bool parseUploadServer(const QString &value, ParamSet &params, QString *error)
     return true;
 }
 
+// An installed program cannot write beside its executable, so the package
+// names a writable folder. Refused at start rather than when the first record
+// is saved: by then the operator has taken shots that could be lost.
+bool parseProgramDir(const QString &value, ParamSet &, QString *error)
+{
+    if (value.isEmpty()) {
+        *error = QStringLiteral("--program-dir: the folder name is empty");
+        return false;
+    }
+    const QString dir = QDir::cleanPath(QDir().absoluteFilePath(value));
+    const QFileInfo info(dir);
+    if (info.exists() && !info.isDir()) {
+        *error = QStringLiteral("--program-dir: \"%1\" is not a folder").arg(value);
+        return false;
+    }
+    if (!QDir().mkpath(dir) || !QFileInfo(dir).isWritable()) {
+        *error = QStringLiteral("--program-dir: cannot create or write the folder \"%1\"").arg(value);
+        return false;
+    }
+    SetProgramDir(dir);
+    return true;
+}
+
 struct Option
 {
     const char *Name;
@@ -90,6 +133,7 @@ const Option kOptions[] = {
     {"--instrument", parseInstrument},
     {"--upload-server", parseUploadServer},
     {"--upload-gateway", parseUploadGateway},
+    {"--program-dir", parseProgramDir},
 };
 
 } // namespace
@@ -124,4 +168,23 @@ bool ApplyCommandLine(const QStringList &arguments, ParamSet &params, QString *e
             return false;
     }
     return true;
+}
+
+QString CommandLineAnswer(const QStringList &arguments)
+{
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        bool takesValue = false;
+        for (const Option &o : kOptions)
+            takesValue = takesValue || arg == QLatin1String(o.Name);
+        if (takesValue) {
+            ++i; // "--program-dir --help" names a folder, it does not ask for help
+            continue;
+        }
+        if (arg == QLatin1String("--version"))
+            return QStringLiteral("zeb %1\n").arg(QStringLiteral(ZEB_VERSION));
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
+            return QStringLiteral("%1\n\n%2").arg(QString::fromLatin1(kUsage), QString::fromLatin1(kHelp));
+    }
+    return QString();
 }

@@ -12,6 +12,18 @@
 
 int main(int argc, char *argv[])
 {
+    // Help and the version are answered before the application object exists:
+    // they must work on a machine without a display. Everything else waits for
+    // the application, which takes its own options (-platform …) off the line.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const QString answer = CommandLineAnswer(arguments);
+    if (!answer.isNull()) {
+        std::fputs(answer.toLocal8Bit().constData(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+
     QCoreApplication::addLibraryPath(QStringLiteral("./plugins"));
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("windows")));

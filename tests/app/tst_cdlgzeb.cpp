@@ -7,6 +7,7 @@
 #include "support/ModalDriver.h"
 #include "support/TestProgramDir.h"
 #include "UnitSimulator.h"
+#include "ZebVersion.h"
 
 #include <QFile>
 #include <QLabel>
@@ -59,7 +60,7 @@ private slots:
         m_sim->SetVersionByte(0x9B);
         CDlgZEB dlg;
         QCOMPARE(dlg.windowTitle(), QStringLiteral("QD-ZEB 引导界面"));
-        QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("lbVar"))->text(), QStringLiteral("软件版本: 1.0.20106"));
+        QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("lbVar"))->text(), QStringLiteral("软件版本: " ZEB_VERSION));
         QTRY_COMPARE_WITH_TIMEOUT(hardLabel(dlg), QStringLiteral("硬件版本: D2.1 H2.3"), ScaledTimeout(5000));
         QCOMPARE(dlg.Answer(), 1);
         QVERIFY(!dlg.IsBusy());

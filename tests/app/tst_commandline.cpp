@@ -2,6 +2,7 @@
 #include "params/ParamSet.h"
 #include "support/TestProgramDir.h"
 #include "upload/UploadRecord.h"
+#include "ZebVersion.h"
 
 #include <QtTest>
 
@@ -122,6 +123,83 @@ private slots:
         reread.LoadSettings();
         QCOMPARE(reread.ServerPort, args.size() > 1 && ok ? 5005 : 17);
         QCOMPARE(reread.ServerAddress, (std::array<qint8, 4>{127, 0, 0, 1}));
+    }
+
+    // An installed program keeps its settings and records in a folder it is
+    // told; what the operator saves must land there, and a folder that cannot
+    // hold them is refused before any shot is taken.
+    void programDirOption_data()
+    {
+        QTest::addColumn<QString>("value"); // below the scratch folder; "FILE" is a plain file there
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("existing folder") << "" << true;
+        QTest::newRow("missing folders are created") << "var/lib/zeb" << true;
+        QTest::newRow("a file, not a folder") << "FILE" << false;
+        QTest::newRow("below a file") << "FILE/zeb" << false;
+    }
+
+    void programDirOption()
+    {
+        QFETCH(QString, value);
+        QFETCH(bool, ok);
+        TestProgramDir before;
+        QTemporaryDir scratch;
+        QFile plain(scratch.filePath(QStringLiteral("FILE")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        const QString dir = scratch.filePath(value);
+
+        ParamSet &p = CurrentParams();
+        QString error;
+        QCOMPARE(ApplyCommandLine({"zeb", "--program-dir", dir}, p, &error), ok);
+        QCOMPARE(error.isEmpty(), ok);
+        if (!ok) {
+            QVERIFY(error.contains(dir));
+            QCOMPARE(ProgramDir(), before.path());
+            return;
+        }
+        QCOMPARE(ProgramDir(), QDir::cleanPath(dir));
+        p.LoadSettings();
+        p.SaveSettings();
+        QVERIFY(QFileInfo(dir + "/ZEB.ini").isFile());
+        QVERIFY(QFileInfo(dir + "/QDW-FILE").isDir());
+        QVERIFY(!QFileInfo::exists(before.file("ZEB.ini")));
+    }
+
+    void programDirRefusesEmptyName()
+    {
+        TestProgramDir before;
+        QString error;
+        QVERIFY(!ApplyCommandLine({"zeb", "--program-dir="}, CurrentParams(), &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(ProgramDir(), before.path());
+    }
+
+    void helpAndVersion_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("answerStart"); // empty: the program starts
+        const QString version = QStringLiteral("zeb " ZEB_VERSION "\n");
+        QTest::newRow("nothing asked") << QStringList{"zeb", "--instrument", "127.0.0.1"} << QString();
+        QTest::newRow("version") << QStringList{"zeb", "--version"} << version;
+        QTest::newRow("help") << QStringList{"zeb", "--help"} << "usage: zeb";
+        QTest::newRow("among other options")
+            << QStringList{"zeb", "--instrument", "127.0.0.1", "-h"} << "usage: zeb";
+        QTest::newRow("a folder named --help")
+            << QStringList{"zeb", "--program-dir", "--help"} << QString();
+    }
+
+    void helpAndVersion()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, answerStart);
+        const QString answer = CommandLineAnswer(args);
+        QCOMPARE(answer.isNull(), answerStart.isEmpty());
+        QVERIFY(answer.startsWith(answerStart));
+        if (answerStart.startsWith(QLatin1String("usage"))) {
+            for (const char *option : {"--instrument", "--upload-server", "--upload-gateway", "--program-dir", "--version"})
+                QVERIFY2(answer.count(QLatin1String(option)) >= 2, option); // in the usage and explained
+        }
     }
 };
 

@@ -1,5 +1,6 @@
 // zeb-unitsim: plays the acquisition unit on 127.0.0.1 for demos and manual runs.
 #include "UnitSimulator.h"
+#include "ZebVersion.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -29,12 +30,14 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zeb-unitsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZEB_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Plays the 24-channel acquisition unit on 127.0.0.1: answers the command protocol "
         "and takes synthetic surface-wave shots."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QList<QCommandLineOption> options = {
         {QStringLiteral("port"), QStringLiteral("UDP port on 127.0.0.1 (default 16543; 0 picks a free one)."), QStringLiteral("N")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the shot noise (default 1)."), QStringLiteral("S")},

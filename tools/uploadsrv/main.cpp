@@ -2,6 +2,7 @@
 // for manual runs; every frame is checked and, with --verbose, logged.
 #include "NormalUploadServer.h"
 #include "WitnessUploadServer.h"
+#include "ZebVersion.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -41,10 +42,12 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zeb-uploadsrv"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZEB_VERSION));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Plays the normal data server and the witness server on 127.0.0.1 and checks every frame."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("normal-port"), QStringLiteral("Normal upload port (default 15005; 0 picks one)."), QStringLiteral("N")},
         {QStringLiteral("witness-port"), QStringLiteral("Witness upload port (default 15555; 0 picks one)."), QStringLiteral("N")},
