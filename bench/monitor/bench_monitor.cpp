@@ -8,7 +8,7 @@
 #include "instrument/CDlgNoiseMonitor.h"
 #include "instrument/InstrumentLink.h"
 #include "instrument/NoiseMonitorView.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 
 #include <QApplication>

@@ -8,8 +8,8 @@
 #include "InstrumentSocket.h"
 #include "QDlgLink.h"
 #include "ShotCheck.h"
-#include "TraceStore.h"
-#include "app/Platform.h"
+#include "model/TraceStore.h"
+#include "platform/Platform.h"
 #include "dialogs/CDlgMsgQuestion.h"
 #include "dialogs/FocusGrid.h"
 #include "dialogs/QDlgKeyNum.h"
@@ -19,7 +19,7 @@
 #include "display/CShowWave.h"
 #include "params/ParamSet.h"
 #include "records/RecordFile.h"
-#include "records/RecordProgressWindow.h"
+#include "browser/RecordProgressWindow.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

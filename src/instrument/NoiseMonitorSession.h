@@ -2,7 +2,7 @@
 
 #include "instrument/NoiseMeter.h"
 #include "instrument/SelfCheckRound.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 
 #include <memory>

@@ -3,7 +3,7 @@
 #include "InstrumentLink.h"
 #include "InstrumentLog.h"
 #include "params/ParamSet.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QElapsedTimer>
 #include <QStringList>

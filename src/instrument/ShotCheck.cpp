@@ -1,7 +1,7 @@
 #include "ShotCheck.h"
 
 #include "InstrumentProtocol.h"
-#include "TraceStore.h"
+#include "model/TraceStore.h"
 
 QcShot QcShotOf(const RecordHeader &header, const std::array<int, kMaxChannels> *gains,
                 const QVector<float> *traces, int channelCount)

@@ -2,7 +2,7 @@
 
 #include "RecordFormat.h"
 #include "RecordLog.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QDateTime>
 #include <QDir>

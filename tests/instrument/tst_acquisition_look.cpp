@@ -7,7 +7,7 @@
 #include "instrument/AcquisitionCore.h"
 #include "instrument/CDlgMain.h"
 #include "instrument/InstrumentLink.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "display/CShowWave.h"
 #include "params/ParamSet.h"
 #include "support/TestProgramDir.h"

@@ -12,7 +12,7 @@
 #include "instrument/InstrumentLink.h"
 #include "instrument/InstrumentProtocol.h"
 #include "instrument/QDlgLink.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "params/TextCodec.h"
 #include "records/RecordFile.h"
