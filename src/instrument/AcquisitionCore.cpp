@@ -4,8 +4,8 @@
 #include "InstrumentLink.h"
 #include "InstrumentLog.h"
 #include "InstrumentProtocol.h"
-#include "TraceStore.h"
-#include "params/Wait.h"
+#include "model/TraceStore.h"
+#include "platform/Wait.h"
 #include "records/RecordFile.h"
 #include "records/ProjectListing.h"
 #include "records/RecordNaming.h"
@@ -288,6 +288,8 @@ void AcquisitionCore::runSequence()
     store.AcqState = AcqSampled;
     m_sequenceRunning = false;
     m_owner.RefreshButtons();
+    if (newData)
+        m_owner.NewPicture();
     m_owner.RebuildView();
     m_owner.RefreshStatus();
     m_owner.ShowTitle(kBannerHidden);
@@ -416,6 +418,7 @@ int AcquisitionCore::RestoreFromJournal(const JournalEntry &entry)
     store.AcqState = AcqSampled;
     m_pictureEntry = entry.Saved ? 0 : entry.Sequence;
     m_owner.RefreshButtons();
+    m_owner.NewPicture();
     m_owner.RebuildView();
     m_owner.RefreshStatus();
     m_owner.SequenceEnded();
@@ -645,6 +648,7 @@ int AcquisitionCore::Read(const QString &project, const QString &file)
     if (result == RecordOk) {
         store.AcqState = AcqRecordLoaded;
         m_owner.RefreshButtons();
+        m_owner.NewPicture();
         m_owner.RebuildView();
         m_owner.RefreshStatus();
         return result;

@@ -3,7 +3,7 @@
 
 #include "dialogs/ScreenSetup.h"
 #include "instrument/LinkOwner.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -1,8 +1,7 @@
 #include "ExchangeRecord.h"
 
 #include "RecordFile.h"
-#include "instrument/InstrumentProtocol.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 
 #include <charconv>
@@ -97,7 +96,7 @@ double ExchangeRecord::DelayMs() const
 int ExchangeRecord::HighCutHz() const
 {
     // Exactly the settings the unit applies; every other value reaches it as all-pass.
-    return FilterCode(Blocks.Header.Filter) != 0 ? static_cast<int>(Blocks.Header.Filter) : 0;
+    return AppliedFilterHz(Blocks.Header.Filter);
 }
 
 QByteArray ExchangeRecord::TriggerText() const

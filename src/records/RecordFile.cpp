@@ -2,7 +2,8 @@
 
 #include "RecordLog.h"
 #include "RecordProgress.h"
-#include "instrument/TraceStore.h"
+#include "SafeWriteBatch.h"
+#include "model/TraceStore.h"
 #include "params/DurableFile.h"
 #include "params/ParamSet.h"
 

@@ -2,9 +2,9 @@
 
 #include "RecordFormat.h"
 #include "RecordLog.h"
-#include "app/Platform.h"
 #include "params/DurableFile.h"
-#include "params/Wait.h"
+#include "platform/Platform.h"
+#include "platform/Wait.h"
 
 #include <QDateTime>
 #include <QDir>

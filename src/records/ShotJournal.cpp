@@ -3,8 +3,8 @@
 #include "RecordFile.h"
 #include "RecordLog.h"
 #include "SafeWriteBatch.h"
-#include "app/Platform.h"
 #include "params/DurableFile.h"
+#include "platform/Platform.h"
 #include "params/ParamSet.h"
 
 #include <QDir>

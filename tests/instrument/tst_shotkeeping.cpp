@@ -7,7 +7,7 @@
 #include "instrument/AcquisitionCore.h"
 #include "instrument/AcquisitionOwner.h"
 #include "instrument/InstrumentLink.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "params/Preferences.h"
 #include "records/RecordFile.h"

@@ -60,6 +60,11 @@ int RunDispersion(const ToolArgs &args);
 int RunForward(const ToolArgs &args);
 /// The combined curve of several records with Vs30 (CmdCurve.cpp).
 int RunCurve(const ToolArgs &args);
+/// The quality check of every channel as CSV (CmdQc.cpp).
+int RunQc(const ToolArgs &args);
+/// The Vs profile of a curve (CmdInvert.cpp): 0, 64 usage, 65 a curve that
+/// cannot be inverted, 73 an output exists, 74 an output unwritable.
+int RunInvert(const ToolArgs &args);
 /// Sends a record to a data server (CmdUpload.cpp): 0 sent, 65 the record
 /// cannot be uploaded, 69 no connection, 76 a frame refused or unanswered.
 int RunUpload(const ToolArgs &args);

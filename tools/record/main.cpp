@@ -32,6 +32,8 @@ const Command kCommands[] = {
     {"dispersion", "FILE [-o IMAGE.png] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunDispersion},
     {"forward", "MODEL.csv [--fmin HZ] [--fmax HZ] [--df HZ] [--modes N]", RunForward},
     {"curve", "FILE|FOLDER... [-o CURVE.csv] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunCurve},
+    {"qc", "FILE", RunQc},
+    {"invert", "CURVE.csv [--layers N] [--models N] [--seed S] [-o PROFILE.csv] [--png IMAGE.png]", RunInvert},
     {"upload", "FILE --server HOST:PORT [--instrument-number TEXT] [--serial TEXT] [--profile TEXT] "
                "[--longitude DEG] [--latitude DEG]", RunUpload},
 };
