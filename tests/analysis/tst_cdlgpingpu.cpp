@@ -33,7 +33,7 @@ ModalDriver::Handler Keypad(const QString &title, const QString &start, const QS
     return [=](ModalDialog &d) {
         QCOMPARE(d.Text(QStringLiteral("lbTitle")), title);
         QCOMPARE(d.Text(QStringLiteral("editValue")), start);
-        d.Type(text);
+        d.Retype(text);
         d.Key(Qt::Key_Return, Qt::AltModifier);
     };
 }
@@ -117,7 +117,7 @@ void TstCDlgPingPu::channelFromTheKeypad()
     CDlgPingPu dlg;
     ModalDriver driver;
     driver.Expect([](ModalDialog &d) {
-        d.Type(QStringLiteral("13"));
+        d.Retype(QStringLiteral("13"));
         d.Key(Qt::Key_Return, Qt::AltModifier);
         QVERIFY(d.IsOpen());
         d.Key(Qt::Key_Backspace);
@@ -182,12 +182,12 @@ void TstCDlgPingPu::typedTimesTakeTheirOwnSample()
     CDlgPingPu dlg;
     ModalDriver driver;
     driver.Expect([&](ModalDialog &d) {
-        d.Type(start);
+        d.Retype(start);
         d.Key(Qt::Key_Return, Qt::AltModifier);
     });
     QTest::keyClick(&dlg, Qt::Key_H, Qt::AltModifier);
     driver.Expect([&](ModalDialog &d) {
-        d.Type(end);
+        d.Retype(end);
         d.Key(Qt::Key_Return, Qt::AltModifier);
     });
     QTest::keyClick(&dlg, Qt::Key_F, Qt::AltModifier);
