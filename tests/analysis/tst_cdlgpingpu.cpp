@@ -335,6 +335,9 @@ void TstCDlgPingPu::damagedRecordsOpenAndDraw()
     analysis.show();
     ModalDriver driver;
     driver.Expect([](ModalDialog &d) { d.Key(Qt::Key_Return); });
+    // Half the sampling rate of a huge interval lies below the 20 Hz low-pass.
+    if (interval >= 25000.0f)
+        driver.Expect([](ModalDialog &d) { d.Key(Qt::Key_Return); });
     QTest::keyClick(&analysis, Qt::Key_F, Qt::AltModifier);
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
     driver.Expect([](ModalDialog &d) {
