@@ -28,6 +28,9 @@ constexpr int kArrowHeight = 100;
 constexpr int kArrowInset = 63;       // left edge, from the view's right edge
 constexpr int kDownArrowLift = 139;   // top of the lower button, above the view's bottom edge
 constexpr int kArrowIconMargin = 8;
+// The time scale and the traces keep clear of the arrows by this much, so
+// that neither hides the other.
+constexpr int kArrowClearance = 3;
 
 // Scrolling moves the window by a tenth of its length.
 constexpr int kScrollDivisor = 10;
@@ -52,6 +55,7 @@ CDlgAnalysis::CDlgAnalysis(QWidget *parent)
     }
     ui->btnUp->setIcon(QIcon(QStringLiteral(":/images/up.png")));
     ui->btnDown->setIcon(QIcon(QStringLiteral(":/images/down.png")));
+    view->SetRightReserve(kArrowInset + kArrowClearance);
     view->installEventFilter(this);
 
     SetUpScreen(this, AnalysisScreenLook());

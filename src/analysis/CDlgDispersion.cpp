@@ -6,7 +6,10 @@
 #include "dialogs/FocusGrid.h"
 #include "dialogs/QDlgKeyNum.h"
 #include "dialogs/ScreenSetup.h"
+#include "params/ParamSet.h"
+#include "surfacewave/CombinedCurve.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 
 #include <cmath>
@@ -54,7 +57,7 @@ CDlgDispersion::CDlgDispersion(DispersionImage image, QWidget *parent)
     ScreenLook look;
     look.BaseSheet = QString::fromUtf8(kBaseSheet);
     const QList<QWidget *> buttons{ui->btnFreqMin, ui->btnFreqMax, ui->btnFreqStep, ui->btnVelMin,
-                                   ui->btnVelMax,  ui->btnVelStep, ui->btnExit};
+                                   ui->btnVelMax,  ui->btnVelStep, ui->btnCombine, ui->btnExit};
     for (QWidget *b : buttons)
         b->setFixedWidth(kButtonWidth);
     SetUpScreen(this, look);
@@ -67,6 +70,7 @@ CDlgDispersion::CDlgDispersion(DispersionImage image, QWidget *parent)
     connect(ui->wDispersion, &DispersionView::CursorMoved, this, &CDlgDispersion::OnCursorMoved);
 
     ShowImage();
+    LoadCombined();
     // The cursor starts on the middle of the picked curve, or mid-image without one.
     if (!m_image.Curve.empty()) {
         const DispersionPick &mid = m_image.Curve[m_image.Curve.size() / 2];
@@ -183,6 +187,88 @@ void CDlgDispersion::on_btnVelStep_clicked()
     AskGrid(QStringLiteral("速度步长(m/s):"), &DispersionGrid::Dv, 1, kLowestSpeedStep, kHighestSpeedStep);
 }
 
+void CDlgDispersion::LoadCombined()
+{
+    const QString path = CurrentParams().CurrentRecordPath;
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return;
+    const QFileInfo info(path);
+    m_record = info.fileName();
+    m_curve = std::make_unique<ProjectCurve>(info.absolutePath());
+    if (!m_curve->Load())
+        qCDebug(lcAnalysis) << "combined curve not read:" << m_curve->Problem();
+    ShowCombined();
+}
+
+void CDlgDispersion::ShowCombined()
+{
+    if (!m_curve) {
+        ui->wDispersion->SetOverlay({}, QString());
+        return;
+    }
+    const CombinedCurve combined = m_curve->Combined();
+    std::vector<PlotBar> bars;
+    for (const CurveBin &b : combined.Bins)
+        bars.push_back(PlotBar{b.Frequency, b.Velocity, b.Sd});
+    const QString caption = m_curve->Records().empty()
+                                ? QString()
+                                : QStringLiteral("综合曲线%1个记录  %2")
+                                      .arg(m_curve->Records().size())
+                                      .arg(Vs30Text(EstimateVs30(combined)));
+    ui->wDispersion->SetOverlay(std::move(bars), caption);
+}
+
+void CDlgDispersion::Report(const QString &text)
+{
+    ui->lbReadout->setText(text);
+}
+
+void CDlgDispersion::on_btnCombine_clicked()
+{
+    if (!m_curve) {
+        ShowMessage(this, QStringLiteral("记录未保存，无法加入综合曲线！"));
+        return;
+    }
+    if (!m_image.Ok() || m_image.Curve.empty()) {
+        ShowMessage(this, QStringLiteral("本记录没有拾取到频散曲线，无法加入综合曲线！"));
+        return;
+    }
+    const bool again = m_curve->Contains(m_record);
+    if (!m_curve->Add(PicksOfImage(m_record, m_image))) {
+        qCDebug(lcAnalysis) << "combined curve not written:" << m_curve->Problem();
+        ShowMessage(this, QStringLiteral("综合曲线保存失败！"));
+        return;
+    }
+    ShowCombined();
+    Report(QStringLiteral("%1%2综合曲线（%3个记录）")
+               .arg(m_record, again ? QStringLiteral("已更新于") : QStringLiteral("已加入"))
+               .arg(m_curve->Records().size()));
+}
+
+void CDlgDispersion::RemoveFromCombined()
+{
+    if (!m_curve || !m_curve->Contains(m_record))
+        return;
+    if (!m_curve->Remove(m_record)) {
+        ShowMessage(this, QStringLiteral("综合曲线保存失败！"));
+        return;
+    }
+    ShowCombined();
+    Report(QStringLiteral("%1已移出综合曲线（%2个记录）").arg(m_record).arg(m_curve->Records().size()));
+}
+
+void CDlgDispersion::ClearCombined()
+{
+    if (!m_curve || m_curve->Records().empty())
+        return;
+    if (!m_curve->Clear()) {
+        ShowMessage(this, QStringLiteral("综合曲线保存失败！"));
+        return;
+    }
+    ShowCombined();
+    Report(QStringLiteral("综合曲线已清空，重新开始"));
+}
+
 void CDlgDispersion::on_btnExit_clicked()
 {
     reject();
@@ -194,6 +280,14 @@ bool CDlgDispersion::eventFilter(QObject *watched, QEvent *event)
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Left || key == Qt::Key_Right) {
             StepCursor(key == Qt::Key_Left ? -1 : 1);
+            return true;
+        }
+        if (key == Qt::Key_D) {
+            RemoveFromCombined();
+            return true;
+        }
+        if (key == Qt::Key_C) {
+            ClearCombined();
             return true;
         }
     }

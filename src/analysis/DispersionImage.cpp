@@ -150,6 +150,76 @@ bool PickPeak(const std::vector<double> &stack, const std::vector<double> &veloc
     return true;
 }
 
+/// The slower twin of a velocity at frequency f: evenly spaced receivers see
+/// wavenumbers f/c and f/c + 1/dx alike, so the image holds an equally
+/// strong peak there, which is the true wave when that wave is shorter
+/// than the spacing.
+double SlowerTwin(double f, double c, double dx)
+{
+    return 1.0 / (1.0 / c + 1.0 / (f * dx));
+}
+
+/// Distance of two velocities on a log scale: jumps are judged as shares.
+double LogDistance(double a, double b)
+{
+    return std::abs(std::log(a / b));
+}
+
+/// Follows one branch through the rows' peaks (rows[i] picked when
+/// picked[i]): seeded at the most coherent peak whose slower twin lies below
+/// the slowest velocity the image shows (so it cannot be an alias), it
+/// grows to both sides while each next peak lies within kBranchMaxJump of
+/// the last, at most kBranchMaxGap rows away, and nearer the last than its
+/// own slower twin is. fundamental tells whether it reached the lowest peak.
+std::vector<DispersionPick> FollowBranch(const std::vector<DispersionPick> &rows, const std::vector<char> &picked,
+                                         double dx, double slowest, bool &fundamental)
+{
+    fundamental = false;
+    const long n = long(rows.size());
+    long seed = -1;
+    long seedAnyway = -1;
+    long lowest = -1;
+    for (long i = 0; i < n; ++i) {
+        if (!picked[size_t(i)])
+            continue;
+        if (lowest < 0)
+            lowest = i;
+        const DispersionPick &p = rows[size_t(i)];
+        if (seedAnyway < 0 || p.Coherence > rows[size_t(seedAnyway)].Coherence)
+            seedAnyway = i;
+        if (SlowerTwin(p.Frequency, p.Velocity, dx) < slowest
+            && (seed < 0 || p.Coherence > rows[size_t(seed)].Coherence))
+            seed = i;
+    }
+    if (seed < 0)
+        seed = seedAnyway;
+    if (seed < 0)
+        return {};
+    long first = seed;
+    long last = seed;
+    for (int direction : {-1, 1}) {
+        long at = seed;
+        for (long next = seed + direction; next >= 0 && next < n && std::abs(next - at) <= kBranchMaxGap + 1;
+             next += direction) {
+            if (!picked[size_t(next)])
+                continue;
+            const double was = rows[size_t(at)].Velocity;
+            const DispersionPick &p = rows[size_t(next)];
+            if (LogDistance(p.Velocity, was) > std::log1p(kBranchMaxJump)
+                || LogDistance(SlowerTwin(p.Frequency, p.Velocity, dx), was) < LogDistance(p.Velocity, was))
+                break;
+            at = next;
+        }
+        (direction < 0 ? first : last) = at;
+    }
+    fundamental = first == lowest;
+    std::vector<DispersionPick> branch;
+    for (long i = first; i <= last; ++i)
+        if (picked[size_t(i)])
+            branch.push_back(rows[size_t(i)]);
+    return branch;
+}
+
 } // namespace
 
 SpreadGeometry GeometryFromHeader(const RecordHeader &header)
@@ -196,6 +266,11 @@ DispersionImage RecordOnScreenImage(const DispersionGrid &grid)
     return ComputeDispersionImage(traces.data(), int(traces.size()), GeometryFromHeader(CurrentParams().Header), grid);
 }
 
+QString PickedCurveName(const DispersionImage &image)
+{
+    return image.Fundamental ? QStringLiteral("基阶频散曲线") : QStringLiteral("频散曲线");
+}
+
 QString DispersionSummary(const DispersionImage &image)
 {
     if (!image.Ok())
@@ -204,8 +279,9 @@ QString DispersionSummary(const DispersionImage &image)
                                  .arg(image.ShortestWavelength, 0, 'f', 1)
                                  .arg(image.LongestWavelength, 0, 'f', 1);
     if (image.Curve.empty())
-        return QStringLiteral("未拾取到清晰的基阶频散曲线，%1").arg(resolved);
-    return QStringLiteral("基阶频散曲线%1～%2Hz（%3个频点），%4")
+        return QStringLiteral("未拾取到清晰的频散曲线，%1").arg(resolved);
+    return QStringLiteral("%1%2～%3Hz（%4个频点），%5")
+        .arg(PickedCurveName(image))
         .arg(image.Curve.front().Frequency, 0, 'g', 6)
         .arg(image.Curve.back().Frequency, 0, 'g', 6)
         .arg(image.Curve.size())
@@ -317,6 +393,8 @@ DispersionImage ComputeDispersionImage(const QVector<float> *traces, int traceCo
     // magnitude and drops out, so the stack is a polynomial in z = e^{i 2 pi f dx / c}.
     image.Values.assign(nf * nv, 0.0f);
     std::vector<double> stack(nv);
+    std::vector<DispersionPick> rows(nf);
+    std::vector<char> picked(nf, 0);
     const double dx = geometry.SpacingM;
     image.ShortestWavelength = 2.0 * dx;
     image.NearestM = geometry.OffsetM + minSlot * dx;
@@ -354,9 +432,11 @@ DispersionImage ComputeDispersionImage(const QVector<float> *traces, int traceCo
                      counted[fi], pick)) {
             pick.Frequency = f;
             pick.Wavelength = pick.Velocity / f;
-            image.Curve.push_back(pick);
+            rows[fi] = pick;
+            picked[fi] = 1;
         }
     }
+    image.Curve = FollowBranch(rows, picked, dx, image.Velocities.front(), image.Fundamental);
     image.Result = DispersionOk;
     return image;
 }

@@ -72,7 +72,13 @@ struct DispersionImage
     /// Row by row (one row per frequency): the stacked magnitude, scaled to
     /// 1 at each frequency's largest value (0 where no receiver has energy).
     std::vector<float> Values;
+    /// The picked branch, lowest frequency first: followed from its most
+    /// reliable pick outwards and ended where it jumps or could be an alias.
     std::vector<DispersionPick> Curve;
+    /// The branch starts at the lowest frequency that had a clear peak and
+    /// never jumped on the way there: the fundamental mode, as far as the
+    /// image tells. Otherwise it is only "a" dispersion curve.
+    bool Fundamental = false;
 
     int ChannelsUsed = 0;
     double NearestM = 0.0;  ///< nearest receiver with data, from the source
@@ -96,6 +102,16 @@ struct DispersionImage
 /// (0.71 for 24 receivers), but never above 0.9, which a surface wave over a
 /// short spread still reaches.
 double DispersionClarity(int receivers);
+
+/// Largest change of velocity between neighbouring picked frequencies that a
+/// branch follows, as a share of the velocity.
+constexpr double kBranchMaxJump = 0.2;
+/// Frequencies without a clear peak that a branch steps over.
+constexpr int kBranchMaxGap = 1;
+
+/// Name of the picked curve for the operator: "基阶频散曲线" for the
+/// fundamental mode, otherwise "频散曲线".
+QString PickedCurveName(const DispersionImage &image);
 
 /// One line for the operator: the picked curve's frequency range (or that
 /// none stands clear) and the wavelengths the spread resolves.

@@ -35,6 +35,12 @@ constexpr double kDotRadius = 1.6;
 constexpr double kLimitPenWidth = 1.5;
 constexpr int kLimitAlpha = 210;
 constexpr int kTextGap = 4; ///< pixels between a line or mark and its label
+// The combined curve: orange, which stands apart from every viridis colour
+// and from the white picked curve; bars as wide as a dot, boxes behind text.
+const QColor kOverlayColour(255, 120, 0);
+constexpr double kOverlayPenPerFontPixel = 0.12;
+constexpr double kBarCapPerFontPixel = 0.3;
+constexpr int kCaptionAlpha = 200;
 
 // viridis (van der Walt and Smith, public domain), every 16th of its 256
 // entries and the last: its lightness rises evenly from the darkest to the
@@ -173,6 +179,7 @@ QImage DispersionPlot::Draw() const
     p.setRenderHint(QPainter::Antialiasing);
     DrawLimits(p);
     DrawCurve(p);
+    DrawOverlay(p);
     p.setRenderHint(QPainter::Antialiasing, false);
     DrawAxes(p);
     DrawColourBar(p);
@@ -330,4 +337,52 @@ void DispersionPlot::DrawColourBar(QPainter &p) const
     p.drawRect(m_bar.adjusted(-1, -1, 0, 0));
     p.drawText(QPoint(m_bar.right() + kTextGap, m_bar.top() + fm.ascent()), QStringLiteral("1"));
     p.drawText(QPoint(m_bar.right() + kTextGap, m_bar.bottom()), QStringLiteral("0"));
+}
+
+void DispersionPlot::SetOverlay(std::vector<PlotBar> bars, QString caption)
+{
+    m_bars = std::move(bars);
+    m_caption = std::move(caption);
+}
+
+void DispersionPlot::DrawOverlay(QPainter &p) const
+{
+    if (m_bars.empty() && m_caption.isEmpty())
+        return;
+    p.save();
+    p.setClipRect(m_plot);
+    const double px = m_font.pixelSize();
+    const double cap = px * kBarCapPerFontPixel;
+    QPen pen(kOverlayColour, std::max(1.0, px * kOverlayPenPerFontPixel));
+    p.setPen(pen);
+    p.setBrush(kOverlayColour);
+    QPainterPath line;
+    for (size_t i = 0; i < m_bars.size(); ++i) {
+        const PlotBar &b = m_bars[i];
+        const QPointF mid = PixelOf(b.Frequency, b.Velocity);
+        const QPointF top = PixelOf(b.Frequency, b.Velocity + b.Sd);
+        const QPointF bottom = PixelOf(b.Frequency, b.Velocity - b.Sd);
+        p.drawLine(top, bottom);
+        p.drawLine(QPointF(top.x() - cap, top.y()), QPointF(top.x() + cap, top.y()));
+        p.drawLine(QPointF(bottom.x() - cap, bottom.y()), QPointF(bottom.x() + cap, bottom.y()));
+        p.drawRect(QRectF(mid.x() - cap, mid.y() - cap, 2 * cap, 2 * cap));
+        if (i == 0)
+            line.moveTo(mid);
+        else
+            line.lineTo(mid);
+    }
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(line);
+    if (!m_caption.isEmpty()) {
+        const QFontMetrics fm(m_font);
+        const QString text = fm.elidedText(m_caption, Qt::ElideRight, m_plot.width() - 4 * kTextGap);
+        const QRect box(m_plot.left() + kTextGap, m_plot.bottom() - fm.height() - 2 * kTextGap,
+                        fm.horizontalAdvance(text) + 2 * kTextGap, fm.height() + kTextGap);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(255, 255, 255, kCaptionAlpha));
+        p.drawRect(box);
+        p.setPen(Qt::black);
+        p.drawText(box, Qt::AlignCenter, text);
+    }
+    p.restore();
 }

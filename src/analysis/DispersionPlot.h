@@ -10,6 +10,15 @@
 #include <QString>
 #include <QVector>
 
+/// A point of a curve drawn over the image with its spread: the combined
+/// curve of several records, mean ± one standard deviation.
+struct PlotBar
+{
+    double Frequency = 0.0; ///< Hz
+    double Velocity = 0.0;  ///< m/s
+    double Sd = 0.0;        ///< m/s
+};
+
 /// The picture of a dispersion image, drawn the same way on the instrument's
 /// screen and into the record tool's PNG: the image in a perceptual colour
 /// map (frequency across, phase velocity up), the wavelengths the spread
@@ -30,6 +39,9 @@ public:
     /// Pixel of a frequency and velocity (may lie outside the plot area).
     QPointF PixelOf(double frequency, double velocity) const;
 
+    /// A curve with bars and a caption line drawn over the image (bars may be empty).
+    void SetOverlay(std::vector<PlotBar> bars, QString caption);
+
     /// The whole static picture at Size().
     QImage Draw() const;
 
@@ -44,6 +56,7 @@ private:
     void DrawCurve(QPainter &p) const;
     void DrawAxes(QPainter &p) const;
     void DrawColourBar(QPainter &p) const;
+    void DrawOverlay(QPainter &p) const;
 
     const DispersionImage &m_image;
     QSize m_size;
@@ -54,4 +67,6 @@ private:
     double m_fHi = 1.0;
     double m_vLo = 0.0;
     double m_vHi = 1.0;
+    std::vector<PlotBar> m_bars;
+    QString m_caption;
 };

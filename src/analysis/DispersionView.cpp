@@ -45,7 +45,16 @@ void DispersionView::Rebuild()
     if (!m_image || width() <= 0 || height() <= 0)
         return;
     m_plot = std::make_unique<DispersionPlot>(*m_image, size());
+    m_plot->SetOverlay(m_bars, m_caption);
     m_picture = m_plot->Draw();
+}
+
+void DispersionView::SetOverlay(std::vector<PlotBar> bars, QString caption)
+{
+    m_bars = std::move(bars);
+    m_caption = std::move(caption);
+    Rebuild();
+    update();
 }
 
 void DispersionView::resizeEvent(QResizeEvent *)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/DispersionImage.h"
+#include "analysis/DispersionPlot.h"
 
 #include <QImage>
 #include <QWidget>
@@ -21,6 +22,8 @@ public:
 
     /// Shows image (which must outlive the view or be replaced first); null shows nothing.
     void SetImage(const DispersionImage *image);
+    /// Draws bars and a caption over the image (kept across images and sizes).
+    void SetOverlay(std::vector<PlotBar> bars, QString caption);
     /// Puts the cursor on a frequency and velocity (held within the image) and reports it.
     void SetCursor(double frequency, double velocity);
     double CursorFrequency() const { return m_frequency; }
@@ -45,6 +48,8 @@ private:
     const DispersionImage *m_image = nullptr;
     std::unique_ptr<DispersionPlot> m_plot;
     QImage m_picture;
+    std::vector<PlotBar> m_bars;
+    QString m_caption;
     double m_frequency = 0.0;
     double m_velocity = 0.0;
 };

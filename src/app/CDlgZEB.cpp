@@ -8,6 +8,7 @@
 #include "instrument/InstrumentProtocol.h"
 #include "instrument/InstrumentSocket.h"
 #include "params/ParamSet.h"
+#include "params/Preferences.h"
 #include "params/Wait.h"
 
 #include <QCoreApplication>
@@ -53,6 +54,7 @@ CDlgZEB::CDlgZEB(QWidget *parent)
     ParamSet &params = CurrentParams();
     ui->lbVar->setText(QStringLiteral("软件版本: %1").arg(params.SoftwareVersion));
     params.LoadSettings();
+    CurrentPreferences().Load();
 
     QUdpSocket *socket = InstrumentSocket();
     if (!socket) {

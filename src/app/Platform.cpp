@@ -6,8 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkInterface>
+#include <QEventLoop>
 #include <QProcess>
 #include <QStorageInfo>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
 
 qint64 Platform::FreeBytes(const QString &path)
 {
@@ -17,6 +22,27 @@ qint64 Platform::FreeBytes(const QString &path)
 bool Platform::FlushVolume(const QString &path, int timeoutMs)
 {
     return FlushVolumeWithin(path, timeoutMs);
+}
+
+bool Platform::CreateNewFile(QFile &file)
+{
+    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+}
+
+qint64 Platform::WriteToFile(QFile &file, const char *data, qint64 size)
+{
+    return file.write(data, size);
+}
+
+bool Platform::SyncFile(QFile &file)
+{
+    return file.flush() && ::fsync(file.handle()) == 0;
+}
+
+bool Platform::RenameFile(const QString &from, const QString &to)
+{
+    // rename(2) replaces atomically; QFile::rename would refuse an existing target.
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
 namespace {
@@ -37,9 +63,34 @@ public:
         return FindUsbStickIn(mounts.readAll(), QString::fromLatin1(kSysfsRoot), dataFolder);
     }
 
-    int RunCommand(const QString &program, const QStringList &arguments) override
+    int RunCommand(const QString &program, const QStringList &arguments, int timeoutMs) override
     {
-        return QProcess::execute(program, arguments);
+        // A command that hangs (a hardware clock that does not answer) must
+        // neither freeze the screens nor hold them for ever.
+        constexpr int kKillWaitMs = 1000;
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        QEventLoop loop;
+        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&process, &QProcess::errorOccurred, &loop, [&loop](QProcess::ProcessError e) {
+            if (e == QProcess::FailedToStart)
+                loop.quit();
+        });
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+        process.start(program, arguments);
+        limit.start(timeoutMs);
+        if (process.state() != QProcess::NotRunning)
+            loop.exec();
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(kKillWaitMs);
+            return kCommandTimedOut;
+        }
+        if (process.error() == QProcess::FailedToStart || process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return process.exitCode();
     }
 
     QList<NetworkInterfaceAddresses> InterfaceAddresses() override
@@ -98,17 +149,20 @@ QDateTime Platform::LatestClock()
     return QDateTime(QDate(kLatestYear, 12, 31), QTime(23, 59, 59));
 }
 
-bool Platform::SetClock(const QDateTime &t)
+ClockResult Platform::SetClock(const QDateTime &t)
 {
     if (!t.isValid() || t < EarliestClock() || t > LatestClock())
-        return false;
+        return ClockResult::Failed;
     // The argument is built from the value alone, in a fixed format, and
     // handed over as one argument: nothing of it can reach a shell.
     const QString when = t.toLocalTime().toString(QLatin1String(kDateArgumentFormat));
-    if (RunCommand(QStringLiteral("date"), {QStringLiteral("-s"), when}) != 0)
-        return false;
-    // Only a system clock that really took the new time goes to the hardware clock.
-    return RunCommand(QStringLiteral("hwclock"), {QStringLiteral("--systohc")}) == 0;
+    if (RunCommand(QStringLiteral("date"), {QStringLiteral("-s"), when}, m_clockCommandLimitMs) != 0)
+        return ClockResult::Failed;
+    // Only a system clock that really took the new time goes to the hardware
+    // clock; when that fails the system clock has still changed.
+    if (RunCommand(QStringLiteral("hwclock"), {QStringLiteral("--systohc")}, m_clockCommandLimitMs) != 0)
+        return ClockResult::HardwareClockFailed;
+    return ClockResult::Set;
 }
 
 Platform &CurrentPlatform()

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,19 @@ struct NetworkInterfaceAddresses
 {
     QString Name;       ///< as the routing table names it ("eth0")
     QStringList IPv4;   ///< dotted addresses, in the system's order
+};
+
+/// RunCommand's result for a command that did not end within its time limit
+/// (it has been killed).
+constexpr int kCommandTimedOut = -2;
+/// How long each clock command may take before it counts as failed.
+constexpr int kClockCommandLimitMs = 10000;
+
+/// How setting the clock went.
+enum class ClockResult {
+    Set,                 ///< system and hardware clock hold the new time
+    Failed,              ///< nothing changed (refused time, or `date` failed)
+    HardwareClockFailed, ///< the system clock changed, the hardware clock did not
 };
 
 /// What the program needs from the controller's system: the clock, the USB
@@ -37,14 +51,32 @@ public:
     /// stick that hangs); the event loop runs meanwhile. Harmless too: it
     /// only makes the system write what it would write anyway.
     virtual bool FlushVolume(const QString &path, int timeoutMs);
-    /// Runs program with arguments (never through a shell); its exit code,
-    /// or −1 when it could not run. The harmless platform runs nothing.
-    virtual int RunCommand(const QString &program, const QStringList &arguments)
+    /// Runs program with arguments (never through a shell) while the event
+    /// loop keeps running; its exit code, −1 when it could not run or
+    /// crashed, kCommandTimedOut when it was still running after timeoutMs
+    /// (it is then killed). The harmless platform runs nothing.
+    virtual int RunCommand(const QString &program, const QStringList &arguments, int timeoutMs)
     {
         Q_UNUSED(program);
         Q_UNUSED(arguments);
+        Q_UNUSED(timeoutMs);
         return -1;
     }
+
+    // Durable files --------------------------------------------------------
+    // The steps of writing a file that must survive a power cut (the journal
+    // of unsaved shots) go through here, so that a test's platform can make
+    // any one of them fail as a failing or full disk does. Every platform
+    // does them for real; they may be called from any thread.
+    /// Creates the file at file's name, which must not exist yet, for writing.
+    virtual bool CreateNewFile(QFile &file);
+    /// Writes size bytes of data to file: the count written (less on a full
+    /// disk), −1 on failure.
+    virtual qint64 WriteToFile(QFile &file, const char *data, qint64 size);
+    /// Waits until everything written to file is on its device.
+    virtual bool SyncFile(QFile &file);
+    /// Gives the file at from the name to (replacing a file of that name).
+    virtual bool RenameFile(const QString &from, const QString &to);
 
     // --- Network: the witness upload's server is the default gateway --------
     /// The interfaces that are up, with their IPv4 addresses, in the
@@ -58,11 +90,18 @@ public:
     static QDateTime EarliestClock();
     static QDateTime LatestClock();
     /// Sets the system clock and then the hardware clock to t (local time)
-    /// through RunCommand: `date -s "yyyy-MM-dd hh:mm:ss"`, and only when that
-    /// succeeded `hwclock --systohc`. False when t lies outside
-    /// EarliestClock()…LatestClock() (nothing runs) or a command failed; the
+    /// through RunCommand, each command within ClockCommandLimitMs():
+    /// `date -s "yyyy-MM-dd hh:mm:ss"`, and only when that succeeded
+    /// `hwclock --systohc`. Failed when t lies outside
+    /// EarliestClock()…LatestClock() (nothing runs) or `date` failed; the
     /// harmless platform runs nothing and therefore always fails.
-    bool SetClock(const QDateTime &t);
+    ClockResult SetClock(const QDateTime &t);
+    int ClockCommandLimitMs() const { return m_clockCommandLimitMs; }
+    /// Tests shorten the limit to see a command that never returns given up.
+    void SetClockCommandLimitMs(int ms) { m_clockCommandLimitMs = ms; }
+
+private:
+    int m_clockCommandLimitMs = kClockCommandLimitMs;
 };
 
 /// The platform in use: the harmless one unless main() or a test installed another.

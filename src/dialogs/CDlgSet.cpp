@@ -2,6 +2,7 @@
 #include "ui_CDlgSet.h"
 
 #include "CDlgGain.h"
+#include "CDlgMoreSettings.h"
 #include "CDlgSetColor.h"
 #include "CDlgSetSensor.h"
 #include "FocusGrid.h"
@@ -18,6 +19,7 @@
 namespace {
 
 constexpr int kClockTickMs = 1000;
+constexpr int kMoreSettingsKey = Qt::Key_G; // with Alt: "更多设置"
 constexpr int kColumns = 5;
 constexpr int kStartIndex = 19; // btnOK
 constexpr int kHeaderTextLength = 8;
@@ -165,6 +167,17 @@ void CDlgSet::keyPressEvent(QKeyEvent *event)
     // Arrows, Enter and Alt+Enter reach the focus grid first.
     if (event->key() == Qt::Key_Escape) {
         reject();
+        return;
+    }
+    // The twenty buttons fill the screen: the program's own preferences
+    // are a key away instead.
+    if (event->key() == kMoreSettingsKey && event->modifiers() == Qt::AltModifier) {
+        {
+            KeyboardGrabPause pause;
+            CDlgMoreSettings more(this);
+            more.exec();
+        }
+        Done();
         return;
     }
     QDialog::keyPressEvent(event);
@@ -337,6 +350,8 @@ void CDlgSet::on_btnSetColor_clicked()
 
 void CDlgSet::on_btnSetTime_clicked()
 {
+    if (m_settingClock)
+        return;
     bool accepted = false;
     QDateTime when;
     {
@@ -345,8 +360,16 @@ void CDlgSet::on_btnSetTime_clicked()
         accepted = dialog.exec() == QDialog::Accepted;
         when = dialog.Value();
     }
-    if (accepted && !CurrentPlatform().SetClock(when))
-        ShowMessage(this, QStringLiteral("设置时间失败！"));
+    if (accepted) {
+        // The commands run with events flowing; a second press meanwhile must not start another pair.
+        m_settingClock = true;
+        const ClockResult result = CurrentPlatform().SetClock(when);
+        m_settingClock = false;
+        if (result == ClockResult::HardwareClockFailed)
+            ShowMessage(this, QStringLiteral("系统时间已设置，硬件时钟保存失败！"));
+        else if (result != ClockResult::Set)
+            ShowMessage(this, QStringLiteral("设置时间失败！"));
+    }
     UpdateTime();
     Done();
 }

@@ -67,4 +67,5 @@ private:
     FocusGrid *m_grid = nullptr;
     QTimer *m_timer = nullptr;
     QString m_clockSheet; ///< colour part of btnSetTime's own sheet
+    bool m_settingClock = false;
 };

@@ -1,6 +1,8 @@
 #include "Prodwidget.h"
 #include "ui_Prodwidget.h"
 
+#include "WindowBorder.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -32,6 +34,7 @@ Prodwidget::Prodwidget(QWidget *parent)
     }
     MeasureBar();
     m_shown = ShownFor(m_value);
+    WindowBorder::AddTo(this);
 }
 
 Prodwidget::~Prodwidget() = default;

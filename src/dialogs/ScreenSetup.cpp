@@ -1,6 +1,7 @@
 #include "ScreenSetup.h"
 
 #include "CDlgMsgBox.h"
+#include "WindowBorder.h"
 #include "params/ParamSet.h"
 
 #include <QGuiApplication>
@@ -100,6 +101,7 @@ void SetUpScreen(QWidget *screen, const ScreenLook &look)
     } else {
         SetTitleOnlyFlags(screen);
         FixAtNaturalSize(screen);
+        WindowBorder::AddTo(screen);
     }
     if (look.GrabKeyboard)
         screen->grabKeyboard();

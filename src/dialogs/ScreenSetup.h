@@ -20,7 +20,8 @@ struct ScreenLook
     /// Point size of the "yaheikr" screen font; 0 takes the first font of the parameter set.
     int FontPointSize = 0;
     /// true: frameless and as large as the desktop. false: a small dialog with
-    /// a title bar only (no close button), fixed at the size its layout gives.
+    /// a title bar only (no close button) and a border of its own, fixed at
+    /// the size its layout gives.
     bool FullScreen = true;
     /// With FullScreen: keep the metering reserve free when metering is on.
     bool ReserveMetering = true;

@@ -3,6 +3,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <optional>
 
 class InstrumentLink;
 class QWidget;
@@ -33,8 +34,9 @@ struct TaskScreens
     std::function<bool(QWidget *parent, RecordChoice &choice)> ChooseRecord;
     std::function<void(QWidget *parent)> Settings;
     std::function<void(QWidget *parent)> Analysis;
-    /// Upload chooser, then the chosen upload dialog.
-    std::function<void(QWidget *parent)> Upload;
+    /// Upload chooser, then the chosen upload dialog. Returns the name under
+    /// which a normal upload sent the record when it succeeded, else nothing.
+    std::function<std::optional<QString>(QWidget *parent)> Upload;
     /// Self-check dialog driving link; true when its data is kept (saved).
     std::function<bool(QWidget *parent, InstrumentLink &link)> SelfCheck;
 

@@ -137,7 +137,7 @@ bool CShowWave::RebuildBackBuffer()
     m_columns = m_perPage > 0 ? m_perPage : 0;
     if (m_mode == AcquisitionMode)
         m_windowLength = samples;
-    m_layout = wave::ComputeLayout(width(), height(), m_columns);
+    m_layout = wave::ComputeLayout(width(), height(), m_columns, m_rightReserve);
     m_pitch = wave::SamplePitch(m_layout, m_windowLength);
 
     if (m_spare.size() == size())
@@ -224,6 +224,8 @@ void CShowWave::DrawTraces(QPainter &p)
     const ParamSet &ps = CurrentParams();
     const DisplayColours colours = DrawableColours(ps.Colours);
     const bool fill = colours.Fill != colours.Background;
+    p.save();
+    p.setClipRect(wave::TraceArea(m_layout));
     for (int i = 0; i < m_columns; ++i) {
         const int channel = wave::ChannelOfColumn(m_perPage, m_page, i);
         if (channel < 1 || channel > kMaxChannels)
@@ -235,6 +237,7 @@ void CShowWave::DrawTraces(QPainter &p)
         job.Fill = fill;
         m_drawTrace(p, job);
     }
+    p.restore();
 }
 
 void CShowWave::DrawTimeScale(QPainter &p)
@@ -308,7 +311,10 @@ void CShowWave::DrawOverlay(QPainter &p)
         job.FillColour = kRed;
         const DisplayColours colours = DrawableColours(ps.Colours);
         job.Fill = colours.Fill != colours.Background;
+        p.save();
+        p.setClipRect(wave::TraceArea(m_layout));
         m_drawTrace(p, job);
+        p.restore();
     }
 
     if (cursorChannel == 0)
@@ -393,12 +399,29 @@ void CShowWave::mousePressEvent(QMouseEvent *event)
             m_rangeStart = m_cursorSample;
         }
     }
-    if (!ps.MeteringOn) {
-        const QVector<float> &v = Store().Traces[static_cast<size_t>(channel - 1)];
-        const int at = m_cursorSample < samples - 1 ? m_cursorSample : samples - 1;
-        const float value = (at >= 0 && at < v.size()) ? v[at] : 0.0f;
-        emit SetMainPara(channel, static_cast<float>(m_cursorSample * ps.Header.SampleInterval / kUsPerMs),
-                         value);
-    }
+    ReportCursor(channel);
     update();
+}
+
+void CShowWave::ReportCursor(int channel)
+{
+    const ParamSet &ps = CurrentParams();
+    if (ps.MeteringOn || channel < 1 || channel > kMaxChannels)
+        return;
+    const int samples = SampleCount();
+    const QVector<float> &v = Store().Traces[static_cast<size_t>(channel - 1)];
+    const int at = m_cursorSample < samples - 1 ? m_cursorSample : samples - 1;
+    const float value = (at >= 0 && at < v.size()) ? v[at] : 0.0f;
+    emit SetMainPara(channel, static_cast<float>(m_cursorSample * ps.Header.SampleInterval / kUsPerMs), value);
+}
+
+void CShowWave::StepCursor(int delta)
+{
+    // Kept on the record, as the paint keeps it, so that the readout and the
+    // report name the same sample.
+    const int last = SampleCount() - 1;
+    m_cursorSample = qBound(0, m_cursorSample + delta, qMax(0, last));
+    if (m_mode == AcquisitionMode)
+        ReportCursor(CurrentParams().CurrentChannel);
+    repaint();
 }

@@ -40,6 +40,12 @@ public:
     void SetWindow(int start, int length);
     void SetCursor(int x, int y);
     void SetCursorSample(int sample) { m_cursorSample = sample; }
+    /// Keeps the rightmost pixels free of the picture (controls lie over
+    /// them); takes effect at the next rebuild.
+    void SetRightReserve(int pixels) { m_rightReserve = pixels; }
+    /// Moves the cursor delta samples along the record (a keypad step),
+    /// reports it as a touch at the new sample would, and repaints.
+    void StepCursor(int delta);
 
     int Mode() const { return m_mode; }
     int CommonScale() const { return m_commonScale; }
@@ -87,6 +93,9 @@ private:
     int ChannelUnderCursor() const;
     wave::TraceJob SpecFor(int channelIndex, int column) const;
     int SampleCount() const;
+    /// Reports the cursor of channel as a touch does (metering off; with
+    /// metering on every paint reports the range instead).
+    void ReportCursor(int channel);
 
     SampleTitleWidget *m_banner = nullptr;
     // The back buffer is an image rather than a pixmap so that the per-row
@@ -103,6 +112,7 @@ private:
     int m_commonScale = 0;
     int m_gainExponent = 0;
     int m_shift = 0;
+    int m_rightReserve = 0;
     int m_cursorX = 0;
     int m_cursorY = 0;
     int m_cursorSample = 0;

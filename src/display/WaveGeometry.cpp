@@ -13,6 +13,7 @@ constexpr double kMaxTicks = 1000.0;       // far above any real record's tick c
 constexpr int kTickLabelLift = 15;         // labels sit just above their tick
 constexpr int kFirstLabelLift = 2;         // except the first, which has the top strip to itself
 constexpr int kAxisLabelIndent = 23;       // label column right of the tick lines
+constexpr int kLabelClearance = 2;         // traces stop this far left of the label column
 constexpr int kReadoutLowered = 30;        // a readout near the top moves below the cursor
 constexpr int kReadoutNarrow = 355;        // "…ms" with up to three integer digits
 constexpr int kReadoutMedium = 365;
@@ -27,12 +28,13 @@ bool Layout::InPlot(int x, int y) const
     return x >= Plot.left() && x <= Plot.right() && y >= Plot.top() && y <= Plot.bottom();
 }
 
-Layout ComputeLayout(int width, int height, int columns)
+Layout ComputeLayout(int width, int height, int columns, int rightReserve)
 {
-    const int w = width - 1;
     const int h = height - 1;
     Layout l;
-    l.Widget = QRect(QPoint(0, 0), QPoint(w, h));
+    l.Widget = QRect(QPoint(0, 0), QPoint(width - 1, h));
+    // Everything but the widget's own rectangle is laid out as in a narrower widget.
+    const int w = width - 1 - (rightReserve > 0 ? rightReserve : 0);
     l.Plot = QRect(QPoint(kPlotLeft, kPlotTop), QPoint(w - kAxisWidth, h - kLabelHeight));
     l.Labels = QRect(QPoint(kPlotLeft, h - kLabelHeight), QPoint(w - kAxisWidth, h - 1));
     l.Axis = QRect(QPoint(w - kAxisWidth, kPlotTop), QPoint(w - 1, h - kLabelHeight));
@@ -50,7 +52,13 @@ QRect ChannelCaptionBox(const Layout &l, int textWidth)
     const int bottom = l.Labels.bottom();
     if (l.Columns > 0 && textWidth < firstNumber)
         return QRect(QPoint(0, top), QPoint(static_cast<int>(l.ColumnWidth) - 1, bottom));
-    return QRect(QPoint(l.Plot.right() + 1, top), QPoint(l.Widget.right() - 1, bottom));
+    return QRect(QPoint(l.Plot.right() + 1, top), QPoint(l.Axis.right(), bottom));
+}
+
+QRect TraceArea(const Layout &l)
+{
+    return QRect(QPoint(l.Widget.left(), l.Widget.top()),
+                 QPoint(l.Axis.left() + kAxisLabelIndent - kLabelClearance, l.Widget.bottom()));
 }
 
 int ColumnAt(const Layout &layout, int x)

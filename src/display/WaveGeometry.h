@@ -44,8 +44,14 @@ struct Layout
     bool InPlot(int x, int y) const;
 };
 
-/// Layout of a widget of width × height pixels split into columns.
-Layout ComputeLayout(int width, int height, int columns);
+/// Layout of a widget of width × height pixels split into columns. The
+/// rightmost rightReserve pixels stay empty (controls lying over the view's
+/// right edge): the plot, the label row and the time axis move left of them.
+Layout ComputeLayout(int width, int height, int columns, int rightReserve = 0);
+
+/// Where traces may be drawn: left of the time labels, so that a trace
+/// deflected far at a high gain never runs through them.
+QRect TraceArea(const Layout &layout);
 
 /// First column (1-based) whose span holds x, bounds included, so that a
 /// point on a shared edge belongs to the left column; 0 when none does.

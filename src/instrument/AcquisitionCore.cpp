@@ -7,8 +7,12 @@
 #include "TraceStore.h"
 #include "params/Wait.h"
 #include "records/RecordFile.h"
+#include "records/RecordNaming.h"
+#include "records/ShotJournal.h"
+#include "params/Preferences.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <climits>
 #include <cmath>
 #include <utility>
@@ -44,6 +48,16 @@ const char kStartFailed[] = "开始采样失败，网络可能已断开！";
 const char kHeaderFailed[] = "获取数据失败，网络可能已断开！";
 const char kDataFailed[] = "获取数据失败！";
 const char kSaved[] = "保存文件成功！";
+const char kJournalFailed[] = "无法备份未保存的数据！";
+const char kAutoSaveFailed[] = "自动保存失败，数据仍在屏幕上，请手动保存！";
+const char kAutoSaved[] = "已自动保存:%1";
+
+/// The journal entry the operator turned down in this run (screens come and go).
+QString &declinedEntry()
+{
+    static QString path;
+    return path;
+}
 
 /// Holds the link active for one exchange and then leaves it as it was, so
 /// that a poll or a parameter frame sent between shots waits for its reply
@@ -142,7 +156,24 @@ AcquisitionCore::AcquisitionCore(InstrumentLink &link, AcquisitionOwner &owner)
     : m_link(link)
     , m_owner(owner)
     , m_finishGraceMs(kFinishGraceMs)
+    , m_journal(std::make_unique<ShotJournal>(JournalFolderPath()))
 {
+    // The journal reports from its own thread; these run on this one.
+    QObject::connect(m_journal.get(), &ShotJournal::Failed, m_journal.get(), [this] { journalFailed(); });
+    QObject::connect(m_journal.get(), &ShotJournal::Written, m_journal.get(),
+                     [this] { m_journalFailureTold = false; });
+}
+
+AcquisitionCore::~AcquisitionCore() = default;
+
+QString AcquisitionCore::JournalFailedText()
+{
+    return QString::fromUtf8(kJournalFailed);
+}
+
+QString AcquisitionCore::AutoSaveFailedText()
+{
+    return QString::fromUtf8(kAutoSaveFailed);
 }
 
 QString AcquisitionCore::BusyText()
@@ -260,6 +291,9 @@ void AcquisitionCore::runSequence()
     // screen with the last picture hidden where the next shot overwrites it.
     if (moved && !newData)
         store.RestorePreviousIfEmpty(channels);
+    // New data is no longer the record that was read or saved before it.
+    if (newData)
+        p.MarkUnsaved(QDateTime::currentDateTime());
     store.LinkActive = false;
     store.AcqState = AcqSampled;
     m_sequenceRunning = false;
@@ -268,6 +302,111 @@ void AcquisitionCore::runSequence()
     m_owner.RefreshStatus();
     m_owner.ShowTitle(kBannerHidden);
     m_owner.SequenceEnded();
+    if (newData) {
+        keepInJournal();
+        if (!store.StackingOn && CurrentPreferences().AutoSave)
+            autoSave();
+    }
+    tellPendingJournalFailure();
+}
+
+// --- keeping every picture ------------------------------------------------------
+
+void AcquisitionCore::keepInJournal()
+{
+    const TraceStore &store = Store();
+    if (store.Traces[0].isEmpty())
+        return; // nothing a save would keep either
+    JournalPicture picture;
+    picture.Blocks = BlocksFromParams(CurrentParams());
+    const QDateTime now = QDateTime::currentDateTime();
+    picture.Blocks.Header.Date = now.toString(QStringLiteral("yyyy-MM-dd"));
+    picture.Blocks.Header.Time = now.toString(QStringLiteral("hh:mm:ss"));
+    picture.Traces = store.Traces; // shared, not copied
+    picture.StackCount = store.StackCount;
+    m_pictureEntry = m_journal->Record(picture, now);
+}
+
+void AcquisitionCore::autoSave()
+{
+    ParamSet &p = CurrentParams();
+    const QString previousName = p.LastRecordName;
+    const QString name = SuggestedName();
+    const int result = name.isEmpty() ? int(RecordWriteFailed) : SaveRecordAs(p, name);
+    if (result != RecordOk) {
+        p.LastRecordName = previousName;
+        m_owner.ShowMessage(AutoSaveFailedText());
+        return;
+    }
+    if (m_pictureEntry)
+        m_journal->MarkSaved(m_pictureEntry);
+    m_owner.RefreshStatus();
+    // No box: the next shot must not wait for a confirmation.
+    m_owner.ShowStatusNote(QString::fromUtf8(kAutoSaved).arg(name));
+}
+
+void AcquisitionCore::journalFailed()
+{
+    if (m_journalFailureTold)
+        return;
+    m_journalFailureTold = true;
+    // A box opened in the middle of a shot would hold its waits up.
+    if (Busy())
+        m_journalFailurePending = true;
+    else
+        m_owner.ShowMessage(JournalFailedText());
+}
+
+void AcquisitionCore::tellPendingJournalFailure()
+{
+    if (!m_journalFailurePending)
+        return;
+    m_journalFailurePending = false;
+    m_owner.ShowMessage(JournalFailedText());
+}
+
+std::optional<JournalEntry> AcquisitionCore::UnsavedJournalEntry() const
+{
+    const QList<JournalEntry> whole = ShotJournal::WholeEntries(m_journal->Folder(), false);
+    if (whole.isEmpty() || whole.first().Saved || whole.first().Path == declinedEntry())
+        return std::nullopt;
+    return whole.first();
+}
+
+void AcquisitionCore::DeclineRecovery(const JournalEntry &entry)
+{
+    declinedEntry() = entry.Path;
+}
+
+int AcquisitionCore::RestoreFromJournal(const JournalEntry &entry)
+{
+    JournalPicture picture;
+    const int result = ShotJournal::ReadEntry(entry.Path, picture);
+    if (result != RecordOk) {
+        m_owner.ShowMessage(RecordResultMessage(result));
+        return result;
+    }
+    Clear();
+    TraceStore &store = Store();
+    ParamSet &p = CurrentParams();
+    const RecordBlocks &blocks = picture.Blocks;
+    p.Header = blocks.Header;
+    // Saved into the operator's project, whichever project it was taken in.
+    p.Header.ProjectName = BackupParams().Header.ProjectName;
+    p.Sensor.SensorType = blocks.SensorType;
+    p.Sensor.MeteringSignal = blocks.MeteringSignal;
+    p.Sensor.Sensitivity = blocks.Sensitivity;
+    if (blocks.HasGains)
+        p.Gains = blocks.Gains;
+    store.Traces = std::move(picture.Traces);
+    store.StackCount = picture.StackCount;
+    store.AcqState = AcqSampled;
+    m_pictureEntry = entry.Saved ? 0 : entry.Sequence;
+    m_owner.RefreshButtons();
+    m_owner.RebuildView();
+    m_owner.RefreshStatus();
+    m_owner.SequenceEnded();
+    return result;
 }
 
 bool AcquisitionCore::waitForTrigger()
@@ -379,6 +518,7 @@ void AcquisitionCore::Clear()
     store.StackingOn = false;
     store.ClearStack();
     p.LastRecordName.clear();
+    m_pictureEntry = 0;
     m_link.SetWaiting(false);
     m_owner.Cleared();
 }
@@ -402,6 +542,7 @@ bool AcquisitionCore::UndoShot()
         return false;
     m_owner.RefreshStatus();
     m_owner.RebuildView();
+    keepInJournal();
     return true;
 }
 
@@ -442,12 +583,18 @@ int AcquisitionCore::Save(const QString &name)
 {
     const TraceStore &store = Store();
     const bool selfCheckData = store.AcqState == AcqSelfCheckShown || store.SelfCheckShown;
-    const int result = SaveRecordAs(CurrentParams(), name);
+    ParamSet &p = CurrentParams();
+    const QString shownName = p.LastRecordName;
+    const int result = SaveRecordAs(p, name);
     if (result != RecordOk) {
-        // Nothing was written: the data and its parameters stay on screen.
+        // Nothing was written: the data and its parameters stay on screen,
+        // and so does its name; the name typed may be another record's.
+        p.LastRecordName = shownName;
         m_owner.ShowMessage(RecordResultMessage(result));
         return result;
     }
+    if (m_pictureEntry)
+        m_journal->MarkSaved(m_pictureEntry);
     Clear();
     if (selfCheckData) {
         // The self-check's parameters leave with its data; the next settings
@@ -459,8 +606,22 @@ int AcquisitionCore::Save(const QString &name)
     return result;
 }
 
+QString AcquisitionCore::SuggestedName() const
+{
+    return SuggestedRecordName(CurrentParams());
+}
+
 int AcquisitionCore::Read(const QString &project, const QString &file)
 {
+    if (project == JournalProjectName()) {
+        JournalEntry entry;
+        entry.Name = file;
+        entry.Path = m_journal->Folder() + QLatin1Char('/') + file + QLatin1Char('.') + JournalEntryExtension();
+        for (const JournalEntry &e : ShotJournal::ListEntries(m_journal->Folder()))
+            if (e.Name == file && !e.Saved)
+                entry = e;
+        return RestoreFromJournal(entry);
+    }
     TraceStore &store = Store();
     Clear();
     ParamSet &p = CurrentParams();
@@ -535,12 +696,16 @@ void AcquisitionCore::SelfCheck()
     if (store.LinkState == LinkUp)
         sendParameters();
     ParamSet::CopyAcquisition(p, dataParams);
+    if (kept)
+        p.MarkUnsaved(QDateTime::currentDateTime());
 
     store.SelfCheckRunning = false;
     m_link.SetWaiting(false);
     m_owner.SelfCheckEnded(store.AcqState == AcqSelfCheckShown);
     m_owner.RebuildView();
     m_owner.RefreshStatus(); // the fields name the parameters of the data shown
+    if (kept)
+        keepInJournal();
 }
 
 // --- settings and polls --------------------------------------------------------

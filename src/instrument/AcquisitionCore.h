@@ -1,10 +1,12 @@
 #pragma once
 
 #include "params/ParamSet.h"
+#include "records/ShotJournal.h"
 
 #include <QElapsedTimer>
 #include <QString>
 #include <array>
+#include <memory>
 #include <optional>
 
 class AcquisitionOwner;
@@ -45,6 +47,8 @@ class AcquisitionCore
 {
 public:
     AcquisitionCore(InstrumentLink &link, AcquisitionOwner &owner);
+    /// Waits for the journal entries still being written.
+    ~AcquisitionCore();
 
     /// The sample command: takes a whole shot, or turns a trigger wait into a stop.
     void Sample();
@@ -71,9 +75,26 @@ public:
     /// Saves the record on screen under name in the project's folder; clears
     /// the screen on success, keeps everything on failure. A result of RecordResult.
     int Save(const QString &name);
+    /// The name the save prompt offers: the next free numbered name of the
+    /// project (empty when none fits the name limit).
+    QString SuggestedName() const;
     /// Reads the record file of project and file into the screen (state 4 on
-    /// success). A result of RecordResult.
+    /// success); a pick in the journal's project (JournalProjectName()) comes
+    /// back as after a shot instead, ready to save. A result of RecordResult.
     int Read(const QString &project, const QString &file);
+
+    /// The newest journal entry when its picture was never saved (and the
+    /// operator has not turned it down in this run); nothing otherwise.
+    std::optional<JournalEntry> UnsavedJournalEntry() const;
+    /// The operator does not want entry back now: it stays in the journal,
+    /// and this run does not offer it again.
+    void DeclineRecovery(const JournalEntry &entry);
+    /// Puts the picture of a journal entry back on screen as after a shot,
+    /// ready to save. A result of RecordResult; a damaged entry is refused
+    /// with its message and the screen stays as it was.
+    int RestoreFromJournal(const JournalEntry &entry);
+    /// The journal of the pictures on screen.
+    ShotJournal &Journal() const { return *m_journal; }
 
     /// The self-check command: forces the self-check parameters, runs the
     /// owner's dialog and keeps or drops its data.
@@ -95,8 +116,20 @@ public:
     /// before the shot counts as lost (30 s unless changed).
     void SetFinishGraceMs(double ms) { m_finishGraceMs = ms; }
 
+    /// The operator's message when the journal cannot keep a picture.
+    static QString JournalFailedText();
+    /// The operator's message when an automatic save failed.
+    static QString AutoSaveFailedText();
+
 private:
     void runSequence();
+    /// The picture on screen changed and is not saved: into the journal.
+    void keepInJournal();
+    /// Saves the picture on screen under the next numbered name and leaves it there.
+    void autoSave();
+    void journalFailed();
+    /// Tells the operator about a journal failure held back while a shot ran.
+    void tellPendingJournalFailure();
     /// Polls the trigger state; false when the sequence is to end at once (a stop).
     bool waitForTrigger();
     /// Polls the finish state; false when the sequence is to end without data.
@@ -119,4 +152,8 @@ private:
     qint64 m_triggerMs = 0;    ///< sequence clock at the trigger (or at the finish wait)
     int m_batteryCounter = -1; ///< ticks since the last battery request
     double m_finishGraceMs;
+    std::unique_ptr<ShotJournal> m_journal;
+    quint64 m_pictureEntry = 0;       ///< journal entry of the picture on screen; 0 none
+    bool m_journalFailureTold = false; ///< until an entry is written again
+    bool m_journalFailurePending = false;
 };

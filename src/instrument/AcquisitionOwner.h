@@ -34,4 +34,6 @@ public:
     virtual void SelfCheckEnded(bool settingsLocked) = 0;
     /// Where a record read reports its progress; null for none.
     virtual RecordProgress *ReadProgress() = 0;
+    /// Says text on the status line for a few seconds, without stopping anything.
+    virtual void ShowStatusNote(const QString &text) { Q_UNUSED(text); }
 };

@@ -30,6 +30,7 @@ CDlgAutoCheck::CDlgAutoCheck(QWidget *parent, InstrumentLink &link)
 {
     ui->setupUi(this);
     ui->wShowWave->SetTraces(&m_round.Noise());
+    ui->wShowWave->SetFailedChannels(&m_round.FailedChannels());
     m_round.SetStateTextListener([this](const QString &text) { ui->strStateInfo->setText(text); });
 
     ScreenLook look = CommandButtonsLook(kBaseSheet);

@@ -2,6 +2,7 @@
 #include "ui_CDlgCHLock.h"
 
 #include "dialogs/ScreenSetup.h"
+#include "dialogs/WindowBorder.h"
 
 #include <QKeyEvent>
 
@@ -49,6 +50,7 @@ CDlgCHLock::CDlgCHLock(QWidget *parent)
 
     SetTitleOnlyFlags(this);
     FixAtNaturalSize(this);
+    WindowBorder::AddTo(this);
     ui->btnOK->setFocus();
     Refresh();
 }

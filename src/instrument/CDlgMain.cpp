@@ -21,15 +21,20 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTimer>
 #include <cmath>
 
 namespace {
 
 constexpr int kClockTickMs = 1000;
+constexpr int kStatusNoteMs = 4000;
 constexpr int kThemeCount = 3;
 constexpr int kBatteryLowest = 4;       // this level and below shows red
 constexpr int kFullBattery = 10;
+/// How long a notice covers the status fields.
+constexpr int kNoticeMs = 4000;
+const char kNoticeSheet[] = "font: 20px;border: 2px solid black;";
 const char kYearFormat[] = "yyyy";
 const char kDateFormat[] = "yyyy/MM/dd";
 // A clock still at its factory year, or any year before the program was
@@ -103,6 +108,10 @@ CDlgMain::CDlgMain(QWidget *parent)
     m_timer->setObjectName(QStringLiteral("clockTimer"));
     m_timer->setInterval(kClockTickMs);
     connect(m_timer, &QTimer::timeout, this, &CDlgMain::UpdateTime);
+    m_noteTimer = new QTimer(this);
+    m_noteTimer->setSingleShot(true);
+    m_noteTimer->setInterval(kStatusNoteMs);
+    connect(m_noteTimer, &QTimer::timeout, this, &CDlgMain::RefreshStatus);
 
     // Left and Right walk the commands; Alt and a caption's letter runs one.
     m_grid = new FocusGrid(this, {ui->btnSet, ui->btnRead, ui->btnAnalysis, ui->btnAutoCheck,
@@ -111,7 +120,7 @@ CDlgMain::CDlgMain(QWidget *parent)
     m_grid->SetSkipUnavailable(true);
     m_grid->SetIgnoreTab(true);
     m_grid->SetShortcutButtons({ui->btnSet, ui->btnRead, ui->btnAnalysis, ui->btnAutoCheck,
-                                ui->btnSample, ui->btnAdd, ui->btnClear, ui->btnSave});
+                                ui->btnSample, ui->btnAdd, ui->btnClear, ui->btnSave, ui->btnUpLoad});
     // Up and Down move the trace cursor, not the focus: this filter sees the
     // keys before the grid's.
     installEventFilter(this);
@@ -122,6 +131,20 @@ CDlgMain::CDlgMain(QWidget *parent)
 
     PlaceHiddenArrows();
     connect(ui->WShowWave, &CShowWave::SetMainPara, this, &CDlgMain::OnMainPara);
+
+    // A passing word to the operator without a box to confirm; touches go
+    // through to the fields below it.
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("lbNotice"));
+    m_notice->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_notice->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_notice->setStyleSheet(m_fieldSheet + QLatin1String(kNoticeSheet));
+    m_notice->hide();
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setObjectName(QStringLiteral("noticeTimer"));
+    m_noticeTimer->setSingleShot(true);
+    m_noticeTimer->setInterval(kNoticeMs);
+    connect(m_noticeTimer, &QTimer::timeout, m_notice, &QWidget::hide);
 
     m_core->Clear();
     grabKeyboard();
@@ -134,6 +157,8 @@ CDlgMain::CDlgMain(QWidget *parent)
     m_linkDialog->SetShowingResult(true);
     m_linkDialog->show();
     m_link->Connect();
+    // Asked once the screen runs, over the connection dialog.
+    QTimer::singleShot(0, this, &CDlgMain::OfferRecovery);
 }
 
 CDlgMain::~CDlgMain()
@@ -169,6 +194,8 @@ void CDlgMain::ApplyColourScheme()
         w->setStyleSheet(m_fieldSheet);
     m_dateSheet.clear();
     ShowDate();
+    if (m_notice)
+        m_notice->setStyleSheet(m_fieldSheet + QLatin1String(kNoticeSheet));
 
     const bool dark = IsDark(command);
     const QString commandSheet = QString::asprintf("QPushButton{background-color:rgb(%d, %d, %d);}",
@@ -212,6 +239,32 @@ void CDlgMain::PlaceHiddenArrows()
     ui->btnDown->move(x, view.bottom() - ui->btnDown->height());
     ui->btnUp->hide();
     ui->btnDown->hide();
+}
+
+void CDlgMain::PlaceNotice()
+{
+    if (!m_notice)
+        return;
+    layout()->activate();
+    m_notice->setGeometry(ui->btnShow6->geometry()
+                              .united(ui->btnShow5->geometry())
+                              .united(ui->btnShow4->geometry()));
+}
+
+void CDlgMain::ShowNotice(const QString &text)
+{
+    m_notice->setText(text);
+    PlaceNotice();
+    m_notice->show();
+    m_notice->raise();
+    m_noticeTimer->start();
+}
+
+void CDlgMain::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    if (m_notice && m_notice->isVisible())
+        PlaceNotice();
 }
 
 void CDlgMain::FocusCommand(QWidget *button)
@@ -367,6 +420,32 @@ RecordProgress *CDlgMain::ReadProgress()
     return m_readProgress.get();
 }
 
+void CDlgMain::ShowStatusNote(const QString &text)
+{
+    ui->btnShow6->setText(LiteralCaption(text));
+    m_noteTimer->start();
+}
+
+void CDlgMain::OfferRecovery()
+{
+    const std::optional<JournalEntry> entry = m_core->UnsavedJournalEntry();
+    if (!entry || m_core->Busy())
+        return;
+    bool restore = false;
+    {
+        KeyboardGrabPause pause;
+        CDlgMsgQuestion question(QString(), this);
+        question.SetTexts(QStringLiteral("消息"), QStringLiteral("上次有未保存的数据，是否恢复？"), QStringLiteral("是"),
+                          QStringLiteral("否"), QString());
+        question.SetButtonFocus(0);
+        restore = question.exec() == QDialog::Accepted;
+    }
+    if (restore)
+        m_core->RestoreFromJournal(*entry);
+    else
+        m_core->DeclineRecovery(*entry);
+}
+
 // --- clock ------------------------------------------------------------------
 
 void CDlgMain::UpdateTime()
@@ -454,7 +533,7 @@ void CDlgMain::on_btnSave_clicked()
     QString name;
     {
         KeyboardGrabPause pause;
-        QDlgKeyText pad(QStringLiteral("保存文件名:"), CurrentParams().LastRecordName, kMaxRecordNameLength, this);
+        QDlgKeyText pad(QStringLiteral("保存文件名:"), m_core->SuggestedName(), kMaxRecordNameLength, this);
         if (pad.exec() != QDialog::Accepted)
             return;
         name = pad.result;
@@ -515,9 +594,16 @@ void CDlgMain::on_btnAnalysis_clicked()
 
 void CDlgMain::on_btnUpLoad_clicked()
 {
-    if (m_core->SequenceRunning())
+    const auto &upload = Screens().Upload;
+    if (m_core->SequenceRunning() || !upload)
         return;
-    OpenTaskScreen(Screens().Upload);
+    std::optional<QString> sent;
+    {
+        KeyboardGrabPause pause;
+        sent = upload(this);
+    }
+    if (sent)
+        ShowNotice(QStringLiteral("上传成功:%1").arg(*sent));
 }
 
 void CDlgMain::on_btnExit_clicked()
@@ -595,11 +681,8 @@ bool CDlgMain::eventFilter(QObject *watched, QEvent *event)
         const auto *key = static_cast<QKeyEvent *>(event);
         const bool up = key->key() == Qt::Key_Up;
         if ((up || key->key() == Qt::Key_Down) && key->modifiers() == Qt::NoModifier) {
-            if (CurrentParams().CurrentChannel > 0) {
-                CShowWave *view = ui->WShowWave;
-                view->SetCursorSample(view->CursorSample() + (up ? -1 : 1));
-                view->repaint();
-            }
+            if (CurrentParams().CurrentChannel > 0)
+                ui->WShowWave->StepCursor(up ? -1 : 1);
             return true;
         }
     }

@@ -14,6 +14,7 @@ class CShowWave;
 class FocusGrid;
 class InstrumentLink;
 class QDlgLink;
+class QLabel;
 class QTimer;
 class RecordProgressWindow;
 
@@ -51,6 +52,7 @@ public:
     bool RunSelfCheck(InstrumentLink &link) override;
     void SelfCheckEnded(bool settingsLocked) override;
     RecordProgress *ReadProgress() override;
+    void ShowStatusNote(const QString &text) override;
 
 public slots:
     /// Esc and the window system cannot close the screen; only the exit command does.
@@ -77,9 +79,17 @@ public slots:
     /// Metering on: the next page of channels.
     void on_btnShow5_clicked();
 
+    /// Shows text over the left of the second status row for a few seconds,
+    /// then the fields below it again.
+    void ShowNotice(const QString &text);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+    /// Asks whether the newest unsaved picture of the journal is to come back.
+    void OfferRecovery();
 
 private:
     /// Asks question; true when the operator confirmed.
@@ -92,14 +102,18 @@ private:
     void FocusCommand(QWidget *button);
     int ChannelsPerPage() const;
     void PlaceHiddenArrows();
+    void PlaceNotice();
 
     QDlgLink *m_linkDialog = nullptr;
     InstrumentLink *m_link = nullptr;
     std::unique_ptr<Ui::CDlgMain> ui;
     QTimer *m_timer = nullptr;
+    QTimer *m_noteTimer = nullptr; ///< ends a status note
     std::unique_ptr<AcquisitionCore> m_core;
     FocusGrid *m_grid = nullptr;
     std::unique_ptr<RecordProgressWindow> m_readProgress;
+    QLabel *m_notice = nullptr;
+    QTimer *m_noticeTimer = nullptr;
     QString m_fieldSheet;   ///< style of the status fields in the current colour theme
     QString m_dateSheet;    ///< the date field's last style, set again only when it changes
     bool m_darkFields = false; ///< the theme's status colour needs light text

@@ -17,6 +17,7 @@ constexpr int kNumberSize = 15;
 constexpr int kSmallNumberSize = 13; ///< channel numbers when more than twelve share the row
 constexpr int kLargeNumberMaxChannels = 12;
 const QColor kNoiseTextColour(0, 0, 255);
+const QColor kFailedNumberColour(255, 0, 0);
 constexpr int kTextRimWidth = 3;
 
 QFont ViewFont(int pixels)
@@ -60,6 +61,7 @@ void CShowNoise::paintEvent(QPaintEvent *event)
     if (m_excursion > m_highestPeak && m_excursion < float(std::numeric_limits<int>::max()))
         m_highestPeak = static_cast<int>(m_excursion);
     m_layout = noise::ComputeLayout(width(), height(), m_step, extremes, m_excursion);
+    m_barChannels.clear();
     const int channels = extremes.size();
     if (channels == 0)
         return;
@@ -70,12 +72,21 @@ void CShowNoise::paintEvent(QPaintEvent *event)
     p.drawText(m_layout.ChBox, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("CH"));
 
     p.setFont(ViewFont(channels <= kLargeNumberMaxChannels ? kNumberSize : kSmallNumberSize));
-    for (int i = 0; i < channels; ++i)
+    const auto failed = [this](int channel) { return m_failed && m_failed->contains(channel); };
+    for (int i = 0; i < channels; ++i) {
+        p.setPen(failed(i + 1) ? kFailedNumberColour : QColor(Qt::black));
         p.drawText(m_layout.NumberBoxes[i], Qt::AlignVCenter, QString::number(i + 1));
+    }
+    p.setPen(QPen(Qt::black, 1));
 
-    for (const noise::Bar &bar : m_layout.Bars) {
+    // A channel without data has no swing to show; a flat bar would pass for a quiet channel.
+    for (int i = 0; i < m_layout.Bars.size(); ++i) {
+        if (failed(i + 1))
+            continue;
+        const noise::Bar &bar = m_layout.Bars[i];
         p.setBrush(bar.Filled ? QBrush(Qt::black) : QBrush(Qt::NoBrush));
         p.drawRect(bar.Rect);
+        m_barChannels.append(i + 1);
     }
 
     // A tall bar may stand behind the amplitude: a rim in the background

@@ -3,6 +3,7 @@
 #include "instrument/NoiseGeometry.h"
 #include "instrument/TraceStore.h"
 
+#include <QList>
 #include <QWidget>
 
 /// The self-check's bar view: per channel a bar for its largest swing (up and
@@ -19,6 +20,10 @@ public:
     /// The traces to show (default: PreviousTraces); must outlive the view.
     void SetTraces(const TraceSet *traces) { m_traces = traces ? traces : &Store().PreviousTraces; }
 
+    /// Channels (1-based) whose data did not arrive: no bar, number in red;
+    /// null for none. Must outlive the view.
+    void SetFailedChannels(const QList<int> *failed) { m_failed = failed; }
+
     int AmplitudeStep() const { return m_step; }
     /// Sets the amplitude step (kept within 1…9) and repaints.
     void SetAmplitudeStep(int step);
@@ -27,6 +32,8 @@ public:
     int HighestPeak() const { return m_highestPeak; }
     /// Layout of the last paint.
     const noise::Layout &LastLayout() const { return m_layout; }
+    /// Channels (1-based) that got a bar in the last paint.
+    const QList<int> &LastBarChannels() const { return m_barChannels; }
     /// Largest excursion of the last paint.
     float LastExcursion() const { return m_excursion; }
 
@@ -38,6 +45,8 @@ protected:
 
 private:
     const TraceSet *m_traces;
+    const QList<int> *m_failed = nullptr;
+    QList<int> m_barChannels;
     int m_step = noise::kMinStep;
     int m_highestPeak = 0;
     float m_excursion = 0.0f;

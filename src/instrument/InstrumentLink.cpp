@@ -69,61 +69,75 @@ void InstrumentLink::DetachSocket()
 
 // --- commands -------------------------------------------------------------
 
-void InstrumentLink::send(const QByteArray &frame)
+void InstrumentLink::send(const QByteArray &frame, char expectedLetter)
 {
-    m_answer = kLinkFailed;
-    m_replied = false;
+    // A command sent in the middle of another's wait gets no wait of its own;
+    // the running wait keeps the answer and the letter it is waiting for.
+    if (!m_waiting) {
+        m_answer = kLinkFailed;
+        m_replied = false;
+        m_expectedLetter = expectedLetter;
+    }
     QUdpSocket *s = InstrumentSocket();
     if (!s || s->write(frame) != frame.size())
         qCDebug(lcInstrument) << "command" << frame.left(kCommandSize) << "not sent:"
                               << (s ? s->errorString() : QStringLiteral("no socket"));
 }
 
+void InstrumentLink::endExpectation()
+{
+    // Outside a wait, a late reply only updates answer and letter, which the
+    // next command resets and the stop's reply collection relies on.
+    if (!m_waiting)
+        m_expectedLetter = 0;
+}
+
 int InstrumentLink::command(const QByteArray &frame, char expectedLetter, int waitMs)
 {
-    send(frame);
+    send(frame, expectedLetter);
     const int result = GetSockAnswer(waitMs);
+    endExpectation();
     return IsReplyLetter(m_replyLetter, expectedLetter) ? result : kLinkFailed;
 }
 
 int InstrumentLink::GetConnectStates()
 {
-    return command(CommandFrame(Cmd::ConnectState), Cmd::ConnectState, kCommandWaitMs);
+    return command(CommandFrame(Cmd::ConnectState), Cmd::ConnectState, m_commandWaitMs);
 }
 
 int InstrumentLink::GetVersion()
 {
-    return command(CommandFrame(Cmd::Version), Cmd::Version, kCommandWaitMs);
+    return command(CommandFrame(Cmd::Version), Cmd::Version, m_commandWaitMs);
 }
 
 int InstrumentLink::GetBattery()
 {
-    return command(CommandFrame(Cmd::Battery), Cmd::Battery, kCommandWaitMs);
+    return command(CommandFrame(Cmd::Battery), Cmd::Battery, m_commandWaitMs);
 }
 
 int InstrumentLink::SetPara(bool bAutoCheck)
 {
-    return command(SetParaFrame(CurrentParams(), bAutoCheck), Cmd::SetPara, kCommandWaitMs);
+    return command(SetParaFrame(CurrentParams(), bAutoCheck), Cmd::SetPara, m_commandWaitMs);
 }
 
 int InstrumentLink::StartSample()
 {
-    return command(CommandFrame(Cmd::Start), Cmd::Start, kCommandWaitMs);
+    return command(CommandFrame(Cmd::Start), Cmd::Start, m_commandWaitMs);
 }
 
 int InstrumentLink::GetSampleStates()
 {
-    return command(CommandFrame(Cmd::SampleState), Cmd::SampleState, kCommandWaitMs);
+    return command(CommandFrame(Cmd::SampleState), Cmd::SampleState, m_commandWaitMs);
 }
 
 int InstrumentLink::GetSampleFinishStates()
 {
-    return command(CommandFrame(Cmd::FinishState), Cmd::FinishState, kCommandWaitMs);
+    return command(CommandFrame(Cmd::FinishState), Cmd::FinishState, m_commandWaitMs);
 }
 
 int InstrumentLink::GetSampleDataH()
 {
-    send(CommandFrame(Cmd::DataHeader));
+    send(CommandFrame(Cmd::DataHeader), Cmd::DataHeader);
     // The self-check refills its noise picture from scratch on every round.
     TraceStore &store = Store();
     if (store.SelfCheckRunning) {
@@ -131,7 +145,8 @@ int InstrumentLink::GetSampleDataH()
         for (int c = 0; c < channels; ++c)
             store.PreviousTraces[c].clear();
     }
-    const int result = GetSockAnswer(kCommandWaitMs);
+    const int result = GetSockAnswer(m_commandWaitMs);
+    endExpectation();
     return IsReplyLetter(m_replyLetter, Cmd::DataHeader) ? result : kLinkFailed;
 }
 
@@ -139,14 +154,16 @@ int InstrumentLink::SetStopSample()
 {
     // A shot stopped before any new data arrived leaves the previous picture in place.
     Store().RestorePreviousIfEmpty(CurrentParams().ChannelsInUse());
-    return command(CommandFrame(Cmd::Stop), Cmd::Stop, kCommandWaitMs);
+    return command(CommandFrame(Cmd::Stop), Cmd::Stop, m_commandWaitMs);
 }
 
 int InstrumentLink::GetSampleData(int ch)
 {
+    // A nested request (refused its wait) must not change the channel awaited.
     const int previous = m_expectedChannel;
-    m_expectedChannel = ch;
-    const int result = command(SampleDataFrame(ch), Cmd::Data, kDataWaitMs);
+    if (!m_waiting)
+        m_expectedChannel = ch;
+    const int result = command(SampleDataFrame(ch), Cmd::Data, m_dataWaitMs);
     m_expectedChannel = previous;
     return result;
 }
@@ -305,7 +322,15 @@ void InstrumentLink::onSockRead()
         got = 0;
     std::fill(buf + got, buf + want, '\0');
 
-    switch (ClassifyReply(buf)) {
+    const ReplyKind kind = ClassifyReply(buf);
+    if ((kind == ReplyKind::Short || kind == ReplyKind::Version)
+        && dropUnexpected(buf[kReplyLetterIndex], 0))
+        return;
+    if (kind == ReplyKind::Data
+        && dropUnexpected(buf[kDataLetterIndex], static_cast<qint8>(buf[kDataChannelIndex])))
+        return;
+
+    switch (kind) {
     case ReplyKind::Version:
         CurrentParams().HardwareVersionText =
             HardwareVersionText(static_cast<quint8>(buf[kReplyValueIndex]));
@@ -325,6 +350,22 @@ void InstrumentLink::onSockRead()
         qCDebug(lcInstrument) << "unrecognised datagram of" << got << "bytes dropped";
         return;
     }
+}
+
+bool InstrumentLink::dropUnexpected(char letter, int channel)
+{
+    if (m_expectedLetter == 0)
+        return false;
+    // There is no sequence number: a reply late for an earlier command (one
+    // whose wait was cut short) would otherwise end this wait with its letter
+    // or file its channel. Only the awaited letter, and channel, ends it.
+    const bool data = IsReplyLetter(letter, Cmd::Data);
+    if (IsReplyLetter(letter, m_expectedLetter) && (!data || channel == m_expectedChannel))
+        return false;
+    qCDebug(lcInstrument) << "reply" << letter << channel << "dropped while waiting for"
+                          << m_expectedLetter << m_expectedChannel;
+    emit ReplyDropped(letter, channel);
+    return true;
 }
 
 void InstrumentLink::handleDataReply(int samples)

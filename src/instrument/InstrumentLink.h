@@ -67,9 +67,21 @@ public:
     /// A reply has arrived since the last command was sent.
     bool Replied() const { return m_replied; }
 
+    /// Shortens the waits (tests of a unit that answers wrongly or not at all).
+    void SetWaitLimits(int commandMs, int dataMs)
+    {
+        m_commandWaitMs = commandMs;
+        m_dataWaitMs = dataMs;
+    }
+
     /// Connection texts the connection dialog shows.
     static QString ConnectFailedText();
     static QString ConnectionLostText();
+
+signals:
+    /// A reply that is not the one the waiting command expects was dropped
+    /// (letter as received; channel of a data reply, 0 for a short one).
+    void ReplyDropped(char letter, int channel);
 
 public slots:
     void onSockRead();
@@ -80,8 +92,13 @@ public slots:
 private:
     /// Sends frame and waits; −1 unless the reply carries expectedLetter.
     int command(const QByteArray &frame, char expectedLetter, int waitMs);
-    /// Sends frame after resetting the pending answer.
-    void send(const QByteArray &frame);
+    /// Sends frame; unless a wait is already running (its own wait will be
+    /// refused), the pending answer is reset and expectedLetter awaited.
+    void send(const QByteArray &frame, char expectedLetter);
+    /// The wait is over: replies no longer need to match a command.
+    void endExpectation();
+    /// Drops a reply that does not answer the command awaited.
+    bool dropUnexpected(char letter, int channel);
     void handleDataReply(int received);
     bool waitCutShort() const;
     QObject *socketParent();
@@ -91,6 +108,9 @@ private:
     char m_replyLetter = 0;
     bool m_replied = false;        // a reply to the last command arrived
     int m_expectedChannel = 0;     // channel of the data request outstanding, 0 for none
+    char m_expectedLetter = 0;     // letter the running wait accepts, 0 outside a command
+    int m_commandWaitMs = kCommandWaitMs;
+    int m_dataWaitMs = kDataWaitMs;
     bool m_waiting = false;
     bool m_closing = false;
     QByteArray m_buffer;           // one received datagram

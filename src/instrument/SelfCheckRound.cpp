@@ -6,6 +6,7 @@
 #include "params/Wait.h"
 
 #include <QElapsedTimer>
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 
@@ -43,6 +44,14 @@ QString SelfCheckRound::StartFailedText()
 QString SelfCheckRound::DataFailedText()
 {
     return QStringLiteral("获取数据失败，网络可能已断开！");
+}
+
+QString SelfCheckRound::ChannelsFailedText(const QList<int> &channels)
+{
+    QStringList numbers;
+    for (int c : channels)
+        numbers << QString::number(c);
+    return QStringLiteral("通道%1获取数据失败！").arg(numbers.join(QLatin1Char(',')));
 }
 
 SelfCheckRound::SelfCheckRound(InstrumentLink &link)
@@ -122,12 +131,22 @@ SelfCheckOutcome SelfCheckRound::collect()
     if (m_link.GetSampleDataH() < 1)
         return fail(DataFailedText());
     const int channels = CurrentParams().ChannelsInUse();
+    QList<int> failed;
     for (int ch = 1; ch <= channels; ++ch) {
-        // The round is void once a channel is missing; the next tick starts afresh.
-        if (m_link.GetSampleData(ch) < 1)
-            return fail(DataFailedText());
+        if (m_link.GetSampleData(ch) >= 1)
+            continue;
+        if (interrupted())
+            return interruption();
+        // One bad channel says something about that channel, not about the
+        // others: they are shown, it is named.
+        Store().PreviousTraces[ch - 1].clear();
+        failed << ch;
     }
-    commit();
+    if (!failed.isEmpty() && failed.size() == channels)
+        return fail(DataFailedText());
+    commit(failed);
+    if (!failed.isEmpty())
+        setStateText(ChannelsFailedText(failed));
     return SelfCheckOutcome::Complete;
 }
 
@@ -201,8 +220,9 @@ void SelfCheckRound::setStateText(const QString &text)
         m_listener(m_stateText);
 }
 
-void SelfCheckRound::commit()
+void SelfCheckRound::commit(const QList<int> &failed)
 {
+    m_failedChannels = failed;
     const TraceStore &s = Store();
     const int channels = CurrentParams().ChannelsInUse();
     for (int c = 0; c < channels; ++c)

@@ -2,6 +2,7 @@
 
 #include "instrument/TraceStore.h"
 
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -19,10 +20,11 @@ enum class SelfCheckOutcome {
 
 /// One self-check acquisition per call, driven through the acquisition
 /// screen's link: self-check parameters, start, trigger and finish polls, data
-/// header and every channel. The data replies land in PreviousTraces, but a
-/// round counts only when every channel arrived: until then the last complete
-/// round is what PreviousTraces holds afterwards and what Noise() shows, so a
-/// failed or interrupted round never blanks the picture the operator keeps.
+/// header and every channel. The data replies land in PreviousTraces. A round
+/// counts when it ran to its end and at least one channel arrived (the missing
+/// ones are named); otherwise the last complete round is what PreviousTraces
+/// holds afterwards and what Noise() shows, so a failed or interrupted round
+/// never blanks the picture the operator keeps.
 class SelfCheckRound
 {
 public:
@@ -30,6 +32,8 @@ public:
     static QString SetParaFailedText();
     static QString StartFailedText();
     static QString DataFailedText();
+    /// "通道%1获取数据失败！" with the 1-based channels, comma-separated.
+    static QString ChannelsFailedText(const QList<int> &channels);
 
     /// Takes PreviousTraces as the last complete round.
     explicit SelfCheckRound(InstrumentLink &link);
@@ -44,8 +48,10 @@ public:
     void RequestClose() { m_closeRequested = true; }
     bool IsRunning() const { return m_running; }
 
-    /// The last complete round (every channel of the channel count).
+    /// The last complete round (every channel that answered; a failed channel's trace is empty).
     const TraceSet &Noise() const { return m_noise; }
+    /// Channels (1-based) whose data did not arrive in the round Noise() holds.
+    const QList<int> &FailedChannels() const { return m_failedChannels; }
     /// The status line text (a failure, or empty).
     const QString &StateText() const { return m_stateText; }
     /// Called whenever the status line text changes.
@@ -69,11 +75,12 @@ private:
     /// Outcome of an interruption.
     SelfCheckOutcome interruption();
     void setStateText(const QString &text);
-    void commit();
+    void commit(const QList<int> &failed);
     void restore();
 
     InstrumentLink &m_link;
     TraceSet m_noise;
+    QList<int> m_failedChannels;
     QString m_stateText;
     std::function<void(const QString &)> m_listener;
     bool m_running = false;

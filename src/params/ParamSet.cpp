@@ -15,6 +15,9 @@ namespace {
 const int kDefaultLayoutSizes[16] = {60, 50, 50, 60, 50, 50, 50, 50, 50, 50, 50, 50, 17, 26, 24, 20};
 const int kFontSizeIndex = 12; // the last four layout sizes are the font point sizes
 const int kDefaultGroupGains[4] = {0, 24, 48, 60};
+const char kHeaderDateFormat[] = "yyyy-MM-dd";
+const char kHeaderTimeFormat[] = "hh:mm:ss";
+const char kUnsavedTimeFormat[] = "hhmm";
 
 QString &programDirOverride()
 {
@@ -105,8 +108,8 @@ ParamSet::ParamSet()
     : SoftwareVersion(QStringLiteral(ZEB_VERSION))
 {
     const QDateTime now = QDateTime::currentDateTime();
-    Header.Date = now.toString(QStringLiteral("yyyy-MM-dd"));
-    Header.Time = now.toString(QStringLiteral("hh:mm:ss"));
+    Header.Date = now.toString(QLatin1String(kHeaderDateFormat));
+    Header.Time = now.toString(QLatin1String(kHeaderTimeFormat));
     for (int ch = 0; ch < kMaxChannels; ++ch)
         Gains[ch] = kDefaultGroupGains[ch / kGainGroupSize];
     Sensor.Sensitivity.fill(1.0f);
@@ -208,8 +211,32 @@ int ParamSet::SaveSettings()
     return 1;
 }
 
+QString ParamSet::UnsavedMark()
+{
+    return QStringLiteral("未保存");
+}
+
+bool ParamSet::IsUnsaved() const
+{
+    return CurrentRecordPath.isEmpty() && LastRecordName == UnsavedMark();
+}
+
+void ParamSet::MarkUnsaved(const QDateTime &taken)
+{
+    CurrentRecordPath.clear();
+    LastRecordName = UnsavedMark();
+    // The upload's test time is the shot's, not that of the record read before it.
+    Header.Date = taken.toString(QLatin1String(kHeaderDateFormat));
+    Header.Time = taken.toString(QLatin1String(kHeaderTimeFormat));
+}
+
 QString ParamSet::RecordTitle() const
 {
+    if (IsUnsaved()) {
+        // Two unsaved pictures a minute apart still tell apart on the server.
+        const QTime taken = QTime::fromString(Header.Time, QLatin1String(kHeaderTimeFormat));
+        return taken.isValid() ? UnsavedMark() + taken.toString(QLatin1String(kUnsavedTimeFormat)) : UnsavedMark();
+    }
     if (CurrentRecordPath.isEmpty())
         return QString();
     QString base = CurrentRecordPath.mid(CurrentRecordPath.lastIndexOf(QLatin1Char('/')) + 1);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QDateTime>
 #include <QFont>
 #include <QString>
 #include <array>
@@ -135,8 +136,19 @@ public:
     int LoadSettings();
     /// Always 1; an unwritable file is left as it was.
     int SaveSettings();
-    /// Base name of the current record path, cut before its first ".".
+    /// The name the record on screen goes by: the base name of the current
+    /// record path, cut before its first "."; for a picture marked unsaved,
+    /// UnsavedMark() followed by the hour and minute it was taken ("未保存1432"),
+    /// which fits the ten bytes an upload frame gives the name.
     QString RecordTitle() const;
+    /// The picture on screen is no saved or read record (a fresh shot, kept
+    /// self-check data): it loses the earlier record's path and name, shows
+    /// UnsavedMark() and is dated taken.
+    void MarkUnsaved(const QDateTime &taken);
+    /// Whether the picture on screen was marked unsaved.
+    bool IsUnsaved() const;
+    /// "未保存", the record name of a picture that was never saved.
+    static QString UnsavedMark();
 
     /// Gives every channel of each group of six the gain of the group's first channel.
     void EqualiseGainGroups();

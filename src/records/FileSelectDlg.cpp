@@ -6,6 +6,7 @@
 #include "ProjectListing.h"
 #include "ProjectTaskWindow.h"
 #include "RecordFile.h"
+#include "ShotJournal.h"
 #include "dialogs/FocusGrid.h"
 #include "dialogs/ScreenSetup.h"
 #include "dialogs/TaskScreens.h"
@@ -161,19 +162,46 @@ void FileSelectDlg::SetUpFocusGrid()
 QString FileSelectDlg::EntryExtension() const
 {
     const ParamSet &params = CurrentParams();
+    if (ListsJournal())
+        return JournalEntryExtension();
     return m_mode == ModeChooseRecord ? params.RecordFileExt : params.ProjectFolderExt;
+}
+
+bool FileSelectDlg::ListsJournal() const
+{
+    return m_mode == ModeChooseRecord && m_project == JournalProjectName();
+}
+
+void FileSelectDlg::SetOffersJournal(bool offers)
+{
+    m_offersJournal = offers;
+    ListAgain();
+    ShowPage();
 }
 
 void FileSelectDlg::ListAgain()
 {
     const ParamSet &params = CurrentParams();
-    if (m_mode == ModeChooseRecord) {
+    if (ListsJournal()) {
+        // Only whole unsaved pictures; the names run in the order they were
+        // taken, the dates newest first.
+        m_folder = JournalFolderPath();
+        m_entries.clear();
+        const QList<JournalEntry> entries = ShotJournal::WholeEntries(m_folder, true);
+        for (const JournalEntry &e : entries)
+            m_entries.prepend(e.Name + QLatin1Char('.') + JournalEntryExtension());
+        if (!m_sortByName)
+            std::reverse(m_entries.begin(), m_entries.end());
+    } else if (m_mode == ModeChooseRecord) {
         // Empty for an empty project name or one that would leave the data root.
         m_folder = ProjectFolderOf(params, m_project);
         m_entries = ListEntries(m_folder, params.RecordFileExt, EntryKind::Files, m_sortByName);
     } else {
         m_folder = DataRootPath(params);
         m_entries = ListEntries(m_folder, params.ProjectFolderExt, EntryKind::Folders, m_sortByName);
+        if (m_offersJournal && m_mode == ModeChooseProject
+            && !ShotJournal::WholeEntries(JournalFolderPath(), true).isEmpty())
+            m_entries.prepend(JournalProjectName());
     }
     m_page = 1;
     SetSelected(m_mode == ModeChooseProject ? m_project : QString());
@@ -304,13 +332,18 @@ void FileSelectDlg::on_BTN_CHANGE_pressed()
     {
         KeyboardGrabPause pause;
         FileSelectDlg chooser(ModeChooseProject, this);
+        chooser.SetOffersJournal(true);
         if (chooser.exec() == QDialog::Accepted) {
             // The whole folder name: a shortened one would send the next
             // saved record into a new folder of that shorter name.
             m_project = chooser.SelectedName();
-            CurrentParams().Header.ProjectName = m_project;
-            // The acquisition screen saves with the backup set's parameters.
-            BackupParams().Header.ProjectName = m_project;
+            // The journal is no project to save into: a picture read from
+            // it is saved into the project that was current.
+            if (m_project != JournalProjectName()) {
+                CurrentParams().Header.ProjectName = m_project;
+                // The acquisition screen saves with the backup set's parameters.
+                BackupParams().Header.ProjectName = m_project;
+            }
             ListAgain();
             ShowPage();
         }

@@ -45,6 +45,10 @@ public:
     /// True while an export or a deletion runs: the browser takes no input.
     bool IsBusy() const { return m_busy; }
 
+    /// The project list offers the journal of unsaved shots as a project of
+    /// its own (JournalProjectName()), for the record browser's project change.
+    void SetOffersJournal(bool offers);
+
     /// Wait between two removals of a deletion (−1: the usual second).
     void SetDeletionPaceMs(int ms) { m_paceMs = ms; }
 
@@ -95,6 +99,7 @@ private:
     int PageCount() const;
     void RunProjectTask();
     QString EntryExtension() const;
+    bool ListsJournal() const;
 
     std::unique_ptr<Ui::FileSelectDlg> ui;
     int m_mode;
@@ -106,6 +111,7 @@ private:
     bool m_sortByName = true;
     bool m_busy = false;
     int m_paceMs = -1;
+    bool m_offersJournal = false;
     FocusGrid *m_grid = nullptr;
     std::array<QPushButton *, kRowsPerPage> m_nameButtons{};
     std::array<QPushButton *, kRowsPerPage> m_dateButtons{};

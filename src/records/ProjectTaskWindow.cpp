@@ -33,6 +33,9 @@ bool ProjectTaskWindow::ConfirmDeletion()
 {
     KeyboardGrabPause pause;
     CDlgMsgQuestion question(QStringLiteral("删除后无法进行恢复，确定要删除此工程内所有文件吗？"), m_parent);
+    // Enter on a row already confirms the row: a second stray Enter must not
+    // take a whole project with it.
+    question.SetButtonFocus(kFocusCancel);
     return question.exec() == QDialog::Accepted;
 }
 

@@ -94,9 +94,12 @@ void CDlgAssitantLoad::SetInputsEnabled(bool enabled)
 
 void CDlgAssitantLoad::EditCoordinate(bool longitude)
 {
+    // The keypad starts from the stored value: the field shows the witness
+    // text's six significant digits, and OK alone must not store those.
     QLineEdit *edit = longitude ? ui->editLongitude : ui->editLatitude;
     const auto value = AskNumber(this, longitude ? QStringLiteral("经度坐标") : QStringLiteral("纬度坐标"),
-                                 edit->text().toFloat(), kCoordinateDecimals, 0.0f,
+                                 longitude ? CurrentParams().Longitude : CurrentParams().Latitude,
+                                 kCoordinateDecimals, 0.0f,
                                  longitude ? kMaxLongitude : kMaxLatitude);
     if (!value)
         return;

@@ -50,22 +50,25 @@ void CDlgDataUpLoadOpt::on_btnUpLoad2_clicked()
     accept();
 }
 
-void RunUploadCommand(QWidget *parent)
+std::optional<QString> RunUploadCommand(QWidget *parent)
 {
     KeyboardGrabPause pause;
     int choice = kNormal;
     {
         CDlgDataUpLoadOpt chooser(parent);
         if (chooser.exec() != QDialog::Accepted)
-            return;
+            return std::nullopt;
         choice = chooser.Choice();
     }
     CurrentParams().UploadMode = choice;
     if (choice != kNormal) {
         CDlgAssitantLoad dialog(parent);
         dialog.exec();
-    } else {
-        cdlgUpLoad dialog(parent);
-        dialog.exec();
+        return std::nullopt;
     }
+    cdlgUpLoad dialog(parent);
+    // The dialog accepts only when the server took the end frame.
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return CurrentParams().UploadFileName;
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class CDlgDataUpLoadOpt;
@@ -38,4 +39,6 @@ private:
 
 /// The acquisition screen's upload command: the chooser, then the chosen
 /// upload dialog over parent; the choice is remembered as the upload mode.
-void RunUploadCommand(QWidget *parent);
+/// Returns the record name a successful normal upload sent, else nothing
+/// (the witness dialog reports its outcome itself and stays open).
+std::optional<QString> RunUploadCommand(QWidget *parent);

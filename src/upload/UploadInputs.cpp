@@ -11,6 +11,19 @@ QString NumberText(double value)
     return GeneralNumberText(value);
 }
 
+QString CoordinateText(float value)
+{
+    // Six significant digits would show 114.123 for 114.123456 (about 100 m
+    // off); six fixed decimals would show 114.300003 for the float of 114.3.
+    constexpr int kMaxDecimals = 6;
+    for (int decimals = 0; decimals < kMaxDecimals; ++decimals) {
+        const QString text = QString::number(double(value), 'f', decimals);
+        if (text.toFloat() == value)
+            return text;
+    }
+    return QString::number(double(value), 'f', kMaxDecimals);
+}
+
 KeypadEdits::KeypadEdits(QObject *parent, std::function<bool()> inputsEnabled)
     : QObject(parent)
     , m_enabled(std::move(inputsEnabled))

@@ -15,6 +15,9 @@ class QWidget;
 
 /// A number as the fields show it: "%1", the general number format.
 QString NumberText(double value);
+/// A coordinate as the normal upload sends it (a 32-bit float): the shortest
+/// text of at most 6 decimals that reads back as exactly that float.
+QString CoordinateText(float value);
 
 /// Line edits whose values come from a keypad: a mouse press on one (or
 /// Enter while it has the focus, through Open()) runs its keypad, as long as

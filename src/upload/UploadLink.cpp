@@ -16,6 +16,8 @@ constexpr int kWitnessWriteWaitMs = 300;
 /// Most bytes held from the server at a time; a flood waits in the kernel.
 constexpr qint64 kReadBufferBytes = 64 * 1024;
 constexpr int kReplyWindows = 3;
+/// A normal reply that stops short stays short: judged after this much silence.
+constexpr int kReplyQuietMs = 1000;
 constexpr int kLoggedReplyBytes = 100;
 constexpr int kLoggedFrameBytes = 32;
 
@@ -123,14 +125,16 @@ bool UploadLink::WriteFrame(const char *frame, int length, int waitMs)
     return m_socket->bytesToWrite() == 0 && IsConnected();
 }
 
-int UploadLink::ReadUntil(int waitMs, const ReplyTaker &take)
+int UploadLink::ReadUntil(int waitMs, const ReplyTaker &take, int quietMs)
 {
     QElapsedTimer clock;
     clock.start();
+    QElapsedTimer sinceBytes; // started by the first bytes
     for (;;) {
         // Bytes that came before a close are still read and judged.
         if (m_socket->bytesAvailable() > 0) {
             m_pending += m_socket->read(kReadBufferBytes);
+            sinceBytes.start();
             if (take(m_pending))
                 return 1;
             continue;
@@ -142,8 +146,15 @@ int UploadLink::ReadUntil(int waitMs, const ReplyTaker &take)
         const qint64 left = waitMs - clock.elapsed();
         if (left <= 0)
             return 0;
+        qint64 wait = left;
+        if (quietMs >= 0 && sinceBytes.isValid()) {
+            const qint64 quietLeft = quietMs - sinceBytes.elapsed();
+            if (quietLeft <= 0)
+                return kQuietAfterBytes;
+            wait = qMin(wait, quietLeft);
+        }
         WaitUntil([this] { return m_socket->bytesAvailable() > 0 || !IsConnected() || Cancelled(); },
-                  int(left));
+                  int(wait));
         if (m_socket->bytesAvailable() == 0 && IsConnected() && !Cancelled())
             qCDebug(lcUpload) << " No Reading:";
     }
@@ -191,7 +202,10 @@ int UploadLink::SendAndWait(const char *frame, int length, QByteArray &reply, in
     // A late reply to an earlier frame must not pass for this frame's.
     Drain();
     const auto whole = [](QByteArray &pending) { return pending.size() >= NormalLayout::kReplyMinLength; };
-    if (WriteFrame(frame, length, kWriteWaitMs) && ReadUntil(kReplyWindows * timeUnitMs, whole) == 1) {
+    // Split replies are framed, but a reply that stops short is a short reply,
+    // not a reason to wait out the whole deadline three times.
+    if (WriteFrame(frame, length, kWriteWaitMs)
+        && ReadUntil(kReplyWindows * timeUnitMs, whole, kReplyQuietMs) >= 1) {
         reply = m_pending.left(NormalLayout::kReplyKept);
         logReply(reply);
         qCDebug(lcUpload, "OK Len:%d", int(m_pending.size()));

@@ -53,9 +53,11 @@ public:
     /// Receive().
     int SendOnly(const char *frame, int length);
     /// Normal protocol: drops stale bytes, writes frame, then collects the
-    /// reply until at least 28 bytes are there, the 3 × timeUnitMs deadline
-    /// passes, or the owner cancels. reply gets its first 100 bytes. 1 when a
-    /// reply came (the connection is then kept), 0 when none, -1 not connected.
+    /// reply until at least 28 bytes are there, bytes have stopped coming for
+    /// a second with fewer in hand (a short reply, for the caller to judge),
+    /// the 3 × timeUnitMs deadline passes, or the owner cancels. reply gets
+    /// its first 100 bytes. 1 when a reply came (the connection is then
+    /// kept), 0 when none, -1 not connected.
     int SendAndWait(const char *frame, int length, QByteArray &reply, int timeUnitMs);
     /// Witness protocol: writes frame, then hands what arrives to take until
     /// it has a reply, the 3 × timeUnitMs deadline passes or the owner
@@ -77,7 +79,10 @@ private:
     void CreateSocket();
     bool WaitForConnection(int waitMs);
     bool WriteFrame(const char *frame, int length, int waitMs);
-    int ReadUntil(int waitMs, const ReplyTaker &take);
+    /// 1 taken, 0 time out or cancelled, -1 connection gone; with quietMs ≥ 0
+    /// also kQuietAfterBytes once bytes came but none more for quietMs.
+    int ReadUntil(int waitMs, const ReplyTaker &take, int quietMs = -1);
+    static constexpr int kQuietAfterBytes = 2;
     bool Cancelled() const { return m_cancelled && m_cancelled(); }
 
     CancelCheck m_cancelled;

@@ -49,6 +49,7 @@ cdlgUpLoad::cdlgUpLoad(QWidget *parent)
     const auto address = [this, &p](QLineEdit *edit, int part) {
         m_edits->Add(edit, [this, edit, part] {
             EditNumber(edit, QStringLiteral("IP地址第%1部分").arg(part + 1), 0, 0.0f, kMaxAddressByte,
+                       quint8(CurrentParams().UploadServerAddress()[part]),
                        [part](float v) { CurrentParams().UploadServerAddress()[part] = qint8(quint8(v)); });
         });
         edit->setText(NumberText(quint8(p.UploadServerAddress()[part])));
@@ -58,16 +59,16 @@ cdlgUpLoad::cdlgUpLoad(QWidget *parent)
     address(ui->editIP3, 2);
     address(ui->editIP4, 3);
     m_edits->Add(ui->editPort, [this] {
-        EditNumber(ui->editPort, QStringLiteral("端口号"), 0, 0.0f, kMaxPort,
+        EditNumber(ui->editPort, QStringLiteral("端口号"), 0, 0.0f, kMaxPort, CurrentParams().UploadServerPort(),
                    [](float v) { CurrentParams().UploadServerPort() = int(v); });
     });
     m_edits->Add(ui->editLongitude, [this] {
         EditNumber(ui->editLongitude, QStringLiteral("经度坐标"), kCoordinateDecimals, 0.0f, kMaxLongitude,
-                   [](float v) { CurrentParams().Longitude = v; });
+                   CurrentParams().Longitude, [](float v) { CurrentParams().Longitude = v; });
     });
     m_edits->Add(ui->editLatitude, [this] {
         EditNumber(ui->editLatitude, QStringLiteral("纬度坐标"), kCoordinateDecimals, 0.0f, kMaxLatitude,
-                   [](float v) { CurrentParams().Latitude = v; });
+                   CurrentParams().Latitude, [](float v) { CurrentParams().Latitude = v; });
     });
 
     ScreenLook look;
@@ -96,8 +97,8 @@ cdlgUpLoad::cdlgUpLoad(QWidget *parent)
     p.UploadFileName = title;
     ui->btnFileName->setText(LiteralCaption(title));
     RefreshFields();
-    ui->editLongitude->setText(NumberText(p.Longitude));
-    ui->editLatitude->setText(NumberText(p.Latitude));
+    ui->editLongitude->setText(CoordinateText(p.Longitude));
+    ui->editLatitude->setText(CoordinateText(p.Latitude));
     ui->editPort->setText(NumberText(p.UploadServerPort()));
     SetInputsEnabled(true);
     m_grid->SetIndex(m_grid->IndexOf(ui->BtnOK));
@@ -123,12 +124,14 @@ void cdlgUpLoad::EditText(const QString &title, QString &field)
 }
 
 void cdlgUpLoad::EditNumber(QLineEdit *edit, const QString &title, int decimals, float minimum, float maximum,
-                            const std::function<void(float)> &store)
+                            float stored, const std::function<void(float)> &store)
 {
-    const auto value = AskNumber(this, title, edit->text().toFloat(), decimals, minimum, maximum);
+    // From the stored value, not the field's text: OK alone must not store
+    // what the screen rounded.
+    const auto value = AskNumber(this, title, stored, decimals, minimum, maximum);
     if (!value)
         return;
-    edit->setText(NumberText(*value));
+    edit->setText(decimals == kCoordinateDecimals ? CoordinateText(*value) : NumberText(*value));
     store(*value);
 }
 
@@ -157,9 +160,11 @@ void cdlgUpLoad::SetInputsEnabled(bool enabled)
     ui->progressBarFinish->setVisible(!enabled);
     if (!enabled)
         ui->progressBarFinish->setValue(0);
-    // A disabled button cannot keep the focus; Cancel takes it.
+    // A disabled button cannot keep the focus; Cancel takes it, except in
+    // OK's pause: there a bouncing Enter must find the disabled OK, not
+    // cancel the upload it has just asked for.
     if (!enabled)
-        m_grid->SetIndex(m_grid->IndexOf(ui->BtnCancel));
+        m_grid->SetIndex(m_grid->IndexOf(m_starting ? ui->BtnOK : ui->BtnCancel));
 }
 
 void cdlgUpLoad::on_BtnOK_clicked()
@@ -174,15 +179,26 @@ void cdlgUpLoad::on_BtnOK_clicked()
         m_worker->StartOrResume(CurrentUploadFields());
         return;
     }
-    if (m_worker)
-        return; // still running
+    if (m_worker || m_starting)
+        return; // still running, or about to
     const UploadRecord record = SnapshotCurrentRecord();
     const QString refusal = CDataUpLoadThread::Refusal(record);
     if (!refusal.isEmpty()) {
         ui->labelPrompt->setText(refusal);
         return;
     }
+    // The pause runs events: a double tap or a bouncing Enter arrives in it
+    // and must find OK already taken.
+    m_starting = true;
+    m_rejected = false;
+    SetInputsEnabled(false);
     WaitMs(kStartPauseMs);
+    m_starting = false;
+    if (m_rejected) {
+        SetInputsEnabled(true);
+        return; // closed during the pause: nothing goes out
+    }
+    m_grid->SetIndex(m_grid->IndexOf(ui->BtnCancel));
     ui->labelPrompt->setText(QStringLiteral("开始上传"));
     m_uploading = true;
     m_worker = std::make_unique<CDataUpLoadThread>(record);
@@ -193,7 +209,6 @@ void cdlgUpLoad::on_BtnOK_clicked()
             &cdlgUpLoad::HandleTranslateException);
     connect(m_worker.get(), &CDataUpLoadThread::signalProcessFinished, this, &cdlgUpLoad::HandleUpLoadFinish);
     connect(this, &cdlgUpLoad::signalAbortUpLoad, m_worker.get(), &CDataUpLoadThread::DoHandleAbortUpLoad);
-    SetInputsEnabled(false);
     m_worker->StartOrResume(record.Fields);
 }
 
@@ -204,6 +219,7 @@ void cdlgUpLoad::on_BtnCancel_clicked()
 
 void cdlgUpLoad::reject()
 {
+    m_rejected = true;
     if (m_uploading && m_worker) {
         m_closing = true;
         emit signalAbortUpLoad();
@@ -214,14 +230,26 @@ void cdlgUpLoad::reject()
     QDialog::reject();
 }
 
+bool cdlgUpLoad::FromOtherWorker() const
+{
+    // Only the current worker's reports count: another one's end must not
+    // close the dialog as if this upload had succeeded.
+    const QObject *from = sender();
+    return from && from != m_worker.get();
+}
+
 void cdlgUpLoad::HandleTagCount(int count)
 {
+    if (FromOtherWorker())
+        return;
     ui->progressBarFinish->setRange(0, count);
     ui->progressBarFinish->setValue(0);
 }
 
 void cdlgUpLoad::HandleOneTagProcessed(int value)
 {
+    if (FromOtherWorker())
+        return;
     ui->progressBarFinish->setValue(value);
     ui->labelPrompt->setText(value == 1 ? QStringLiteral("参数包0") : QStringLiteral("数据包%1").arg(value - 1));
 }
@@ -230,17 +258,23 @@ void cdlgUpLoad::HandleTranslateException(int tagType, int chnn, int tagnum, int
 {
     Q_UNUSED(chnn);
     Q_UNUSED(tagnum);
+    if (FromOtherWorker())
+        return;
     ui->labelPrompt->setText(CDataUpLoadThread::FailureText(tagType, iException));
     SetInputsEnabled(true);
 }
 
 void cdlgUpLoad::HandleSetWarnning(const QString &text)
 {
+    if (FromOtherWorker())
+        return;
     ui->labelPrompt->setText(text);
 }
 
 void cdlgUpLoad::HandleUpLoadFinish()
 {
+    if (FromOtherWorker())
+        return;
     m_uploading = false;
     if (!m_closing)
         accept();

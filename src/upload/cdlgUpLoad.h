@@ -45,10 +45,12 @@ public slots:
 
 private:
     void SetInputsEnabled(bool enabled);
+    /// A report from a worker this dialog no longer follows.
+    bool FromOtherWorker() const;
     void RefreshFields();
     void EditText(const QString &title, QString &field);
     void EditNumber(QLineEdit *edit, const QString &title, int decimals, float minimum, float maximum,
-                    const std::function<void(float)> &store);
+                    float stored, const std::function<void(float)> &store);
 
     std::unique_ptr<Ui::cdlgUpLoad> ui;
     std::unique_ptr<CDataUpLoadThread> m_worker;
@@ -57,4 +59,6 @@ private:
     bool m_uploading = false;
     bool m_inputsEnabled = true;
     bool m_closing = false;
+    bool m_starting = false; // OK is in its pause before the worker starts
+    bool m_rejected = false;
 };

@@ -14,6 +14,7 @@
 
 #include <QPushButton>
 #include <QtTest>
+#include <algorithm>
 #include <limits>
 #include <memory>
 
@@ -73,6 +74,8 @@ private slots:
     void timeZoomAndScrolling();
     void shiftAndFocus();
     void cursorKeysNeedACurrentChannel();
+    void timeLabelsClearOfArrowsAndTraces_data();
+    void timeLabelsClearOfArrowsAndTraces();
 
     void filterWithDefaultsLeavesTracesBitIdentical();
     void filterTwiceFiltersTwice();
@@ -208,6 +211,51 @@ void TstCDlgAnalysis::cursorKeysNeedACurrentChannel()
 }
 
 // ---------------------------------------------------------- digital filter
+
+void TstCDlgAnalysis::timeLabelsClearOfArrowsAndTraces_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("800x480") << QSize(800, 480);
+    QTest::newRow("1024x600") << QSize(1024, 600);
+}
+
+// The scroll arrows and the time labels both stay readable, also with the
+// traces at the highest gain.
+void TstCDlgAnalysis::timeLabelsClearOfArrowsAndTraces()
+{
+    QFETCH(QSize, size);
+    CDlgAnalysis dlg;
+    dlg.setFixedSize(size);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    for (int i = 0; i < CDlgAnalysis::kMaxGainExponent; ++i)
+        QTest::keyClick(&dlg, Qt::Key_E, Qt::AltModifier);
+    CShowWave *view = dlg.View();
+    const wave::Layout &l = view->CurrentLayout();
+    QCOMPARE(l.Widget.size(), view->size());
+
+    const QVector<wave::Tick> ticks =
+        wave::TimeTicks(l, kInterval, view->WindowStart(), view->WindowLength(), kSamples);
+    QVERIFY(ticks.size() >= 3);
+    const QList<QRect> arrows{Button(dlg, "btnUp")->geometry(), Button(dlg, "btnDown")->geometry()};
+    for (const wave::Tick &t : ticks)
+        for (const QRect &arrow : arrows)
+            QVERIFY2(!t.Box.intersects(arrow), qPrintable(t.Label));
+
+    // Between and beside the labels their column shows nothing but background.
+    const QImage img = view->grab().toImage();
+    const QRgb background = CurrentParams().Colours.Background.rgb();
+    const QRect column(QPoint(ticks.first().Box.left(), l.Plot.top()), QPoint(l.Axis.right() - 2, l.Plot.bottom() - 1));
+    int drawnOver = 0;
+    for (int y = column.top(); y <= column.bottom(); ++y)
+        for (int x = column.left(); x <= column.right(); ++x) {
+            const QPoint at(x, y);
+            const bool label = std::any_of(ticks.begin(), ticks.end(), [&](const wave::Tick &t) { return t.Box.contains(at); });
+            const bool arrow = arrows[0].contains(at) || arrows[1].contains(at);
+            drawnOver += !label && !arrow && img.pixel(at) != background ? 1 : 0;
+        }
+    QCOMPARE(drawnOver, 0);
+}
 
 void TstCDlgAnalysis::filterWithDefaultsLeavesTracesBitIdentical()
 {

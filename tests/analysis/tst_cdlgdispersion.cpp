@@ -8,6 +8,8 @@
 #include "dialogs/TaskScreens.h"
 #include "instrument/TraceStore.h"
 #include "params/ParamSet.h"
+#include "records/RecordFile.h"
+#include "surfacewave/ProjectCurve.h"
 #include "support/ModalDriver.h"
 #include "support/SimulatorShot.h"
 #include "support/TestProgramDir.h"
@@ -150,6 +152,95 @@ private slots:
         QVERIFY(Store().Traces == before);
         QCOMPARE(CurrentParams().Header.SampleLength, header.SampleLength);
         QCOMPARE(CurrentParams().Header.TraceSpacing, header.TraceSpacing);
+    }
+
+    void recordsMakeTheProjectsCombinedCurve()
+    {
+        // Two saved shots of one spread: each added from its own screen, the
+        // curve drawn over the image with Vs30, one taken out again, then
+        // started anew; the record files never change.
+        const QString project = m_dir->file(QStringLiteral("QDW-FILE/LINE1.PRO"));
+        QVERIFY(QDir().mkpath(project));
+        QStringList paths;
+        for (quint32 seed : {21u, 22u}) {
+            UnitSimulator sim;
+            sim.SetSeed(seed);
+            sim.SetTimeScale(0);
+            sim.SetTriggerWaitMs(0);
+            QVERIFY(sim.Start(0));
+            QVERIFY(TakeSimulatorShot(sim, kMaxChannels, 2048, 500.0f));
+            paths << project + QStringLiteral("/S%1.QDW").arg(seed);
+            QCOMPARE(WriteRecord(CurrentParams(), paths.last()), int(RecordOk));
+        }
+        auto bytes = [](const QString &path) {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QByteArray first = bytes(paths[0]);
+        const QByteArray second = bytes(paths[1]);
+        const QString csv = project + QLatin1Char('/') + QLatin1String(kProjectCurveFile);
+
+        for (const QString &path : paths) {
+            QCOMPARE(ReadRecordFile(CurrentParams(), path, nullptr), int(RecordOk));
+            CDlgDispersion dlg;
+            dlg.show();
+            QVERIFY(dlg.Combined());
+            QTest::keyClick(&dlg, Qt::Key_A, Qt::AltModifier);
+            QVERIFY2(dlg.Combined()->Contains(QFileInfo(path).fileName()), qPrintable(ReadoutOf(dlg)));
+            QVERIFY(ReadoutOf(dlg).contains(QStringLiteral("综合曲线")));
+        }
+        QVERIFY(QFileInfo::exists(csv));
+        ProjectCurve stored(project);
+        QVERIFY(stored.Load());
+        QCOMPARE(int(stored.Records().size()), 2);
+        QVERIFY(!stored.Combined().Bins.empty());
+
+        // The screen of the second record shows both, with bars in the overlay's orange.
+        CDlgDispersion dlg;
+        dlg.show();
+        QCOMPARE(int(dlg.Combined()->Records().size()), 2);
+        DispersionView *view = ViewOf(dlg);
+        for (const QSize size : {QSize(800, 480), QSize(1024, 600)}) {
+            dlg.setFixedSize(size);
+            QTRY_COMPARE(view->Plot() && view->Plot()->Size() == view->size(), true);
+            const QImage shot = dlg.grab().toImage();
+            QVERIFY(shot.save(LookPath(QStringLiteral("look_combined_%1x%2.png").arg(size.width()).arg(size.height()))));
+            const CombinedCurve combined = dlg.Combined()->Combined();
+            const CurveBin &bin = combined.Bins.front();
+            const QPoint at = view->mapTo(&dlg, view->Plot()->PixelOf(bin.Frequency, bin.Velocity).toPoint());
+            QVERIFY2(shot.pixelColor(at) == QColor(255, 120, 0),
+                     qPrintable(QStringLiteral("%1,%2 %3 Hz %4 m/s").arg(at.x()).arg(at.y()).arg(bin.Frequency).arg(bin.Velocity)));
+        }
+        QTest::keyClick(&dlg, Qt::Key_D);
+        QCOMPARE(int(dlg.Combined()->Records().size()), 1);
+        QVERIFY(stored.Load());
+        QCOMPARE(stored.Records().front().Record, QStringLiteral("S21.QDW"));
+        QTest::keyClick(&dlg, Qt::Key_C);
+        QVERIFY(stored.Load());
+        QVERIFY(stored.Records().empty());
+        QCOMPARE(bytes(paths[0]), first);
+        QCOMPARE(bytes(paths[1]), second);
+    }
+
+    void unsavedShotIsNotAdded()
+    {
+        UnitSimulator sim;
+        sim.SetTimeScale(0);
+        sim.SetTriggerWaitMs(0);
+        QVERIFY(sim.Start(0));
+        QVERIFY(TakeSimulatorShot(sim, kMaxChannels, 2048, 500.0f));
+        CurrentParams().CurrentRecordPath.clear();
+        CDlgDispersion dlg;
+        dlg.show();
+        QVERIFY(!dlg.Combined());
+        ModalDriver driver;
+        driver.Expect([](ModalDialog &d) {
+            QVERIFY(d.LabelTexts().join(QString()).contains(QStringLiteral("记录未保存")));
+            d.Key(Qt::Key_Return);
+        });
+        QTest::keyClick(&dlg, Qt::Key_A, Qt::AltModifier);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+        QCOMPARE(QDir(m_dir->path()).entryList(QStringList{QLatin1String(kProjectCurveFile)}, QDir::Files).size(), 0);
     }
 
     void boundsFromTheKeypad()

@@ -1,11 +1,13 @@
 #include "dialogs/CDlgSet.h"
 #include "params/ParamSet.h"
+#include "params/Preferences.h"
 
 #include "support/FakePlatform.h"
 #include "support/ModalDriver.h"
 #include "support/TestProgramDir.h"
 
 #include <QFile>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -94,6 +96,7 @@ private slots:
     void settingTheClock();
     void childDialogsLeaveTheScreenOpen_data();
     void childDialogsLeaveTheScreenOpen();
+    void moreSettingsBehindAltG();
 
 private:
     std::unique_ptr<TestProgramDir> m_dir;
@@ -332,38 +335,60 @@ void TestCDlgSet::settingTheClock_data()
 {
     QTest::addColumn<int>("dateExit");
     QTest::addColumn<int>("hwclockExit");
+    QTest::addColumn<QString>("hangs"); // the program that never returns
     QTest::addColumn<QStringList>("commands");
-    QTest::addColumn<bool>("failure");
+    QTest::addColumn<QString>("message");
     const QString date = QStringLiteral("date -s 2024-02-29 13:05:09");
     const QString hwclock = QStringLiteral("hwclock --systohc");
-    QTest::newRow("both succeed") << 0 << 0 << QStringList{date, hwclock} << false;
-    QTest::newRow("date refused") << 1 << 0 << QStringList{date} << true;
-    QTest::newRow("hwclock fails") << 0 << 1 << QStringList{date, hwclock} << true;
+    const QString failed = QStringLiteral("设置时间失败！");
+    const QString halfSet = QStringLiteral("系统时间已设置，硬件时钟保存失败！");
+    QTest::newRow("both succeed") << 0 << 0 << QString() << QStringList{date, hwclock} << QString();
+    QTest::newRow("date refused") << 1 << 0 << QString() << QStringList{date} << failed;
+    QTest::newRow("hwclock fails") << 0 << 1 << QString() << QStringList{date, hwclock} << halfSet;
+    QTest::newRow("date never returns") << 0 << 0 << "date" << QStringList{date} << failed;
+    QTest::newRow("hwclock never returns") << 0 << 0 << "hwclock" << QStringList{date, hwclock} << halfSet;
 }
 
 void TestCDlgSet::settingTheClock()
 {
     QFETCH(int, dateExit);
     QFETCH(int, hwclockExit);
+    QFETCH(QString, hangs);
     QFETCH(QStringList, commands);
-    QFETCH(bool, failure);
+    QFETCH(QString, message);
     FakePlatform &fake = **m_fake;
     fake.SetNow(QDateTime(QDate(2024, 2, 29), QTime(13, 5, 9)));
     fake.SetExitCode(QStringLiteral("date"), dateExit);
     fake.SetExitCode(QStringLiteral("hwclock"), hwclockExit);
+    if (!hangs.isEmpty()) {
+        fake.SetNeverReturns(hangs);
+        fake.SetClockCommandLimitMs(ScaledTimeout(300));
+    }
     CDlgSet screen;
     screen.show();
     ModalDriver driver;
     driver.Expect([](ModalDialog &d) { d.Key(Qt::Key_Return, Qt::AltModifier); });
-    if (failure)
-        driver.Expect([](ModalDialog &d) {
-            QCOMPARE(d.Text("labelMsg"), QStringLiteral("设置时间失败！"));
+    if (!message.isEmpty())
+        driver.Expect([message](ModalDialog &d) {
+            QCOMPARE(d.Text("labelMsg"), message);
             d.Key(Qt::Key_Return);
         });
+    // While a command runs, the screen goes on answering, and a second press starts nothing.
+    int pressesWhileRunning = 0;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &screen, [&] {
+        if (fake.Commands().isEmpty() || fake.Commands().last().Program != hangs)
+            return;
+        poll.stop();
+        ++pressesWhileRunning;
+        Button(screen, "btnSetTime")->click();
+    });
+    poll.start(10);
     Button(screen, "btnSetTime")->click();
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
     QCOMPARE(fake.CommandLines(), commands);
     QCOMPARE(fake.Commands().first().Arguments.size(), 2); // one argument, no shell
+    QCOMPARE(pressesWhileRunning, hangs.isEmpty() ? 0 : 1);
 }
 
 void TestCDlgSet::childDialogsLeaveTheScreenOpen_data()
@@ -400,4 +425,28 @@ void TestCDlgSet::childDialogsLeaveTheScreenOpen()
 }
 
 QTEST_MAIN(TestCDlgSet)
+void TestCDlgSet::moreSettingsBehindAltG()
+{
+    CDlgSet screen;
+    screen.show();
+    const QRect okPlace = screen.findChild<QToolButton *>(QStringLiteral("btnOK"))->geometry();
+    ModalDriver driver;
+    driver.Expect([](ModalDialog &d) {
+        QCOMPARE(d.Title(), QStringLiteral("更多设置"));
+        QCOMPARE(d.Text(QStringLiteral("btnAutoSave")), QStringLiteral("自动保存\n关闭"));
+        QVERIFY(d.Click(QStringLiteral("btnAutoSave")));
+        QCOMPARE(d.Text(QStringLiteral("btnAutoSave")), QStringLiteral("自动保存\n开启"));
+        QVERIFY(d.Click(QStringLiteral("btnOK")));
+    });
+    QTest::keyClick(&screen, Qt::Key_G, Qt::AltModifier);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QVERIFY(CurrentPreferences().AutoSave);
+    Preferences stored;
+    QVERIFY(stored.Load());
+    QVERIFY(stored.AutoSave);
+    QVERIFY(!QFile::exists(CurrentParams().SettingsPath())); // the survey settings are not touched
+    QCOMPARE(screen.findChild<QToolButton *>(QStringLiteral("btnOK"))->geometry(), okPlace);
+    QVERIFY(screen.isVisible());
+}
+
 #include "tst_cdlgset.moc"

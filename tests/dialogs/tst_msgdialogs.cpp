@@ -1,5 +1,6 @@
 #include "dialogs/CDlgMsgBox.h"
 #include "dialogs/CDlgMsgQuestion.h"
+#include "dialogs/Prodwidget.h"
 #include "dialogs/ScreenSetup.h"
 #include "params/ParamSet.h"
 
@@ -12,6 +13,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 const int kShortHeight = 150;
@@ -40,6 +43,8 @@ private slots:
     void showMessagePausesTheCallersGrab();
     void driverReportsMissingDialog();
     void driverAnswersNestedDialogs();
+    void smallWindowsDrawTheirOwnFrame_data();
+    void smallWindowsDrawTheirOwnFrame();
 };
 
 void TestMsgDialogs::messageBoxLook()
@@ -313,6 +318,56 @@ void TestMsgDialogs::driverAnswersNestedDialogs()
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
     QCOMPARE(inner, QStringLiteral("输入为空,请重新输入!"));
     QCOMPARE(driver.Answered(), 2);
+}
+
+void TestMsgDialogs::smallWindowsDrawTheirOwnFrame_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char *kind : {"message", "question", "three answers", "progress"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
+// Without a window manager nothing else marks where a small window ends:
+// every pixel of its outermost two rows and columns is dark, also after a
+// question changes its size.
+void TestMsgDialogs::smallWindowsDrawTheirOwnFrame()
+{
+    QFETCH(QString, kind);
+    TestProgramDir dir;
+    std::unique_ptr<QWidget> window;
+    if (kind == QLatin1String("message")) {
+        window = std::make_unique<CDlgMsgBox>(QStringLiteral("保存文件成功！"));
+    } else if (kind == QLatin1String("progress")) {
+        auto progress = std::make_unique<Prodwidget>();
+        progress->SetText(QStringLiteral("文件删除中..."));
+        window = std::move(progress);
+    } else {
+        auto question = std::make_unique<CDlgMsgQuestion>(QStringLiteral("确定要退出吗？"));
+        if (kind == QLatin1String("three answers"))
+            question->SetTexts(QString(), QStringLiteral("是否保存？"), QStringLiteral("保存"),
+                               QStringLiteral("取消"), QStringLiteral("另存"));
+        window = std::move(question);
+    }
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QImage img = window->grab().toImage();
+    QVERIFY(img.width() > 4 && img.height() > 4);
+    QStringList light;
+    const auto check = [&](int x, int y) {
+        if (qGray(img.pixel(x, y)) > 64 && light.size() < 5)
+            light << QStringLiteral("(%1,%2)").arg(x).arg(y);
+    };
+    for (int ring = 0; ring < 2; ++ring) {
+        for (int x = 0; x < img.width(); ++x) {
+            check(x, ring);
+            check(x, img.height() - 1 - ring);
+        }
+        for (int y = 0; y < img.height(); ++y) {
+            check(ring, y);
+            check(img.width() - 1 - ring, y);
+        }
+    }
+    QVERIFY2(light.isEmpty(), qPrintable(light.join(' ')));
 }
 
 QTEST_MAIN(TestMsgDialogs)

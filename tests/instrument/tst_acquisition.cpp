@@ -24,6 +24,8 @@
 namespace {
 
 const QString kHeaderFailed = QStringLiteral("获取数据失败，网络可能已断开！");
+/// Waits of a shot whose unit answers wrongly or not at all (loopback replies come far sooner).
+constexpr int kShortWaitMs = 1500;
 
 /// Stands in for the acquisition screen: records what the logic asked it to show.
 struct RecordingOwner : AcquisitionOwner
@@ -356,7 +358,10 @@ void TstAcquisition::failureAtEachStep()
         m_sim->SetFault(letter, UnitSimulator::Fault::WrongLetter, 0, 1);
     const TraceSet before = markedPicture(12);
     Store().Traces = before;
+    // The wrong reply is dropped and the wait runs out; shortened here.
+    m_link->SetWaitLimits(ScaledTimeout(kShortWaitMs), ScaledTimeout(kShortWaitMs));
     shoot();
+    m_link->SetWaitLimits(kCommandWaitMs, kDataWaitMs);
 
     QCOMPARE(exchange(*m_sim), sent);
     QCOMPARE(m_owner->messages, QStringList{message});
@@ -424,10 +429,12 @@ void TstAcquisition::undoFromAnEmptyPictureAndAfterAPartialShot()
     const TraceSet afterFirst = Store().Traces;
     shoot();
     QVERIFY(m_core->UndoShot()); // the next shot reuses this slot
-    // A duplicated data reply makes channel 2 fail: the rest of this shot
-    // never arrives, and undo must not take the old slot for it.
-    m_sim->SetDuplicateReply('j');
+    // Channel 2 goes unanswered: the rest of this shot never arrives, and
+    // undo must not take the old slot for it.
+    m_sim->SetChannelFault(2, UnitSimulator::Fault::NoReply, 1);
+    m_link->SetWaitLimits(ScaledTimeout(kShortWaitMs), ScaledTimeout(kShortWaitMs));
     shoot();
+    m_link->SetWaitLimits(kCommandWaitMs, kDataWaitMs);
     QCOMPARE(m_owner->messages, QStringList{QStringLiteral("获取数据失败！")});
     QCOMPARE(Store().StackCount, 2);
     QVERIFY(m_core->UndoShot());

@@ -7,6 +7,7 @@
 #include "support/ModalDriver.h"
 
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -18,6 +19,8 @@ constexpr int kChannels = 12;
 constexpr int kSwingChannel = 4;
 constexpr double kSwingMv = -0.02;
 constexpr int kDeadChannel = 9;
+/// Wait for a channel's data in the case where one never comes (loopback replies come far sooner).
+constexpr int kShortDataWaitMs = 500;
 /// Longer than a tick: long enough to see a poll that should not be there.
 constexpr int kQuietMs = 700;
 
@@ -42,6 +45,8 @@ private slots:
 
     void amplitudeStepsStopAtTheirLimits();
     void viewShowsTheSimulatorsNoise();
+    void failingChannelIsMarked_data();
+    void failingChannelIsMarked();
     void leavingBetweenTicks_data();
     void leavingBetweenTicks();
     void leavingDuringATick_data();
@@ -169,6 +174,56 @@ void TstCDlgAutoCheck::viewShowsTheSimulatorsNoise()
     const float swingAmplitude = -view->LastExcursion();
     QVERIFY(qAbs(swingAmplitude - float(kSwingMv)) < 0.005f);
     dlg.on_btnExit_clicked();
+}
+
+void TstCDlgAutoCheck::failingChannelIsMarked_data()
+{
+    QTest::addColumn<int>("channel");
+    QTest::newRow("first") << 1;
+    QTest::newRow("last") << 24;
+}
+
+void TstCDlgAutoCheck::failingChannelIsMarked()
+{
+    QFETCH(int, channel);
+    constexpr int kAll = 24;
+    m_rig->ForceSelfCheckParameters(kAll);
+    m_rig->Sim.SetChannelFault(channel, UnitSimulator::Fault::NoReply); // every round
+    m_rig->Link->SetWaitLimits(kCommandWaitMs, ScaledTimeout(kShortDataWaitMs));
+
+    CDlgAutoCheck dlg(nullptr, *m_rig->Link);
+    dlg.open();
+    QVERIFY(QTest::qWaitFor(
+        [&dlg] { return !dlg.Round().FailedChannels().isEmpty() && !dlg.Round().IsRunning(); },
+        ScaledTimeout(10000)));
+    QCOMPARE(dlg.Round().FailedChannels(), QList<int>{channel});
+    QCOMPARE(dlg.findChild<QLabel *>("strStateInfo")->text(),
+             QStringLiteral("通道%1获取数据失败！").arg(channel));
+
+    auto *view = dlg.findChild<CShowNoise *>("wShowWave");
+    const QImage img = view->grab().toImage();
+    QList<int> bars;
+    for (int c = 1; c <= kAll; ++c)
+        if (c != channel)
+            bars << c;
+    QCOMPARE(view->LastBarChannels(), bars);
+    const auto hasRed = [&img](const QRect &box) {
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x) {
+                const QRgb c = img.pixel(x, y);
+                if (qRed(c) > 200 && qGreen(c) < 80 && qBlue(c) < 80)
+                    return true;
+            }
+        return false;
+    };
+    const noise::Layout &l = view->LastLayout();
+    for (int c = 1; c <= kAll; ++c)
+        QVERIFY2(hasRed(l.NumberBoxes[c - 1]) == (c == channel), qPrintable(QString::number(c)));
+
+    // Kept on the acquisition screen as it is: the failed channel without data.
+    dlg.on_btnSave_clicked();
+    for (int c = 1; c <= kAll; ++c)
+        QCOMPARE(Store().PreviousTraces[c - 1].isEmpty(), c == channel);
 }
 
 void TstCDlgAutoCheck::leavingBetweenTicks_data()

@@ -5,6 +5,7 @@
 #include "app/CDlgZEB.h"
 #include "dialogs/TaskScreens.h"
 #include "display/CShowWave.h"
+#include "instrument/AcquisitionCore.h"
 #include "instrument/CDlgCHLock.h"
 #include "instrument/CDlgMain.h"
 #include "instrument/InstrumentLink.h"
@@ -12,13 +13,17 @@
 #include "instrument/QDlgLink.h"
 #include "instrument/TraceStore.h"
 #include "params/ParamSet.h"
+#include "params/TextCodec.h"
 #include "records/RecordFile.h"
+#include "records/ShotJournal.h"
+#include "upload/UploadRecord.h"
 #include "support/FakePlatform.h"
 #include "support/ModalDriver.h"
 #include "support/ScreenProbe.h"
 #include "support/TestProgramDir.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
@@ -58,11 +63,15 @@ private slots:
     void onlyTheStopDuringAShot();
     void stackingUndoAndClear();
     void saveAsksForAName();
+    void unsavedPictureOfferedBackOnOpening();
     void dateTurnsRedOnAnUnsetClock();
     void batteryOnTheFirstTickThenEvery61();
     void meteringFields();
     void otherScreensThroughTheSeam();
     void launcherOpensTheScreenAndSavesAfter();
+    void uploadByAltLAndItsPassingNotice();
+    void cursorKeysReportLikeATouch();
+    void aFreshShotIsNotTheRecordReadBefore();
 
 private:
     /// A screen connected to the simulator, its own clock stopped (the tests tick it).
@@ -244,7 +253,8 @@ void TstCDlgMain::saveAsksForAName()
     FindButton(*screen, "btnSample")->click();
     driver.Expect([](ModalDialog &d) {
         QCOMPARE(d.Text(QStringLiteral("lbTitle")), QStringLiteral("保存文件名:"));
-        d.Type(QStringLiteral("LINE7"));
+        QCOMPARE(d.Text(QStringLiteral("editValue")), QStringLiteral("0001")); // an empty project
+        d.Type(QStringLiteral("LINE7")); // replaces the offered name
         QVERIFY(d.Click(QStringLiteral("tBtnOK")));
     });
     driver.Expect(confirmMessage(QStringLiteral("保存文件成功！")));
@@ -253,6 +263,72 @@ void TstCDlgMain::saveAsksForAName()
     QVERIFY(QFile::exists(RecordSavePath(CurrentParams(), QStringLiteral("LINE7"))));
     QVERIFY(Store().Traces[0].isEmpty());
     QCOMPARE(EnabledCommands(*screen), QStringLiteral("1101101010"));
+
+    // The next save offers the following number; Enter alone takes it.
+    FindButton(*screen, "btnSample")->click();
+    driver.Expect([](ModalDialog &d) {
+        QCOMPARE(d.Text(QStringLiteral("editValue")), QStringLiteral("LINE8"));
+        d.Key(Qt::Key_Return);
+    });
+    driver.Expect(confirmMessage(QStringLiteral("保存文件成功！")));
+    QTest::keyClick(screen.get(), Qt::Key_W, Qt::AltModifier);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QVERIFY(QFile::exists(RecordSavePath(CurrentParams(), QStringLiteral("LINE8"))));
+}
+
+void TstCDlgMain::unsavedPictureOfferedBackOnOpening()
+{
+    JournalPicture picture;
+    picture.Blocks.Header.ChannelCount = 12;
+    picture.Blocks.Header.SampleLength = 3;
+    for (int c = 0; c < 12; ++c)
+        picture.Traces[c] = {float(c), -1.5f, 2.0f};
+    picture.StackCount = 4;
+    const auto keep = [&picture] {
+        ShotJournal journal(JournalFolderPath());
+        journal.Record(picture, QDateTime::currentDateTime());
+    };
+    const auto expectQuestion = [](ModalDriver &driver, bool yes) {
+        driver.Expect([yes](ModalDialog &d) {
+            QCOMPARE(d.Text(QStringLiteral("LBShow")), QStringLiteral("上次有未保存的数据，是否恢复？"));
+            QCOMPARE(d.Text(QStringLiteral("BtnOK")), QStringLiteral("是"));
+            QCOMPARE(d.Text(QStringLiteral("BtnCancle")), QStringLiteral("否"));
+            QCOMPARE(d.Widget()->focusWidget()->objectName(), QStringLiteral("BtnOK"));
+            if (yes)
+                d.Key(Qt::Key_Return); // the focus is on 是
+            else
+                QVERIFY(d.Click(QStringLiteral("BtnCancle")));
+        });
+    };
+    keep();
+    {
+        ModalDriver driver;
+        expectQuestion(driver, true);
+        auto screen = openScreen();
+        QVERIFY(screen);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+        QCOMPARE(Store().Traces[11], (QVector<float>{11.0f, -1.5f, 2.0f}));
+        QCOMPARE(ButtonText(*screen, "btnShow5"), QStringLiteral("叠加:4"));
+        QVERIFY(FindButton(*screen, "btnSave")->isEnabled());
+    }
+    picture.Traces[0] = {7.0f};
+    keep();
+    {
+        ModalDriver driver;
+        expectQuestion(driver, false);
+        auto screen = openScreen();
+        QVERIFY(screen);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+        QVERIFY(Store().Traces[0].isEmpty());
+    }
+    // Turned down: this run does not ask again (a question would be refused and reported).
+    ModalDriver none;
+    auto screen = openScreen();
+    QVERIFY(screen);
+    QCoreApplication::processEvents(); // where the question would be asked
+    QCOMPARE(none.Answered(), 0);
+    QCOMPARE(none.Failure(), QString());
+    QVERIFY(Store().Traces[0].isEmpty());
 }
 
 void TstCDlgMain::dateTurnsRedOnAnUnsetClock()
@@ -393,6 +469,123 @@ void TstCDlgMain::launcherOpensTheScreenAndSavesAfter()
     QVERIFY(launcher.isVisible());
     QVERIFY(QFile::exists(CurrentParams().SettingsPath()));
     QCOMPARE(CurrentParams().BrowserPage, 1);
+}
+
+void TstCDlgMain::uploadByAltLAndItsPassingNotice()
+{
+    int opened = 0;
+    std::optional<QString> outcome;
+    Screens().Upload = [&](QWidget *) {
+        ++opened;
+        return outcome;
+    };
+    auto screen = openScreen();
+    QVERIFY(screen);
+    auto *notice = screen->findChild<QLabel *>(QStringLiteral("lbNotice"));
+    QVERIFY(notice);
+    QTest::keyClick(screen.get(), Qt::Key_L, Qt::AltModifier);
+    QCOMPARE(opened, 0); // nothing on screen to upload
+    FindButton(*screen, "btnSample")->click();
+    const QString fields = ButtonText(*screen, "btnShow6");
+
+    // Cancelled or failed: not a word.
+    QTest::keyClick(screen.get(), Qt::Key_L, Qt::AltModifier);
+    QCOMPARE(opened, 1);
+    QCOMPARE(screen->focusWidget(), FindButton(*screen, "btnUpLoad"));
+    QVERIFY(notice->isHidden());
+
+    // Sent: the status line says so for a while, with no box to confirm,
+    // then shows its fields again.
+    outcome = QStringLiteral("K&001");
+    ModalDriver none;
+    QTest::keyClick(screen.get(), Qt::Key_L, Qt::AltModifier);
+    QVERIFY2(none.Finished(), qPrintable(none.Failure()));
+    QCOMPARE(opened, 2);
+    QVERIFY(notice->isVisible());
+    QCOMPARE(notice->text(), QStringLiteral("上传成功:K&001"));
+    QVERIFY(notice->geometry().contains(FindButton(*screen, "btnShow6")->geometry()));
+    QCOMPARE(ButtonText(*screen, "btnShow6"), fields);
+    QTRY_VERIFY_WITH_TIMEOUT(notice->isHidden(), ScaledTimeout(10000));
+}
+
+void TstCDlgMain::cursorKeysReportLikeATouch()
+{
+    auto screen = openScreen();
+    QVERIFY(screen);
+    FindButton(*screen, "btnSample")->click();
+    CShowWave *view = screen->View();
+    const wave::Layout &l = view->CurrentLayout();
+    const ParamSet &p = CurrentParams();
+    const auto fieldsAt = [&](int channel, int sample) {
+        return QStringList{QStringLiteral("通道:%1").arg(channel),
+                           QStringLiteral("时间:%1ms").arg(sample * double(p.Header.SampleInterval) / 1000.0, 0, 'f', 2),
+                           QString::asprintf("幅值:%.3E", double(Store().Traces[channel - 1][sample]))};
+    };
+    const auto shownFields = [&] {
+        return QStringList{ButtonText(*screen, "btnShow4"), ButtonText(*screen, "btnShow9"),
+                           ButtonText(*screen, "btnShow10")};
+    };
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(int(l.Centre(2)), l.Plot.top() + l.Plot.height() / 2));
+    const int touched = view->CursorSample();
+    QVERIFY(touched > 2);
+    QCOMPARE(shownFields(), fieldsAt(3, touched));
+
+    // Each step: the fields and the readout speak of the same sample; the
+    // cursor stops at the record's first sample.
+    const QList<QPair<Qt::Key, int>> steps{{Qt::Key_Down, touched + 1}, {Qt::Key_Up, touched},
+                                           {Qt::Key_Up, touched - 1}};
+    for (const auto &[key, sample] : steps) {
+        QTest::keyClick(screen.get(), key);
+        QCOMPARE(view->CursorSample(), sample);
+        QCOMPARE(shownFields(), fieldsAt(3, sample));
+    }
+    for (int i = 0; i <= touched; ++i)
+        QTest::keyClick(screen.get(), Qt::Key_Up);
+    QCOMPARE(view->CursorSample(), 0);
+    QCOMPARE(shownFields(), fieldsAt(3, 0));
+}
+
+void TstCDlgMain::aFreshShotIsNotTheRecordReadBefore()
+{
+    auto screen = openScreen();
+    QVERIFY(screen);
+    FindButton(*screen, "btnSample")->click();
+    ModalDriver driver;
+    driver.Expect(confirmMessage(QStringLiteral("保存文件成功！")));
+    QCOMPARE(screen->Core().Save(QStringLiteral("K001")), int(RecordOk));
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    Screens().ChooseRecord = [](QWidget *, RecordChoice &choice) {
+        choice.Project = CurrentParams().Header.ProjectName;
+        choice.File = QStringLiteral("K001");
+        return true;
+    };
+    screen->on_btnRead_clicked();
+    ParamSet &p = CurrentParams();
+    QCOMPARE(ButtonText(*screen, "btnShow6"), QStringLiteral("F:K001"));
+    QCOMPARE(SnapshotCurrentRecord().FileName, QStringLiteral("K001"));
+
+    // Cleared and shot again: neither the field nor the upload may name K001.
+    screen->Core().ClearScreen();
+    FindButton(*screen, "btnSample")->click();
+    QCOMPARE(ButtonText(*screen, "btnShow6"), QStringLiteral("F:未保存"));
+    const QString sent = SnapshotCurrentRecord().FileName;
+    const QTime taken = QTime::fromString(p.Header.Time, QStringLiteral("hh:mm:ss"));
+    QVERIFY2(taken.isValid(), qPrintable(p.Header.Time));
+    QCOMPARE(sent, QStringLiteral("未保存") + taken.toString(QStringLiteral("hhmm")));
+    QVERIFY(ToGb2312(sent).size() <= 10); // whole in the upload frame's name field
+
+    // Saving under a name that exists keeps it unsaved; the keypad never
+    // offers the mark as a name.
+    driver.Expect([](ModalDialog &d) {
+        QCOMPARE(d.Text(QStringLiteral("editValue")), QString());
+        d.Type(QStringLiteral("K001"));
+        QVERIFY(d.Click(QStringLiteral("tBtnOK")));
+    });
+    driver.Expect(confirmMessage(QStringLiteral("保存文件失败，文件已存在！")));
+    screen->on_btnSave_clicked();
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QCOMPARE(ButtonText(*screen, "btnShow6"), QStringLiteral("F:未保存"));
+    QCOMPARE(SnapshotCurrentRecord().FileName, sent);
 }
 
 QTEST_MAIN(TstCDlgMain)

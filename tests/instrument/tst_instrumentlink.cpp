@@ -47,6 +47,28 @@ QByteArray dataDatagram(int channel, const QVector<qint16> &samples)
     return d;
 }
 
+/// Short waits for cases where the unit answers wrongly: the wait then runs
+/// out, and a loopback reply comes long before.
+constexpr int kShortWaitMs = 1500;
+
+/// Runs the link's command for a letter; data requests ask for channel.
+int runCommand(InstrumentLink &link, char letter, int channel)
+{
+    switch (letter) {
+    case 'a': return link.GetConnectStates();
+    case 'b': return link.GetVersion();
+    case 'c': return link.GetBattery();
+    case 'd': return link.SetPara();
+    case 'e': return link.StartSample();
+    case 'f': return link.GetSampleStates();
+    case 'g': return link.GetSampleFinishStates();
+    case 'h': return link.GetSampleDataH();
+    case 'i': return link.SetStopSample();
+    case 'j': return link.GetSampleData(channel);
+    default: return kLinkFailed;
+    }
+}
+
 } // namespace
 
 class TstInstrumentLink : public QObject
@@ -69,6 +91,8 @@ private slots:
     void wrongLetterIsRejected();
     void anotherChannelsDataIsNotFiled();
     void staleReplyIsRejectedByItsLetter();
+    void lateReplyOfThePreviousCommandIsDropped_data();
+    void lateReplyOfThePreviousCommandIsDropped();
     void oddDatagramsStayInsideTheBuffer();
     void dataOutsideAnAcquisitionIsDropped();
     void selfCheckFillsItsOwnSlot();
@@ -288,13 +312,16 @@ void TstInstrumentLink::nestedWaitIsRefused()
     QCOMPARE(nested, -1);
 
     // A command issued in the middle of a wait is refused, but its bytes went
-    // out; its reply then ends the outer wait, whose letter check fails.
+    // out; its reply is dropped and the outer wait still gets its own.
     int nestedCommand = 0;
+    QSignalSpy dropped(m_link.get(), &InstrumentLink::ReplyDropped);
     QTimer::singleShot(30, &scope, [&] { nestedCommand = m_link->GetBattery(); });
-    QCOMPARE(m_link->GetSampleStates(), -1);
+    QCOMPARE(m_link->GetSampleStates(), 1);
     QCOMPARE(nestedCommand, -1);
     QCOMPARE(m_sim->Received('c'), 1);
-    QCOMPARE(m_link->ReplyLetter(), 'c');
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(dropped[0][0].value<char>(), 'c');
+    QCOMPARE(m_link->ReplyLetter(), 'f');
     QVERIFY(!m_link->IsWaiting());
 }
 
@@ -336,9 +363,13 @@ void TstInstrumentLink::wrongLetterIsRejected()
 {
     QVERIFY(connectLink());
     Store().LinkActive = true;
+    m_link->SetWaitLimits(ScaledTimeout(kShortWaitMs), ScaledTimeout(kShortWaitMs));
+    QSignalSpy dropped(m_link.get(), &InstrumentLink::ReplyDropped);
+    // The wrong reply does not end the wait; the wait runs out.
     m_sim->SetFault('e', UnitSimulator::Fault::WrongLetter, 0, 1);
     QCOMPARE(m_link->StartSample(), -1);
-    QCOMPARE(m_link->ReplyLetter(), 'f');
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(dropped[0][0].value<char>(), 'f');
     QCOMPARE(m_link->StartSample(), 1); // the fault was for one reply only
 
     // Upper-case letters are as good as lower-case ones.
@@ -348,6 +379,7 @@ void TstInstrumentLink::wrongLetterIsRejected()
 
     m_sim->SetFault('j', UnitSimulator::Fault::WrongLetter, 0, 1);
     QCOMPARE(m_link->GetSampleData(1), -1);
+    QCOMPARE(dropped.size(), 2);
     QVERIFY(Store().Traces[0].isEmpty());
 }
 
@@ -357,10 +389,13 @@ void TstInstrumentLink::anotherChannelsDataIsNotFiled()
     TraceStore &s = Store();
     CurrentParams().Header.ChannelCount = 12;
     s.LinkActive = true;
+    m_link->SetWaitLimits(ScaledTimeout(kShortWaitMs), ScaledTimeout(kShortWaitMs));
+    QSignalSpy dropped(m_link.get(), &InstrumentLink::ReplyDropped);
 
     m_sim->SetFault('j', UnitSimulator::Fault::WrongChannel, 0, 1);
     QCOMPARE(m_link->GetSampleData(3), -1);
-    QCOMPARE(m_link->ReplyLetter(), 'j');
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(dropped[0][1].toInt(), 4);
     QVERIFY(s.Traces[2].isEmpty());
     QVERIFY(s.Traces[3].isEmpty());
 
@@ -369,6 +404,7 @@ void TstInstrumentLink::anotherChannelsDataIsNotFiled()
     QCOMPARE(m_link->GetSampleData(12), -1);
     m_sim->SetReplyOverride('j', dataDatagram(0, QVector<qint16>(1024, 5)));
     QCOMPARE(m_link->GetSampleData(1), -1);
+    QCOMPARE(dropped.size(), 3);
     for (const QVector<float> &t : s.Traces)
         QVERIFY(t.isEmpty());
 
@@ -391,11 +427,59 @@ void TstInstrumentLink::staleReplyIsRejectedByItsLetter()
     QCOMPARE(m_link->GetSampleStates(), -1);
 
     s.AcqState = AcqSampling;
-    m_sim->SetFault('g', UnitSimulator::Fault::LateReply, 2000, 1);
-    // The late trigger reply arrives while the finish state is awaited.
-    QCOMPARE(m_link->GetSampleFinishStates(), -1);
-    QCOMPARE(m_link->ReplyLetter(), 'f');
+    m_sim->SetFault('g', UnitSimulator::Fault::LateReply, 1000, 1);
+    // The late trigger reply arrives while the finish state is awaited: it is
+    // dropped, and the finish reply (not finished: nothing was started) ends the wait.
+    QSignalSpy dropped(m_link.get(), &InstrumentLink::ReplyDropped);
+    QCOMPARE(m_link->GetSampleFinishStates(), 0);
+    QCOMPARE(m_link->ReplyLetter(), 'g');
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(dropped[0][0].value<char>(), 'f');
     QCOMPARE(m_sim->Received('g'), 1);
+}
+
+void TstInstrumentLink::lateReplyOfThePreviousCommandIsDropped_data()
+{
+    QTest::addColumn<char>("previous");
+    QTest::addColumn<char>("letter");
+    QTest::addColumn<int>("result");
+    QTest::newRow("connection check") << 'c' << 'a' << 1;
+    QTest::newRow("version") << 'a' << 'b' << -101; // 0x9B read as a signed byte
+    QTest::newRow("battery") << 'b' << 'c' << 8;
+    QTest::newRow("parameters") << 'c' << 'd' << 1;
+    QTest::newRow("start") << 'd' << 'e' << 1;
+    QTest::newRow("trigger poll") << 'e' << 'f' << 1;
+    QTest::newRow("finish poll") << 'f' << 'g' << 0; // nothing was started
+    QTest::newRow("data header") << 'g' << 'h' << 1;
+    QTest::newRow("stop") << 'e' << 'i' << 1;
+    QTest::newRow("channel") << 'j' << 'j' << 1; // channel 2's data while 3 is awaited
+}
+
+void TstInstrumentLink::lateReplyOfThePreviousCommandIsDropped()
+{
+    QFETCH(char, previous);
+    QFETCH(char, letter);
+    QFETCH(int, result);
+    QVERIFY(connectLink());
+    TraceStore &s = Store();
+    CurrentParams().Header.ChannelCount = 12;
+    s.LinkActive = true;
+    runCommand(*m_link, previous, 2);
+    const QVector<float> channel2 = s.Traces[1];
+
+    m_sim->SetFault(letter, UnitSimulator::Fault::StaleFirst, 0, 1);
+    QSignalSpy dropped(m_link.get(), &InstrumentLink::ReplyDropped);
+    QCOMPARE(runCommand(*m_link, letter, 3), result);
+    QVERIFY(IsReplyLetter(m_link->ReplyLetter(), letter));
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(dropped[0][0].value<char>(), previous);
+    if (letter == 'j') {
+        QCOMPARE(dropped[0][1].toInt(), 2);
+        QCOMPARE(s.Traces[1], channel2); // not filed a second time
+        QVERIFY(!s.Traces[2].isEmpty());
+    }
+    // The next command is not disturbed either.
+    QCOMPARE(m_link->GetBattery(), 8);
 }
 
 void TstInstrumentLink::oddDatagramsStayInsideTheBuffer()

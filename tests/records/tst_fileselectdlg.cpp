@@ -1,4 +1,5 @@
 #include "records/FileSelectDlg.h"
+#include "records/ShotJournal.h"
 
 #include "ProjectTestUtil.h"
 #include "RecordBytes.h"
@@ -90,6 +91,31 @@ private slots:
     }
 
     void cleanup() { m_program.reset(); }
+
+    void journalAsAProject()
+    {
+        QVERIFY(!makeProject("QUARTZON", 1).isEmpty());
+        {
+            ShotJournal journal(JournalFolderPath());
+            JournalPicture p;
+            p.Blocks.Header.ChannelCount = 1;
+            p.Blocks.Header.SampleLength = 4;
+            p.Traces[0] = {1, 2, 3, 4};
+            for (int s = 0; s < 3; ++s)
+                journal.Record(p, QDateTime(QDate(2024, 5, 17), QTime(9, 0, s)));
+            journal.MarkSaved(3); // saved pictures are in their projects
+        }
+        FileSelectDlg plain(FileSelectDlg::ModeChooseProject);
+        QVERIFY(!plain.Entries().contains(JournalProjectName()));
+        FileSelectDlg chooser(FileSelectDlg::ModeChooseProject);
+        chooser.SetOffersJournal(true);
+        QCOMPARE(chooser.Entries(), (QStringList{JournalProjectName(), QStringLiteral("QUARTZON.PRO")}));
+
+        CurrentParams().Header.ProjectName = JournalProjectName();
+        FileSelectDlg browser(FileSelectDlg::ModeChooseRecord);
+        QCOMPARE(rowNames(browser), (QStringList{"0517-090000-1", "0517-090001-2", "", "", ""}));
+        QCOMPARE(text(browser, QStringLiteral("BTN_NAME")), JournalProjectName() + QStringLiteral("/文件"));
+    }
 
     void pagesOfFiveRows_data()
     {
@@ -488,11 +514,18 @@ private slots:
         QVERIFY(QDir().mkpath(folder + "/sub"));
         FileSelectDlg dlg(FileSelectDlg::ModeDelete);
         dlg.SetDeletionPaceMs(0);
-        press(dlg, "BTN_NAME1");
+        // Two stray Enters, one on the row and one on the question, destroy nothing.
+        QTest::keyClick(&dlg, Qt::Key_Down);
+        QTest::keyClick(&dlg, Qt::Key_Down);
+        QCOMPARE(dlg.focusWidget(), button(dlg, "BTN_NAME1"));
         ModalDriver driver;
-        driver.Expect([](ModalDialog &d) { QVERIFY(d.Click("BtnCancle")); });
-        press(dlg, "BTN_OK");
+        driver.Expect([](ModalDialog &d) {
+            QCOMPARE(d.Widget()->focusWidget()->objectName(), QStringLiteral("BtnCancle"));
+            d.Key(Qt::Key_Return);
+        });
+        QTest::keyClick(&dlg, Qt::Key_Return);
         QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+        QCOMPARE(dlg.SelectedName(), QString("KEEP"));
         QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
 
         driver.Expect([](ModalDialog &d) { QVERIFY(d.Click("BtnOK")); });

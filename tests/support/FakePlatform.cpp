@@ -1,10 +1,19 @@
 #include "FakePlatform.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include <memory>
 
-int FakePlatform::RunCommand(const QString &program, const QStringList &arguments)
+int FakePlatform::RunCommand(const QString &program, const QStringList &arguments, int timeoutMs)
 {
-    m_commands.append({program, arguments});
+    m_commands.append({program, arguments, timeoutMs});
+    if (m_neverReturns.contains(program)) {
+        QEventLoop loop;
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        return kCommandTimedOut;
+    }
     for (const auto &entry : m_exitCodes)
         if (entry.first == program)
             return entry.second;
@@ -40,6 +49,61 @@ bool FakePlatform::FlushVolume(const QString &path, int timeoutMs)
     Q_UNUSED(timeoutMs);
     m_flushes << path;
     return m_flushResult;
+}
+
+void FakePlatform::FailFileStep(FileStep step, int occurrence, bool diskFull)
+{
+    QMutexLocker lock(&m_fileMutex);
+    m_fileCalls.fill(0);
+    m_failStep = int(step);
+    m_failOccurrence = occurrence;
+    m_failDiskFull = diskFull;
+}
+
+void FakePlatform::ClearFileFault()
+{
+    QMutexLocker lock(&m_fileMutex);
+    m_fileCalls.fill(0);
+    m_failStep = -1;
+}
+
+int FakePlatform::FileStepCalls(FileStep step) const
+{
+    QMutexLocker lock(&m_fileMutex);
+    return m_fileCalls[size_t(step)];
+}
+
+bool FakePlatform::Fails(FileStep step, bool *diskFull)
+{
+    QMutexLocker lock(&m_fileMutex);
+    const int calls = ++m_fileCalls[size_t(step)];
+    const bool fails = m_failStep == int(step) && calls == m_failOccurrence;
+    if (diskFull)
+        *diskFull = fails && m_failDiskFull;
+    return fails;
+}
+
+bool FakePlatform::CreateNewFile(QFile &file)
+{
+    return !Fails(FileStep::Create) && Platform::CreateNewFile(file);
+}
+
+qint64 FakePlatform::WriteToFile(QFile &file, const char *data, qint64 size)
+{
+    bool diskFull = false;
+    if (!Fails(FileStep::Write, &diskFull))
+        return Platform::WriteToFile(file, data, size);
+    return diskFull ? Platform::WriteToFile(file, data, size / 2) : -1;
+}
+
+bool FakePlatform::SyncFile(QFile &file)
+{
+    return !Fails(FileStep::Sync) && Platform::SyncFile(file);
+}
+
+bool FakePlatform::RenameFile(const QString &from, const QString &to)
+{
+    return !Fails(FileStep::Rename) && Platform::RenameFile(from, to);
 }
 
 ScopedFakePlatform::ScopedFakePlatform()

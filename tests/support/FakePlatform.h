@@ -4,8 +4,11 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
+
+#include <array>
 
 /// A platform for tests: a clock that stands where the test puts it, a USB
 /// stick that is a folder of the test's, and outside commands that are only
@@ -17,11 +20,15 @@ public:
     {
         QString Program;
         QStringList Arguments;
+        int TimeoutMs = 0; ///< the limit the command was run with
     };
 
     QDateTime Now() override { return m_now.isValid() ? m_now : QDateTime::currentDateTime(); }
     QString FindUsbStick() override { return m_stick; }
-    int RunCommand(const QString &program, const QStringList &arguments) override;
+    /// Written down and answered at once, or, for a program set never to
+    /// return, answered kCommandTimedOut once its limit has passed (events
+    /// keep flowing meanwhile, as on the real platform).
+    int RunCommand(const QString &program, const QStringList &arguments, int timeoutMs) override;
     QList<NetworkInterfaceAddresses> InterfaceAddresses() override { return m_interfaces; }
     QByteArray RoutingTable() override { return m_routingTable; }
 
@@ -30,6 +37,8 @@ public:
     void SetUsbStick(const QString &root) { m_stick = root; }
     /// Exit code of program's next runs (0 unless set).
     void SetExitCode(const QString &program, int code);
+    /// program's next runs hang until their time limit.
+    void SetNeverReturns(const QString &program) { m_neverReturns << program; }
 
     // Volumes: free space as the test says (the real one unless set), and
     // flushes written down and answered as the test says (true unless set).
@@ -45,16 +54,39 @@ public:
     void SetInterfaceAddresses(const QList<NetworkInterfaceAddresses> &interfaces) { m_interfaces = interfaces; }
     void SetRoutingTable(const QByteArray &table) { m_routingTable = table; }
 
+    // Durable files: real unless the test makes one step fail.
+    enum class FileStep { Create, Write, Sync, Rename };
+    /// The occurrence-th call (1-based, counted from now) of step fails; with
+    /// diskFull a write stores half its bytes and reports that, as a disk
+    /// that fills up does. One fault at a time; ClearFileFault() ends it.
+    void FailFileStep(FileStep step, int occurrence = 1, bool diskFull = false);
+    void ClearFileFault();
+    /// Calls of step since the fault was set (or the start).
+    int FileStepCalls(FileStep step) const;
+    bool CreateNewFile(QFile &file) override;
+    qint64 WriteToFile(QFile &file, const char *data, qint64 size) override;
+    bool SyncFile(QFile &file) override;
+    bool RenameFile(const QString &from, const QString &to) override;
+
     /// Every command that would have run, in order.
     const QList<Command> &Commands() const { return m_commands; }
     /// The commands as "program arg1 arg2 …" lines, for comparisons.
     QStringList CommandLines() const;
 
 private:
+    /// Counts a call of step; true when this one is to fail.
+    bool Fails(FileStep step, bool *diskFull = nullptr);
+
+    mutable QMutex m_fileMutex; // the journal writes from its own thread
+    std::array<int, 4> m_fileCalls{};
+    int m_failStep = -1;
+    int m_failOccurrence = 0;
+    bool m_failDiskFull = false;
     QDateTime m_now;
     QString m_stick;
     QList<Command> m_commands;
     QList<QPair<QString, int>> m_exitCodes;
+    QStringList m_neverReturns;
     qint64 m_freeBytes = kSystemFreeBytes;
     bool m_flushResult = true;
     QStringList m_flushes;

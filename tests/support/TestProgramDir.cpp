@@ -3,6 +3,7 @@
 #include "dialogs/TaskScreens.h"
 #include "instrument/TraceStore.h"
 #include "params/ParamSet.h"
+#include "params/Preferences.h"
 
 TestProgramDir::TestProgramDir()
     : m_previous(ProgramDir())
@@ -26,6 +27,7 @@ int ScaledTimeout(int ms)
 void ResetProcessState()
 {
     ResetParamSets();
+    ResetPreferences();
     Store().Reset();
     Screens() = TaskScreens();
 }

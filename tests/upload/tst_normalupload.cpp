@@ -101,6 +101,8 @@ private slots:
     void replyCodes();
     void repliesThatArriveOddly_data();
     void repliesThatArriveOddly();
+    void shortReplyIsJudgedOnceBytesStop_data();
+    void shortReplyIsJudgedOnceBytesStop();
     void silentServerCostsThreeAttemptsThenResumesThatFrame();
     void refusedConnectionThenResumeFromTheStart();
     void changedIdentityResumesFromTheParameterFrame();
@@ -222,6 +224,43 @@ void TstNormalUpload::repliesThatArriveOddly()
     QCOMPARE(u.failures.count(), 0);
     QCOMPARE(server.Connections(), connections);
     QCOMPARE(server.Received(), frames);
+}
+
+void TstNormalUpload::shortReplyIsJudgedOnceBytesStop_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("param");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("27 bytes") << int(Fault::ShortReply) << 0 << false;
+    // The halves 300 ms apart: a pause within a reply is not its end.
+    QTest::newRow("28 bytes in two") << int(Fault::SplitReply) << 300 << true;
+}
+
+void TstNormalUpload::shortReplyIsJudgedOnceBytesStop()
+{
+    QFETCH(int, fault);
+    QFETCH(int, param);
+    QFETCH(bool, accepted);
+    TestProgramDir dir;
+    // The real waits: a reply may take 15 s, and a short one must not cost them.
+    ScopedUploadTimings timings(UploadTimings{});
+    NormalUploadServer server;
+    QVERIFY(server.Start());
+    server.SetFault(Fault(fault), 1, 1, param);
+    PutTestRecord(2, 1);
+    Upload u(server);
+    u.Start();
+    if (accepted) {
+        QVERIFY(u.WaitFinished());
+        QCOMPARE(u.failures.count(), 0);
+        QVERIFY(ServerHoldsTestRecord(server, 2, 1));
+        QCOMPARE(server.Received(), 4);
+        return;
+    }
+    QVERIFY(QTest::qWaitFor([&] { return u.failures.count() > 0; }, ScaledTimeout(2000)));
+    const QList<int> f = u.LastFailure();
+    QCOMPARE(CDataUpLoadThread::FailureText(f[0], f[3]), QStringLiteral("未知异常!"));
+    QCOMPARE(server.Received(), 1); // judged, not sent again
 }
 
 void TstNormalUpload::silentServerCostsThreeAttemptsThenResumesThatFrame()

@@ -11,10 +11,13 @@
 #include "dialogs/TaskScreens.h"
 #include "upload/CDlgAssitantLoad.h"
 #include "upload/CDlgDataUpLoadOpt.h"
+#include "upload/NormalFrames.h"
 #include "upload/QUpLoadCtrl.h"
 #include "upload/cdlgUpLoad.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
+#include <memory>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -79,12 +82,16 @@ private slots:
     void normalFailureShowsItsTextAndOkResumes_data();
     void normalFailureShowsItsTextAndOkResumes();
     void normalCancelWithinHalfASecond();
+    void normalOkTwiceStartsOneUpload();
+    void coordinatesSurviveReopeningTheKeypad_data();
+    void coordinatesSurviveReopeningTheKeypad();
     void witnessDialogShowsTheFields();
     void witnessRefusesBeforeConnecting();
     void witnessUploadAtTheGateway();
     void witnessPauseResumeAndEscape();
     void chooserFocusAndEscape();
     void uploadCommandOpensTheChosenDialog();
+    void uploadCommandNamesTheRecordItSent();
 };
 
 void TstUploadDialogs::normalDialogShowsTheFields()
@@ -116,11 +123,11 @@ void TstUploadDialogs::normalDialogShowsTheFields()
     // a byte above 127 shows unsigned.
     p.UploadProfileNumber = QStringLiteral("P9");
     p.ServerAddress[0] = qint8(-64);
-    p.Longitude = 114.3125f; // shown as the witness text sends it, the tie rounded to even
+    p.Longitude = 114.3125f; // every digit shown: the frame sends the float itself
     cdlgUpLoad again;
     QCOMPARE(Text(again, "btnProfileNum"), QStringLiteral("P9"));
     QCOMPARE(Text(again, "editIP1"), QStringLiteral("192"));
-    QCOMPARE(Text(again, "editLongitude"), QStringLiteral("114.312"));
+    QCOMPARE(Text(again, "editLongitude"), QStringLiteral("114.3125")); // as the frame's float carries it
 }
 
 void TstUploadDialogs::normalKeypadsStoreTheFields_data()
@@ -311,6 +318,88 @@ void TstUploadDialogs::normalCancelWithinHalfASecond()
     QCOMPARE(server.Received(), 3);
 }
 
+void TstUploadDialogs::normalOkTwiceStartsOneUpload()
+{
+    TestProgramDir dir;
+    NormalUploadServer server;
+    QVERIFY(server.Start());
+    PutTestRecord(2, 1);
+    PointAtLoopbackServer(server.Port());
+    cdlgUpLoad d;
+    d.show();
+    QSignalSpy done(&d, &QDialog::finished);
+    bool completeWhenClosed = false;
+    connect(&d, &QDialog::finished, &d, [&] { completeWhenClosed = server.Completed(); });
+    // Within OK's pause: a second tap, a bouncing Enter and a queued click.
+    QObject scope;
+    QTimer::singleShot(20, &scope, [&] {
+        QTest::mouseClick(Child<QPushButton>(d, "BtnOK"), Qt::LeftButton);
+        QTest::keyClick(&d, Qt::Key_Return);
+        d.on_BtnOK_clicked();
+    });
+    QTest::mouseClick(Child<QPushButton>(d, "BtnOK"), Qt::LeftButton);
+    QVERIFY(done.wait(ScaledTimeout(30000)));
+    QCOMPARE(done.first().first().toInt(), int(QDialog::Accepted));
+    QVERIFY(completeWhenClosed);
+    QTest::qWait(200);
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(server.Connections(), 1);
+    QCOMPARE(server.Received(), 4); // parameter, two data, end: once each
+}
+
+void TstUploadDialogs::coordinatesSurviveReopeningTheKeypad_data()
+{
+    QTest::addColumn<bool>("witness");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("normal longitude") << false << "editLongitude" << "经度坐标" << "114.123456";
+    QTest::newRow("normal latitude") << false << "editLatitude" << "纬度坐标" << "30.654321";
+    QTest::newRow("witness longitude") << true << "editLongitude" << "经度坐标" << "114.123456";
+}
+
+void TstUploadDialogs::coordinatesSurviveReopeningTheKeypad()
+{
+    QFETCH(bool, witness);
+    QFETCH(QString, edit);
+    QFETCH(QString, title);
+    QFETCH(QString, typed);
+    TestProgramDir dir;
+    PutTestRecord(2, 1);
+    std::unique_ptr<QDialog> d;
+    if (witness)
+        d = std::make_unique<CDlgAssitantLoad>();
+    else
+        d = std::make_unique<cdlgUpLoad>();
+    d->show();
+    const auto frame = [] {
+        const UploadRecord record = SnapshotCurrentRecord();
+        QByteArray bytes(NormalLayout::kFrameSize, '\0');
+        bytes.truncate(BuildParamPacket(&record, bytes.data()));
+        return bytes;
+    };
+    const auto stored = [&edit] {
+        return edit == QLatin1String("editLongitude") ? CurrentParams().Longitude : CurrentParams().Latitude;
+    };
+
+    ModalDriver driver;
+    driver.Expect(Keypad(title, typed));
+    Press(*d, qPrintable(edit));
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    const float value = stored();
+    QCOMPARE(value, typed.toFloat());
+    const QByteArray sent = frame();
+    if (!witness)
+        QCOMPARE(Text(*d, qPrintable(edit)).toFloat(), value); // the field shows what goes out
+
+    // Opened again and confirmed without a key: nothing changes.
+    driver.Expect([](ModalDialog &k) { QVERIFY(k.Click(QStringLiteral("tBtnOK"))); });
+    Press(*d, qPrintable(edit));
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QCOMPARE(stored(), value);
+    QCOMPARE(frame(), sent);
+}
+
 void TstUploadDialogs::witnessDialogShowsTheFields()
 {
     TestProgramDir dir;
@@ -478,11 +567,29 @@ void TstUploadDialogs::uploadCommandOpensTheChosenDialog()
                 QCOMPARE(m.Title(), step.opened);
                 QVERIFY(m.Click(step.closer));
             });
-        Screens().Upload(nullptr);
+        QVERIFY(!Screens().Upload(nullptr)); // nothing was sent
         QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
         QCOMPARE(driver.Answered(), step.opened.isEmpty() ? 1 : 2);
         QCOMPARE(CurrentParams().UploadMode, step.mode);
     }
+}
+
+void TstUploadDialogs::uploadCommandNamesTheRecordItSent()
+{
+    TestProgramDir dir;
+    InstallTaskScreens();
+    NormalUploadServer server;
+    QVERIFY(server.Start());
+    PutTestRecord(2, 100);
+    PointAtLoopbackServer(server.Port());
+    ModalDriver driver(30000);
+    driver.Expect([](ModalDialog &m) { QVERIFY(m.Click(QStringLiteral("btnUpLoad1"))); });
+    // OK starts the upload; the dialog closes itself once the server has it all.
+    driver.Expect([](ModalDialog &m) { QVERIFY(m.Click(QStringLiteral("BtnOK"))); });
+    const std::optional<QString> sent = Screens().Upload(nullptr);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QVERIFY(server.Completed());
+    QCOMPARE(sent, std::optional<QString>(QStringLiteral("K001")));
 }
 
 QTEST_MAIN(TstUploadDialogs)

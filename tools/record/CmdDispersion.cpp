@@ -1,5 +1,5 @@
 // dispersion: a record's phase-shift dispersion image as PNG and its picked
-// fundamental-mode curve as CSV, computed and drawn as the instrument does.
+// curve as CSV, computed and drawn as the instrument does.
 #include "RecordTool.h"
 
 #include "analysis/DispersionImage.h"
@@ -107,10 +107,11 @@ void PrintSummary(const DispersionImage &image)
     std::fprintf(stderr, "resolvable wavelengths: %.1f to %.1f m\n", image.ShortestWavelength,
                  image.LongestWavelength);
     if (image.Curve.empty())
-        std::fprintf(stderr, "picked: no clear fundamental mode\n");
+        std::fprintf(stderr, "picked: no clear dispersion curve\n");
     else
-        std::fprintf(stderr, "picked: %d frequencies, %g to %g Hz\n", int(image.Curve.size()),
-                     image.Curve.front().Frequency, image.Curve.back().Frequency);
+        std::fprintf(stderr, "picked: %d frequencies, %g to %g Hz, %s\n", int(image.Curve.size()),
+                     image.Curve.front().Frequency, image.Curve.back().Frequency,
+                     image.Fundamental ? "fundamental mode" : "dispersion curve (mode not certain)");
 }
 
 } // namespace

@@ -35,6 +35,10 @@ int RunConvert(const ToolArgs &args);
 int RunSpectrum(const ToolArgs &args); // CmdSpectrum.cpp
 int RunFilter(const ToolArgs &args);   // CmdFilter.cpp
 int RunDispersion(const ToolArgs &args);
+/// Phase velocities of a layered model (CmdForward.cpp): 0, 64 usage, 65 a model that cannot be computed.
+int RunForward(const ToolArgs &args);
+/// The combined curve of several records with Vs30 (CmdCurve.cpp).
+int RunCurve(const ToolArgs &args);
 /// Sends a record to a data server (CmdUpload.cpp): 0 sent, 65 the record
 /// cannot be uploaded, 69 no connection, 76 a frame refused or unanswered.
 int RunUpload(const ToolArgs &args);

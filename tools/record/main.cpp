@@ -6,6 +6,10 @@
 //   zeb-record filter FILE [--low HZ] [--high HZ] -o OUT   a filtered copy of the record
 //   zeb-record dispersion FILE [-o IMAGE.png] [--fmin --fmax --df --vmin --vmax --dv]
 //                          the picked dispersion curve as CSV, the image as PNG
+//   zeb-record forward MODEL.csv [--fmin --fmax --df --modes]
+//                          Rayleigh phase velocities of a layered model as CSV
+//   zeb-record curve FILE|FOLDER... [-o CURVE.csv] [--fmin ... --dv]
+//                          the combined curve of a spread's records with Vs30
 //   zeb-record upload FILE --server HOST:PORT [--instrument-number TEXT]
 //       [--serial TEXT] [--profile TEXT] [--longitude DEG] [--latitude DEG]
 //                          sends the record to a data server (normal upload)
@@ -41,6 +45,8 @@ const Command kCommands[] = {
     {"spectrum", "FILE --channel N [--from MS --to MS] [--refine K]", RunSpectrum},
     {"filter", "FILE [--low HZ] [--high HZ] -o OUT", RunFilter},
     {"dispersion", "FILE [-o IMAGE.png] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunDispersion},
+    {"forward", "MODEL.csv [--fmin HZ] [--fmax HZ] [--df HZ] [--modes N]", RunForward},
+    {"curve", "FILE|FOLDER... [-o CURVE.csv] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunCurve},
     {"upload", "FILE --server HOST:PORT [--instrument-number TEXT] [--serial TEXT] [--profile TEXT] "
                "[--longitude DEG] [--latitude DEG]", RunUpload},
 };

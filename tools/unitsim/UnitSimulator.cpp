@@ -12,6 +12,8 @@ constexpr int kDataHeaderSize = 10;
 constexpr int kUnitChannels = 24;
 constexpr char kFirstLetter = 'a';
 constexpr char kLastLetter = 'z';
+/// How long after a stale reply the right one follows, unless a fault says otherwise.
+constexpr int kStaleLeadMs = 50;
 
 bool isCommand(char c)
 {
@@ -215,8 +217,16 @@ void UnitSimulator::handle(const QByteArray &request, const QHostAddress &from, 
             if (letter == 'j')
                 reply = dataReply(f.param ? f.param : channel % kUnitChannels + 1);
             break;
+        case Fault::StaleFirst:
+            if (!m_lastReply.isEmpty()) {
+                queueReply(m_lastReply, m_lastReplyLetter, delay, from, port);
+                delay += f.param > 0 ? f.param : kStaleLeadMs;
+            }
+            break;
         }
     }
+    m_lastReply = reply;
+    m_lastReplyLetter = letter;
     queueReply(reply, letter, delay, from, port);
     auto twice = m_duplicates.find(letter);
     if (twice != m_duplicates.end()) {

@@ -27,6 +27,7 @@ public:
         WrongLetter,  ///< the reply carries another command's letter (param: that letter, 0 = the next one)
         LateReply,    ///< the reply leaves param milliseconds late
         WrongChannel, ///< a data request is answered with another channel (param: that channel, 0 = the next one)
+        StaleFirst,   ///< a late copy of the previous reply arrives first, the right reply param ms after it (0: 50 ms)
     };
     Q_ENUM(Fault)
 
@@ -153,6 +154,8 @@ private:
     std::map<char, FaultEntry> m_faults; // one fault per command letter
     std::map<int, FaultEntry> m_channelFaults; // per data channel
     std::map<char, int> m_duplicates;          // replies still to be sent twice
+    QByteArray m_lastReply;                    // the reply queued last, for a stale copy
+    char m_lastReplyLetter = 0;
     QStringList m_commandLog;
     std::map<char, std::pair<QByteArray, int>> m_overrides;
     int m_silentAfter = -1;

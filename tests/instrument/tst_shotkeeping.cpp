@@ -1,0 +1,243 @@
+// Every shot kept: automatic saving over many shots with the unit simulator,
+// the journal of unsaved pictures seen from the acquisition logic (what comes
+// back after the program is gone, what the operator is told when the journal
+// cannot write), and a failed automatic save.
+#include "ExpectedTrace.h"
+#include "UnitSimulator.h"
+#include "instrument/AcquisitionCore.h"
+#include "instrument/AcquisitionOwner.h"
+#include "instrument/InstrumentLink.h"
+#include "instrument/TraceStore.h"
+#include "params/ParamSet.h"
+#include "params/Preferences.h"
+#include "records/RecordFile.h"
+#include "records/ShotJournal.h"
+#include "support/TestProgramDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+#include <cmath>
+
+namespace {
+
+struct NotingOwner : AcquisitionOwner
+{
+    QStringList messages;
+    QStringList notes;
+    int rebuilds = 0;
+
+    void RefreshButtons() override {}
+    void CloseByAccept() override {}
+    void HideBanner() override {}
+    void ShowLinkFailure(const QString &) override {}
+    void CloseLinkDialog() override {}
+    void ShowMessage(const QString &text) override { messages << text; }
+    void ShowTitle(int) override {}
+    void RebuildView() override { ++rebuilds; }
+    void ResetView() override {}
+    void RefreshStatus() override {}
+    void TriggerSeen() override {}
+    void SequenceEnded() override {}
+    void Cleared() override {}
+    bool RunSelfCheck(InstrumentLink &) override { return false; }
+    void SelfCheckEnded(bool) override {}
+    RecordProgress *ReadProgress() override { return nullptr; }
+    void ShowStatusNote(const QString &text) override { notes << text; }
+};
+
+bool near(const QVector<float> &a, const QVector<float> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i)
+        if (std::fabs(a[i] - b[i]) > 1e-5f * std::max(1.0f, std::fabs(b[i])))
+            return false;
+    return true;
+}
+
+TraceSet screenTraces(int channels)
+{
+    TraceSet t;
+    for (int c = 0; c < channels; ++c)
+        t[c] = Store().Traces[c];
+    return t;
+}
+
+} // namespace
+
+class TstShotKeeping : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void automaticSavingOverManyShots();
+    void tenUnsavedShotsAllComeBack();
+    void journalFailureToldOnceAndTheShotStays();
+    void failedAutomaticSaveKeepsTheShot();
+
+private:
+    void openCore();
+    void shoot();
+
+    std::unique_ptr<TestProgramDir> m_dir;
+    std::unique_ptr<UnitSimulator> m_sim;
+    std::unique_ptr<NotingOwner> m_owner;
+    std::unique_ptr<InstrumentLink> m_link;
+    std::unique_ptr<AcquisitionCore> m_core;
+};
+
+void TstShotKeeping::init()
+{
+    m_dir = std::make_unique<TestProgramDir>();
+    CurrentParams().LoadSettings();
+    m_sim = std::make_unique<UnitSimulator>();
+    m_sim->SetSeed(5);
+    m_sim->SetTimeScale(0);
+    m_sim->SetTriggerWaitMs(0);
+    QVERIFY(m_sim->Start(0));
+    PointAtLoopbackUnit(m_sim->Port());
+    BackupParams().Header.SampleLength = 512;
+    ParamSet::CopyAcquisition(CurrentParams(), BackupParams());
+    openCore();
+}
+
+void TstShotKeeping::openCore()
+{
+    m_core.reset();
+    m_link.reset();
+    m_owner = std::make_unique<NotingOwner>();
+    m_link = std::make_unique<InstrumentLink>(m_owner.get());
+    m_core = std::make_unique<AcquisitionCore>(*m_link, *m_owner);
+    m_link->Connect();
+    QVERIFY(QTest::qWaitFor([&] { return Store().LinkState == LinkUp && m_link->ReplyLetter() == 'd'; },
+                            ScaledTimeout(5000)));
+}
+
+void TstShotKeeping::cleanup()
+{
+    m_core.reset();
+    m_link.reset();
+    m_owner.reset();
+    m_sim.reset();
+    m_dir.reset();
+}
+
+void TstShotKeeping::shoot()
+{
+    m_core->Sample();
+    QCOMPARE(Store().AcqState, int(AcqSampled));
+}
+
+void TstShotKeeping::automaticSavingOverManyShots()
+{
+    CurrentPreferences().AutoSave = true;
+    constexpr int kShots = 100;
+    const int channels = CurrentParams().ChannelsInUse();
+    QList<TraceSet> sent;
+    for (int s = 0; s < kShots; ++s) {
+        shoot();
+        TraceSet unit;
+        for (int c = 1; c <= channels; ++c)
+            unit[c - 1] = ExpectedTrace(*m_sim, c, CurrentParams());
+        sent << unit;
+        // The shot stays on screen, named on the status line, no box.
+        QVERIFY(!Store().Traces[0].isEmpty());
+        QCOMPARE(m_owner->notes.size(), s + 1);
+    }
+    QCOMPARE(m_owner->messages, QStringList());
+    QCOMPARE(m_owner->notes.last(), QStringLiteral("已自动保存:0100"));
+    QCOMPARE(CurrentParams().LastRecordName, QStringLiteral("0100"));
+
+    QStringList expectedNames;
+    for (int s = 1; s <= kShots; ++s)
+        expectedNames << QStringLiteral("%1.QDW").arg(s, 4, 10, QLatin1Char('0'));
+    QCOMPARE(QDir(CurrentParams().ProjectFolderPath()).entryList(QDir::Files, QDir::Name), expectedNames);
+    for (int s = 0; s < kShots; ++s) {
+        QByteArray bytes;
+        QCOMPARE(LoadRecordBytes(CurrentParams().ProjectFolderPath() + QLatin1Char('/') + expectedNames[s], bytes),
+                 int(RecordOk));
+        const ParsedRecord record = ParseRecord(bytes);
+        QCOMPARE(record.Result, int(RecordOk));
+        QCOMPARE(int(record.Traces.size()), channels);
+        for (int c = 0; c < channels; ++c)
+            QVERIFY2(near(record.Traces[size_t(c)], sent[s][c]), qPrintable(QStringLiteral("shot %1 channel %2").arg(s + 1).arg(c + 1)));
+    }
+    // Saved pictures are not offered back.
+    m_core->Journal().WaitIdle();
+    QVERIFY(!m_core->UnsavedJournalEntry());
+}
+
+void TstShotKeeping::tenUnsavedShotsAllComeBack()
+{
+    QList<TraceSet> shown;
+    for (int s = 0; s < 10; ++s) {
+        shoot();
+        shown << screenTraces(CurrentParams().ChannelsInUse());
+    }
+    // The program goes (its journal finishes what it was handed) and comes back.
+    openCore();
+    Store().Reset();
+    Store().LinkState = LinkUp;
+    const std::optional<JournalEntry> newest = m_core->UnsavedJournalEntry();
+    QVERIFY(newest);
+    QCOMPARE(m_core->RestoreFromJournal(*newest), int(RecordOk));
+    QCOMPARE(screenTraces(12), shown.last());
+    QCOMPARE(Store().AcqState, int(AcqSampled));
+
+    // Every one of the ten, from the journal's project, bit for bit.
+    const QList<JournalEntry> entries = ShotJournal::WholeEntries(JournalFolderPath(), true);
+    QCOMPARE(entries.size(), 10);
+    for (int i = 0; i < 10; ++i) {
+        QCOMPARE(m_core->Read(JournalProjectName(), entries[i].Name), int(RecordOk));
+        QCOMPARE(screenTraces(12), shown[9 - i]);
+    }
+    // Saved into the operator's project; its entry is no longer unsaved.
+    CurrentParams().Header.ProjectName = QStringLiteral("WRONG");
+    QCOMPARE(m_core->Read(JournalProjectName(), entries[0].Name), int(RecordOk));
+    QCOMPARE(m_core->Save(QStringLiteral("BACK")), int(RecordOk));
+    QVERIFY(QFile::exists(CurrentParams().ProjectFolderPath() + QStringLiteral("/BACK.QDW")));
+    QVERIFY(CurrentParams().ProjectFolderPath().contains(BackupParams().Header.ProjectName));
+    m_core->Journal().WaitIdle();
+    QCOMPARE(ShotJournal::WholeEntries(JournalFolderPath(), true).size(), 9);
+    QVERIFY(!m_core->UnsavedJournalEntry());
+}
+
+void TstShotKeeping::journalFailureToldOnceAndTheShotStays()
+{
+    QFile blocker(JournalFolderPath()); // the journal folder is a file
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    for (int s = 0; s < 3; ++s) {
+        shoot();
+        m_core->Journal().WaitIdle();
+        QCoreApplication::processEvents(); // the journal's report reaches the logic
+        for (int c = 1; c <= 12; ++c)
+            QVERIFY(near(Store().Traces[c - 1], ExpectedTrace(*m_sim, c, CurrentParams())));
+    }
+    QCOMPARE(m_owner->messages, QStringList{AcquisitionCore::JournalFailedText()});
+    QVERIFY(!m_core->UnsavedJournalEntry());
+}
+
+void TstShotKeeping::failedAutomaticSaveKeepsTheShot()
+{
+    CurrentPreferences().AutoSave = true;
+    QFile blocker(CurrentParams().ProjectFolderPath()); // the project folder is a file
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    shoot();
+    QCOMPARE(m_owner->messages, QStringList{AcquisitionCore::AutoSaveFailedText()});
+    QCOMPARE(m_owner->notes, QStringList());
+    QVERIFY(CurrentParams().LastRecordName.isEmpty());
+    for (int c = 1; c <= 12; ++c)
+        QVERIFY(near(Store().Traces[c - 1], ExpectedTrace(*m_sim, c, CurrentParams())));
+    // The journal holds it, unsaved.
+    m_core->Journal().WaitIdle();
+    QVERIFY(m_core->UnsavedJournalEntry());
+}
+
+QTEST_GUILESS_MAIN(TstShotKeeping)
+#include "tst_shotkeeping.moc"

@@ -1,0 +1,264 @@
+// The forward model against answers known from outside the code: the
+// closed-form Rayleigh velocity of a half-space, a three-layer reference
+// from another program, a brute-force count of roots on a very fine grid,
+// and the models that break simple searches.
+#include "surfacewave/LayeredModel.h"
+#include "surfacewave/RayleighDispersion.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+Q_DECLARE_METATYPE(std::vector<Layer>)
+
+namespace {
+
+constexpr double kDensity = 2000.0;
+
+std::vector<Layer> Reference()
+{
+    return {{4.0371753, 418.01586, 173.11833, kDensity},
+            {4.9936406, 439.33887, 257.74960, kDensity},
+            {0.0, 515.15938, 265.55967, kDensity}};
+}
+
+std::vector<double> Sweep(double from, double to, double step)
+{
+    std::vector<double> f;
+    for (double x = from; x <= to + 1e-9; x += step)
+        f.push_back(x);
+    return f;
+}
+
+/// Sign changes of the secular function on an even grid far finer than the
+/// search's own: the roots a search must not lose.
+int BruteForceRoots(const LayeredModel &m, double frequency, int points)
+{
+    const double lo = 0.87 * m.SlowestVs();
+    const double hi = m.HalfSpace().Vs;
+    int count = 0;
+    double before = RayleighSecular(m, frequency, lo);
+    for (int i = 1; i < points; ++i) {
+        const double now = RayleighSecular(m, frequency, lo + (hi - lo) * i / points);
+        if (now != 0.0 && before != 0.0 && (now > 0.0) != (before > 0.0))
+            ++count;
+        before = now;
+    }
+    return count;
+}
+
+} // namespace
+
+class TestRayleighDispersion : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void halfSpace_data();
+    void halfSpace();
+    void referenceModel();
+    void hardModels_data();
+    void hardModels();
+    void noRootLost_data();
+    void noRootLost();
+    void answersDoNotDependOnOrder();
+    void badModels_data();
+    void badModels();
+    void modelFiles_data();
+    void modelFiles();
+};
+
+void TestRayleighDispersion::halfSpace_data()
+{
+    QTest::addColumn<double>("vs");
+    QTest::addColumn<double>("density");
+    // Poisson's ratio 0.25 (Vp = √3 Vs): c/Vs = √(2 − 2/√3) = 0.9194016…, at any scale.
+    QTest::newRow("soil") << 180.0 << 1800.0;
+    QTest::newRow("rock") << 2500.0 << 2700.0;
+}
+
+void TestRayleighDispersion::halfSpace()
+{
+    QFETCH(double, vs);
+    QFETCH(double, density);
+    const LayeredModel m({{0.0, std::sqrt(3.0) * vs, vs, density}});
+    const ModalCurves c = RayleighPhaseVelocities(m, {1.0, 50.0}, 2);
+    QVERIFY2(c.Ok(), qPrintable(c.Problem));
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(std::abs(c.Velocities[0][size_t(i)] / vs - 0.919402) < 1e-6);
+        QVERIFY(!c.Has(1, i)); // a half-space has one mode only
+    }
+}
+
+void TestRayleighDispersion::referenceModel()
+{
+    const ModalCurves c = RayleighPhaseVelocities(LayeredModel(Reference()), {0.575440, 10.96478, 47.86301});
+    QVERIFY2(c.Ok(), qPrintable(c.Problem));
+    const double expected[] = {245.084, 223.187, 163.669};
+    for (int i = 0; i < 3; ++i) {
+        const double got = c.Velocities[0][size_t(i)];
+        QVERIFY2(std::abs(got / expected[i] - 1.0) < 1e-5,
+                 qPrintable(QStringLiteral("%1 Hz: %2 m/s").arg(c.Frequencies[size_t(i)]).arg(got, 0, 'f', 4)));
+    }
+}
+
+void TestRayleighDispersion::hardModels_data()
+{
+    QTest::addColumn<std::vector<Layer>>("layers");
+    QTest::newRow("soft layer under a stiff one")
+        << std::vector<Layer>{{3, 800, 300, 1900}, {5, 400, 120, 1700}, {0, 1200, 450, 2000}};
+    QTest::newRow("stiff layer over soft ground")
+        << std::vector<Layer>{{2, 1400, 600, 2100}, {6, 500, 200, 1800}, {0, 700, 300, 1900}};
+    QTest::newRow("thin high-contrast layer")
+        << std::vector<Layer>{{4, 350, 150, 1800}, {0.3, 3000, 1500, 2400}, {6, 450, 200, 1900}, {0, 900, 400, 2000}};
+    QTest::newRow("Poisson's ratio near 0.49")
+        << std::vector<Layer>{{5, 1500, 100, 1900}, {10, 1550, 220, 1950}, {0, 1700, 400, 2000}};
+    QTest::newRow("nearly equal velocities")
+        << std::vector<Layer>{{4, 500, 200, 1800}, {4, 500.5, 200.2, 1850}, {0, 520, 210, 1900}};
+    QTest::newRow("thick deep layers, short waves")
+        << std::vector<Layer>{{30, 600, 250, 1900}, {80, 1800, 700, 2100}, {0, 3500, 1800, 2500}};
+}
+
+void TestRayleighDispersion::hardModels()
+{
+    QFETCH(std::vector<Layer>, layers);
+    const LayeredModel m(layers);
+    QVERIFY2(m.Ok(), qPrintable(m.Problem()));
+    const std::vector<double> f = Sweep(1.0, 100.0, 0.5);
+    const int modes = 5;
+    const ModalCurves c = RayleighPhaseVelocities(m, f, modes);
+    QVERIFY2(c.Ok(), qPrintable(c.Problem));
+    const double slowest = m.SlowestVs();
+    const double top = m.HalfSpace().Vs;
+    for (size_t i = 0; i < f.size(); ++i) {
+        for (int mode = 0; mode < modes; ++mode) {
+            if (!c.Has(mode, int(i)))
+                continue;
+            const double v = c.Velocities[size_t(mode)][i];
+            const QString where = QStringLiteral("mode %1 at %2 Hz: %3 m/s").arg(mode).arg(f[i]).arg(v);
+            QVERIFY2(v > 0.87 * slowest && v < top, qPrintable(where));
+            QVERIFY2(mode == 0 || (c.Has(mode - 1, int(i)) && c.Velocities[size_t(mode - 1)][i] < v),
+                     qPrintable(where));
+            // A true root: the function changes sign across it. Refined to
+            // 1e-9, but a thin stiff layer costs the function itself about
+            // eight digits (its two interfaces nearly cancel), so the sign is
+            // only sure 1e-8 away.
+            const double below = RayleighSecular(m, f[i], v * (1.0 - 1e-8));
+            const double above = RayleighSecular(m, f[i], std::min(top, v * (1.0 + 1e-8)));
+            QVERIFY2(below == 0.0 || above == 0.0 || (below > 0.0) != (above > 0.0), qPrintable(where));
+        }
+    }
+    // Continuous: halfway between two frequencies each mode lies between its
+    // velocities there (within 1 %, for a curve that bends). A search that
+    // lost a root would hand the next mode's velocity to this one.
+    const std::vector<double> mid = Sweep(1.25, 99.75, 0.5);
+    const ModalCurves h = RayleighPhaseVelocities(m, mid, modes);
+    for (size_t i = 0; i + 1 < f.size(); ++i) {
+        for (int mode = 0; mode < modes; ++mode) {
+            if (!c.Has(mode, int(i)) || !c.Has(mode, int(i + 1)))
+                continue;
+            const double a = c.Velocities[size_t(mode)][i];
+            const double b = c.Velocities[size_t(mode)][i + 1];
+            const double v = h.Velocities[size_t(mode)][i];
+            QVERIFY2(v > 0.99 * std::min(a, b) && v < 1.01 * std::max(a, b),
+                     qPrintable(QStringLiteral("mode %1 at %2 Hz: %3 m/s between %4 and %5")
+                                    .arg(mode).arg(mid[i]).arg(v).arg(a).arg(b)));
+        }
+    }
+}
+
+void TestRayleighDispersion::noRootLost_data()
+{
+    hardModels_data();
+}
+
+void TestRayleighDispersion::noRootLost()
+{
+    // Every root a grid of 100 000 points sees, the search finds (and no more).
+    QFETCH(std::vector<Layer>, layers);
+    const LayeredModel m(layers);
+    const int modes = 50;
+    for (double f : {7.0, 33.0, 90.0}) {
+        const ModalCurves c = RayleighPhaseVelocities(m, {f}, modes);
+        int found = 0;
+        while (found < modes && c.Has(found, 0))
+            ++found;
+        QCOMPARE(found, BruteForceRoots(m, f, 100000));
+    }
+}
+
+void TestRayleighDispersion::answersDoNotDependOnOrder()
+{
+    // Callers pass frequencies in any order and get the same bits at each.
+    const LayeredModel m(Reference());
+    const std::vector<double> up = Sweep(2.0, 60.0, 2.0);
+    const std::vector<double> down(up.rbegin(), up.rend());
+    const ModalCurves a = RayleighPhaseVelocities(m, up, 3);
+    const ModalCurves b = RayleighPhaseVelocities(m, down, 3);
+    for (int mode = 0; mode < 3; ++mode)
+        for (size_t i = 0; i < up.size(); ++i) {
+            const double x = a.Velocities[size_t(mode)][i];
+            const double y = b.Velocities[size_t(mode)][up.size() - 1 - i];
+            QVERIFY(x == y || (std::isnan(x) && std::isnan(y)));
+        }
+}
+
+void TestRayleighDispersion::badModels_data()
+{
+    QTest::addColumn<std::vector<Layer>>("layers");
+    QTest::addColumn<QString>("reason");
+    const double nan = std::nan("");
+    QTest::newRow("no layers") << std::vector<Layer>{} << "no half-space";
+    QTest::newRow("no half-space") << std::vector<Layer>{{5, 500, 200, 1800}} << "no half-space";
+    QTest::newRow("zero thickness") << std::vector<Layer>{{0, 500, 200, 1800}, {0, 900, 400, 2000}} << "thickness";
+    QTest::newRow("negative thickness") << std::vector<Layer>{{-2, 500, 200, 1800}, {0, 900, 400, 2000}}
+                                        << "thickness";
+    QTest::newRow("Vs zero") << std::vector<Layer>{{5, 500, 0, 1800}, {0, 900, 400, 2000}} << "Vs";
+    QTest::newRow("Vp at sqrt2 Vs") << std::vector<Layer>{{0, std::sqrt(2.0) * 300, 300, 1800}} << "Vp";
+    QTest::newRow("density zero") << std::vector<Layer>{{5, 500, 200, 0}, {0, 900, 400, 2000}} << "density";
+    QTest::newRow("not a number") << std::vector<Layer>{{5, 500, nan, 1800}, {0, 900, 400, 2000}} << "not a number";
+}
+
+void TestRayleighDispersion::badModels()
+{
+    QFETCH(std::vector<Layer>, layers);
+    QFETCH(QString, reason);
+    const LayeredModel m(layers);
+    QVERIFY(!m.Ok());
+    QVERIFY2(m.Problem().contains(reason), qPrintable(m.Problem()));
+    const ModalCurves c = RayleighPhaseVelocities(m, {10.0});
+    QCOMPARE(c.Problem, m.Problem());
+    QVERIFY(c.Velocities.empty());
+    QVERIFY(std::isnan(RayleighSecular(m, 10.0, 100.0)));
+}
+
+void TestRayleighDispersion::modelFiles_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("reason"); // empty: accepted
+    const QByteArray header = "thickness_m,vp_m_s,vs_m_s,density_kg_m3\n";
+    QTest::newRow("good, CRLF and blank lines") << header + "4,400,170,1900\r\n\n0,800,300,2000\r\n" << QString();
+    QTest::newRow("empty") << QByteArray() << "header";
+    QTest::newRow("wrong header") << QByteArray("h,vp,vs,rho\n0,800,300,2000\n") << "line 1";
+    QTest::newRow("three fields") << header + "4,400,170\n0,800,300,2000\n" << "line 2";
+    QTest::newRow("a word") << header + "4,400,slow,1900\n0,800,300,2000\n" << "slow";
+    QTest::newRow("infinite") << header + "inf,400,170,1900\n0,800,300,2000\n" << "not a number";
+}
+
+void TestRayleighDispersion::modelFiles()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, reason);
+    const LayeredModel m = ParseModelCsv(text);
+    if (reason.isEmpty()) {
+        QVERIFY2(m.Ok(), qPrintable(m.Problem()));
+        QCOMPARE(m.LayerCount(), 2);
+        QCOMPARE(m.Layers()[0].Vs, 170.0);
+        return;
+    }
+    QVERIFY(!m.Ok());
+    QVERIFY2(m.Problem().contains(reason), qPrintable(m.Problem()));
+}
+
+QTEST_GUILESS_MAIN(TestRayleighDispersion)
+#include "tst_rayleighdispersion.moc"

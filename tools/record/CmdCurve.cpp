@@ -1,0 +1,164 @@
+// curve: the combined dispersion curve of several records of one spread,
+// with Vs30 and its site classes, as the dispersion screen builds it.
+#include "RecordTool.h"
+
+#include "analysis/DispersionImage.h"
+#include "records/RecordFile.h"
+#include "records/SafeWriteBatch.h"
+#include "surfacewave/CombinedCurve.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+struct Options
+{
+    QStringList Inputs;
+    QString Output;
+    DispersionGrid Grid;
+};
+
+bool TakeNumber(const ToolArgs &args, int &i, double &out)
+{
+    if (i + 1 >= args.size())
+        return false;
+    bool ok = false;
+    out = args.at(++i).toDouble(&ok);
+    return ok && std::isfinite(out);
+}
+
+bool ParseOptions(const ToolArgs &args, Options &o)
+{
+    struct Bound
+    {
+        const char *Name;
+        double DispersionGrid::*Field;
+    };
+    static const Bound kBounds[] = {
+        {"--fmin", &DispersionGrid::FMin}, {"--fmax", &DispersionGrid::FMax}, {"--df", &DispersionGrid::Df},
+        {"--vmin", &DispersionGrid::VMin}, {"--vmax", &DispersionGrid::VMax}, {"--dv", &DispersionGrid::Dv},
+    };
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1String("-o")) {
+            if (i + 1 >= args.size() || !o.Output.isEmpty())
+                return false;
+            o.Output = args.at(++i);
+            continue;
+        }
+        const Bound *bound = nullptr;
+        for (const Bound &b : kBounds)
+            if (a == QLatin1String(b.Name))
+                bound = &b;
+        if (bound) {
+            if (!TakeNumber(args, i, o.Grid.*(bound->Field)))
+                return false;
+            continue;
+        }
+        if (a.startsWith(QLatin1Char('-')))
+            return false;
+        o.Inputs << a;
+    }
+    return !o.Inputs.isEmpty();
+}
+
+/// The record files named: a folder gives its records in name order.
+QStringList RecordPaths(const QStringList &inputs)
+{
+    QStringList paths;
+    for (const QString &input : inputs) {
+        if (!QFileInfo(input).isDir()) {
+            paths << input;
+            continue;
+        }
+        const QFileInfoList entries = QDir(input).entryInfoList(QDir::Files, QDir::Name);
+        for (const QFileInfo &e : entries)
+            if (e.suffix().compare(QLatin1String(RecordLayout::kFileExtension), Qt::CaseInsensitive) == 0)
+                paths << e.filePath();
+    }
+    return paths;
+}
+
+QByteArray CurveCsv(const CombinedCurve &curve, const Vs30Estimate &vs30)
+{
+    QByteArray out = "wavelength_m,frequency_hz,velocity_m_s,sd_m_s,count\n";
+    char line[160];
+    for (const CurveBin &b : curve.Bins) {
+        std::snprintf(line, sizeof line, "%.3f,%.4f,%.2f,%.2f,%d\n", b.Wavelength, b.Frequency, b.Velocity, b.Sd,
+                      b.Count);
+        out += line;
+    }
+    if (vs30.Ok()) {
+        std::snprintf(line, sizeof line, "vs30_m_s,%.1f,nehrp,%s,ec8,%s\n", vs30.Vs30, qPrintable(vs30.Nehrp),
+                      qPrintable(vs30.Ec8));
+        out += line;
+    } else {
+        out += "vs30_m_s,none," + vs30.Reason.toUtf8() + "\n";
+    }
+    return out;
+}
+
+} // namespace
+
+int RunCurve(const ToolArgs &args)
+{
+    Options o;
+    if (!ParseOptions(args, o))
+        return UsageError();
+    if (!o.Output.isEmpty() && QFileInfo::exists(o.Output)) {
+        std::fprintf(stderr, "zeb-record: %s exists and was left alone\n", QFile::encodeName(o.Output).constData());
+        return kExitWouldOverwrite;
+    }
+    const QStringList paths = RecordPaths(o.Inputs);
+    std::vector<RecordPicks> records;
+    int firstRefusal = 0;
+    for (const QString &path : paths) {
+        ParsedRecord record;
+        if (const int refused = LoadRecordForTool(path, record)) {
+            firstRefusal = firstRefusal ? firstRefusal : refused;
+            continue;
+        }
+        const DispersionImage image = ComputeDispersionImage(record.Traces.data(), int(record.Traces.size()),
+                                                             GeometryFromHeader(record.Blocks.Header), o.Grid);
+        if (!image.Ok()) {
+            std::fprintf(stderr, "%s\n%s: %s\n", DispersionResultMessage(image.Result).toUtf8().constData(),
+                         QFile::encodeName(path).constData(), image.Problem.toUtf8().constData());
+            if (image.Result == DispersionBadGrid)
+                return kExitUsage;
+            firstRefusal = firstRefusal ? firstRefusal : kExitNotConvertible;
+            continue;
+        }
+        std::fprintf(stderr, "%s: %d picks\n", QFile::encodeName(path).constData(), int(image.Curve.size()));
+        records.push_back(PicksOfImage(QFileInfo(path).fileName(), image));
+    }
+    if (records.empty()) {
+        std::fprintf(stderr, "zeb-record: no record gave a dispersion curve\n");
+        return firstRefusal ? firstRefusal : kExitNotConvertible;
+    }
+    const CombinedCurve curve = CombineRecords(records);
+    const QByteArray csv = CurveCsv(curve, EstimateVs30(curve));
+    std::fprintf(stderr, "combined: %d records, %d wavelength bins, %d picks dropped as outliers\n",
+                 curve.RecordCount, int(curve.Bins.size()), curve.Dropped);
+    if (o.Output.isEmpty()) {
+        const int written = FinishOutput(put(csv));
+        return written ? written : firstRefusal;
+    }
+    QString problem;
+    const int result = WriteNewFile(o.Output, csv, &problem);
+    if (result == RecordExists) {
+        std::fprintf(stderr, "zeb-record: %s exists and was left alone\n", QFile::encodeName(o.Output).constData());
+        return kExitWouldOverwrite;
+    }
+    if (result != RecordOk) {
+        std::fprintf(stderr, "zeb-record: cannot write %s: %s\n", QFile::encodeName(o.Output).constData(),
+                     problem.toUtf8().constData());
+        return kExitOutput;
+    }
+    return firstRefusal;
+}
