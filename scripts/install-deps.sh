@@ -13,6 +13,8 @@ packages=(
   python3
   # building and checking the Debian packages (scripts/package.sh)
   dpkg-dev file lintian
+  # driving the real program on a virtual display (the end-to-end suite)
+  xvfb xauth xdotool x11-utils imagemagick
 )
 
 missing=()

@@ -10,7 +10,7 @@
 namespace {
 
 const char kUsage[] = "usage: zeb [--instrument HOST[:PORT]] [--upload-server HOST:PORT] [--upload-gateway HOST:PORT] "
-                      "[--program-dir DIR] [--help] [--version]";
+                      "[--program-dir DIR] [--usb-stick DIR] [--help] [--version]";
 
 const char kHelp[] =
     "The operator program of the ZEB surface-wave seismograph; it runs full screen.\n"
@@ -22,6 +22,7 @@ const char kHelp[] =
     "                              network's default gateway, port 5555)\n"
     "  --program-dir DIR           where the settings file ZEB.ini and the data folder\n"
     "                              QDW-FILE live (otherwise beside the executable)\n"
+    "  --usb-stick DIR             take the folder DIR for the USB stick (test runs)\n"
     "  --help                      print this text and stop\n"
     "  --version                   print the version and stop\n"
     "\n"
@@ -100,6 +101,19 @@ bool parseUploadServer(const QString &value, ParamSet &params, QString *error)
     return true;
 }
 
+// A test run hands the program a plain folder as its stick, so that an
+// export can be checked without mounting anything.
+bool parseUsbStick(const QString &value, CommandLineChoices &choices, QString *error)
+{
+    const QFileInfo folder(value);
+    if (value.isEmpty() || !folder.isDir() || !folder.isWritable()) {
+        *error = QStringLiteral("--usb-stick: \"%1\" is not a writable folder").arg(value);
+        return false;
+    }
+    choices.UsbStickFolder = QDir::cleanPath(folder.absoluteFilePath());
+    return true;
+}
+
 // An installed program cannot write beside its executable, so the package
 // names a writable folder. Refused at start rather than when the first record
 // is saved: by then the operator has taken shots that could be lost.
@@ -127,19 +141,29 @@ struct Option
 {
     const char *Name;
     bool (*Apply)(const QString &value, ParamSet &params, QString *error);
+    bool (*Choose)(const QString &value, CommandLineChoices &choices, QString *error);
 };
 
 const Option kOptions[] = {
-    {"--instrument", parseInstrument},
-    {"--upload-server", parseUploadServer},
-    {"--upload-gateway", parseUploadGateway},
-    {"--program-dir", parseProgramDir},
+    {"--instrument", parseInstrument, nullptr},
+    {"--upload-server", parseUploadServer, nullptr},
+    {"--upload-gateway", parseUploadGateway, nullptr},
+    {"--program-dir", parseProgramDir, nullptr},
+    {"--usb-stick", nullptr, parseUsbStick},
 };
 
 } // namespace
 
-bool ApplyCommandLine(const QStringList &arguments, ParamSet &params, QString *error)
+QString CommandLineUsage()
 {
+    return QString::fromLatin1(kUsage);
+}
+
+bool ApplyCommandLine(const QStringList &arguments, ParamSet &params, QString *error,
+                      CommandLineChoices *choices)
+{
+    CommandLineChoices ignored;
+    CommandLineChoices &chosen = choices ? *choices : ignored;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
         const Option *option = nullptr;
@@ -164,7 +188,9 @@ bool ApplyCommandLine(const QStringList &arguments, ParamSet &params, QString *e
             *error = QStringLiteral("unknown argument \"%1\"; %2").arg(arg, QString::fromLatin1(kUsage));
             return false;
         }
-        if (!option->Apply(value, params, error))
+        if (option->Apply && !option->Apply(value, params, error))
+            return false;
+        if (option->Choose && !option->Choose(value, chosen, error))
             return false;
     }
     return true;

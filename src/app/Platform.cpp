@@ -53,8 +53,15 @@ const char kSysfsRoot[] = "/sys";
 class SystemPlatform : public Platform
 {
 public:
+    explicit SystemPlatform(const QString &usbStickFolder)
+        : m_usbStickFolder(usbStickFolder)
+    {
+    }
+
     QString FindUsbStick() override
     {
+        if (!m_usbStickFolder.isEmpty())
+            return QFileInfo(m_usbStickFolder).isDir() ? m_usbStickFolder : QString();
         QFile mounts(QString::fromLatin1(kMountTable));
         if (!mounts.open(QIODevice::ReadOnly))
             return QString();
@@ -119,6 +126,9 @@ public:
         const QByteArray text = table.read(kMaxTableBytes + 1);
         return text.size() > kMaxTableBytes ? QByteArray() : text;
     }
+
+private:
+    QString m_usbStickFolder;
 };
 
 std::unique_ptr<Platform> &installed()
@@ -178,7 +188,7 @@ void SetPlatform(std::unique_ptr<Platform> platform)
     installed() = std::move(platform);
 }
 
-std::unique_ptr<Platform> MakeSystemPlatform()
+std::unique_ptr<Platform> MakeSystemPlatform(const QString &usbStickFolder)
 {
-    return std::make_unique<SystemPlatform>();
+    return std::make_unique<SystemPlatform>(usbStickFolder);
 }

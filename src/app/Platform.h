@@ -109,4 +109,5 @@ Platform &CurrentPlatform();
 /// Replaces the platform; nullptr brings back the harmless one.
 void SetPlatform(std::unique_ptr<Platform> platform);
 /// The controller's real system (clock commands, removable volumes); for main() only.
-std::unique_ptr<Platform> MakeSystemPlatform();
+/// A non-empty usbStickFolder stands in for the stick (a test run's folder).
+std::unique_ptr<Platform> MakeSystemPlatform(const QString &usbStickFolder = QString());

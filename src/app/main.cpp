@@ -1,3 +1,4 @@
+#include "app/AppLifetime.h"
 #include "app/CDlgZEB.h"
 #include "app/CommandLine.h"
 #include "app/Platform.h"
@@ -34,17 +35,19 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/icon.ico")));
 
     QString error;
-    if (!ApplyCommandLine(QApplication::arguments(), CurrentParams(), &error)) {
+    CommandLineChoices choices;
+    if (!ApplyCommandLine(QApplication::arguments(), CurrentParams(), &error, &choices)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 2;
     }
 
     // Only the program itself sets the clock, mounts and flushes for real.
-    SetPlatform(MakeSystemPlatform());
+    SetPlatform(MakeSystemPlatform(choices.UsbStickFolder));
     InstallTaskScreens();
 
+    TagWindowRoles(app);
     CDlgZEB launcher;
-    QObject::connect(&launcher, &QDialog::finished, &app, &QCoreApplication::quit);
+    TieApplicationToLauncher(app, launcher);
     launcher.show();
     return app.exec();
 }

@@ -298,6 +298,8 @@ void AcquisitionCore::runSequence()
     store.AcqState = AcqSampled;
     m_sequenceRunning = false;
     m_owner.RefreshButtons();
+    if (newData)
+        m_owner.NewPicture();
     m_owner.RebuildView();
     m_owner.RefreshStatus();
     m_owner.ShowTitle(kBannerHidden);
@@ -403,6 +405,7 @@ int AcquisitionCore::RestoreFromJournal(const JournalEntry &entry)
     store.AcqState = AcqSampled;
     m_pictureEntry = entry.Saved ? 0 : entry.Sequence;
     m_owner.RefreshButtons();
+    m_owner.NewPicture();
     m_owner.RebuildView();
     m_owner.RefreshStatus();
     m_owner.SequenceEnded();
@@ -630,6 +633,7 @@ int AcquisitionCore::Read(const QString &project, const QString &file)
     if (result == RecordOk) {
         store.AcqState = AcqRecordLoaded;
         m_owner.RefreshButtons();
+        m_owner.NewPicture();
         m_owner.RebuildView();
         m_owner.RefreshStatus();
         return result;

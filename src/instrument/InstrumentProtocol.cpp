@@ -171,6 +171,11 @@ double GainFactor(int dB)
     return kDefaultGainFactor;
 }
 
+double ConverterFullScaleMv(int dB)
+{
+    return static_cast<double>(kFullScaleMv / GainFactor(dB));
+}
+
 QString HardwareVersionText(quint8 versionByte)
 {
     return QStringLiteral("硬件版本: D%1.%2 H%3.%4")

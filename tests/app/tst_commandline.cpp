@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/Platform.h"
 #include "params/ParamSet.h"
 #include "support/TestProgramDir.h"
 #include "upload/UploadRecord.h"
@@ -123,6 +124,41 @@ private slots:
         reread.LoadSettings();
         QCOMPARE(reread.ServerPort, args.size() > 1 && ok ? 5005 : 17);
         QCOMPARE(reread.ServerAddress, (std::array<qint8, 4>{127, 0, 0, 1}));
+    }
+
+    // The stand-in stick of a test run: only an existing writable folder,
+    // and the platform then offers it and nothing else.
+    void usbStickOption()
+    {
+        QTemporaryDir stick;
+        const QString missing = stick.filePath(QStringLiteral("gone"));
+        struct Case
+        {
+            QStringList args;
+            bool ok;
+            QString folder;
+        };
+        const QList<Case> cases{
+            {{"zeb"}, true, QString()},
+            {{"zeb", "--usb-stick", stick.path()}, true, stick.path()},
+            {{"zeb", "--usb-stick=" + stick.path() + "/."}, true, stick.path()},
+            {{"zeb", "--usb-stick", missing}, false, QString()},
+            {{"zeb", "--usb-stick"}, false, QString()},
+        };
+        for (const Case &c : cases) {
+            ParamSet p;
+            CommandLineChoices choices;
+            QString error;
+            QCOMPARE(ApplyCommandLine(c.args, p, &error, &choices), c.ok);
+            QCOMPARE(choices.UsbStickFolder, c.folder);
+            if (!c.ok)
+                QVERIFY(error.contains(QStringLiteral("--usb-stick")));
+        }
+        QVERIFY(CommandLineUsage().contains(QStringLiteral("--usb-stick DIR")));
+        // The stick's folder stands in for a mounted stick; the platform is
+        // only built here, never installed, so nothing runs.
+        QCOMPARE(MakeSystemPlatform(stick.path())->FindUsbStick(), stick.path());
+        QCOMPARE(MakeSystemPlatform(missing)->FindUsbStick(), QString());
     }
 
     // An installed program keeps its settings and records in a folder it is

@@ -3,11 +3,10 @@
 #include "RecordTool.h"
 
 #include "analysis/DigitalFilter.h"
-#include "records/RecordFile.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -56,11 +55,8 @@ int RunFilter(const ToolArgs &args)
     if (const int refused = LoadRecordForTool(parser.positionalArguments().first(), record))
         return refused;
     const QString out = parser.value(outOption);
-    if (QFile::exists(out)) {
-        std::fprintf(stderr, "%s\n%s\n", RecordResultMessage(RecordExists).toUtf8().constData(),
-                     QFile::encodeName(out).constData());
-        return kExitOutput;
-    }
+    if (const int taken = CheckOutputFree(out))
+        return taken;
 
     settings.IntervalUs = record.Blocks.Header.SampleInterval;
     settings.SampleCount = record.Blocks.Header.SampleLength;
@@ -74,11 +70,5 @@ int RunFilter(const ToolArgs &args)
         std::fprintf(stderr, "%s\n", LimitBeyondNyquistText().toUtf8().constData());
     FilterTraces(traces.data(), channels, settings);
 
-    const int written = WriteRecordFile(record.Blocks, traces, out);
-    if (written != RecordOk) {
-        std::fprintf(stderr, "%s\n%s\n", RecordResultMessage(written).toUtf8().constData(),
-                     QFile::encodeName(out).constData());
-        return kExitOutput;
-    }
-    return 0;
+    return WriteToolOutput(out, EncodeRecord(record.Blocks, traces));
 }

@@ -1,0 +1,722 @@
+// The whole program as an operator drives it: the real executable on a
+// virtual display, the unit simulator and both upload servers hosted here on
+// loopback ports, keys and touches sent as X events.
+
+#include "E2eRig.h"
+#include "ExpectedTrace.h"
+
+#include "NormalUploadServer.h"
+#include "UnitSimulator.h"
+#include "WitnessUploadServer.h"
+#include "instrument/TraceStore.h"
+#include "params/ParamSet.h"
+#include "records/RecordFile.h"
+#include "support/TestProgramDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+namespace {
+
+using RawShot = QVector<QVector<qint16>>; // per 1-based channel (index 0 unused)
+
+const QSize kSmall(800, 480);
+const QSize kLarge(1024, 600);
+const char kProject[] = "QUARTZON.PRO";
+const int kTriggerWaitMs = 300;
+
+/// A trace as the program files it from raw samples (see ExpectedTrace).
+QVector<float> Filed(const QVector<qint16> &raw, int gainDb, int triggerMethod)
+{
+    constexpr int kPreTrigger = 200;
+    const double g = UnitGainOf(gainDb);
+    QVector<double> mv;
+    double pre = 0;
+    for (int i = 0; i < raw.size(); ++i) {
+        mv << raw[i] * 5000.0 / 32768.0 / g;
+        if (i < kPreTrigger)
+            pre += mv.last();
+    }
+    const double offset = triggerMethod == 1 ? pre / kPreTrigger : 0.0;
+    QVector<float> t;
+    for (double v : mv)
+        t << float(v - offset);
+    return t;
+}
+
+/// Largest difference between two traces, relative to the larger swing; 1 when lengths differ.
+double Mismatch(const QVector<float> &a, const QVector<float> &b)
+{
+    if (a.size() != b.size() || a.isEmpty())
+        return 1.0;
+    double worst = 0, swing = 1e-9;
+    for (int i = 0; i < a.size(); ++i) {
+        worst = std::max(worst, double(std::abs(a[i] - b[i])));
+        swing = std::max(swing, double(std::abs(a[i])));
+    }
+    return worst / swing;
+}
+
+} // namespace
+
+class TstE2e : public QObject
+{
+    Q_OBJECT
+
+public:
+    TstE2e() = default;
+
+private:
+    UnitSimulator m_sim;
+    NormalUploadServer m_normal;
+    WitnessUploadServer m_witness;
+    QTemporaryDir m_stick;
+    std::unique_ptr<VirtualDisplay> m_display;
+    std::unique_ptr<ProgramUnderTest> m_zeb;
+    int m_channels = 12;
+
+    QString shotsFolder() const
+    {
+        QString name = QString::fromLatin1(QTest::currentTestFunction());
+        if (QTest::currentDataTag())
+            name += QLatin1Char('-') + QString::fromLatin1(QTest::currentDataTag());
+        return QStringLiteral(E2E_SHOTS_DIR "/") + name;
+    }
+
+    bool launch(QSize size, QString *error)
+    {
+        m_display = std::make_unique<VirtualDisplay>();
+        if (!m_display->Start(size, error))
+            return false;
+        m_zeb = std::make_unique<ProgramUnderTest>(m_display->Name(), shotsFolder());
+        return true;
+    }
+
+    bool start(QString *error)
+    {
+        const QStringList args{QStringLiteral("--instrument"),
+                               QStringLiteral("127.0.0.1:%1").arg(m_sim.Port()),
+                               QStringLiteral("--upload-server"),
+                               QStringLiteral("127.0.0.1:%1").arg(m_normal.Port()),
+                               QStringLiteral("--upload-gateway"),
+                               QStringLiteral("127.0.0.1:%1").arg(m_witness.Port()),
+                               QStringLiteral("--usb-stick"),
+                               m_stick.path()};
+        if (!m_zeb->Start(args, error))
+            return false;
+        if (!m_zeb->WaitForTop(QStringLiteral("CDlgZEB"))) {
+            *error = QStringLiteral("the launcher never showed: ") + m_zeb->Output();
+            return false;
+        }
+        return true;
+    }
+
+    QString ended(const QString &where)
+    {
+        // Only ever built for a failure: the picture shows what the operator saw.
+        if (m_zeb->Alive())
+            m_zeb->Shot(QStringLiteral("FAILED-") + QString(where).replace(QLatin1Char(' '), QLatin1Char('-')));
+        return QStringLiteral("at \"%1\": zeb %2; top window \"%3\"; output: %4")
+            .arg(where, m_zeb->Alive() ? QStringLiteral("runs") : QStringLiteral("ended with %1").arg(m_zeb->ExitCode()),
+                 m_zeb->Alive() ? m_zeb->TopRole() : QString(), m_zeb->Output());
+    }
+
+    /// A record of the program's own making, placed before it starts.
+    QString placeRecord(const QString &name, float level)
+    {
+        TestProgramDir scratch;
+        ParamSet &p = CurrentParams();
+        for (int c = 0; c < p.ChannelsInUse(); ++c) {
+            QVector<float> t;
+            for (int i = 0; i < p.SampleLengthInUse(); ++i)
+                t << level * std::sin(0.01f * float(i * (c + 1)));
+            Store().Traces[size_t(c)] = t;
+        }
+        QDir().mkpath(m_zeb->DataPath(QString::fromLatin1(kProject)));
+        const QString path = m_zeb->DataPath(QStringLiteral("%1/%2.QDW").arg(QString::fromLatin1(kProject), name));
+        return WriteRecord(p, path) == RecordOk ? path : QString();
+    }
+
+    /// Reads a record file here, as the record tool would: its parameters and traces.
+    bool readBack(const QString &path, ParamSet &p, TraceSet &traces)
+    {
+        const int r = ReadRecordFile(p, path, nullptr);
+        traces = Store().Traces;
+        return r == RecordOk;
+    }
+
+    RawShot rawShot() const
+    {
+        RawShot raw(m_channels + 1);
+        for (int c = 1; c <= m_channels; ++c)
+            raw[c] = m_sim.ChannelSamples(c);
+        return raw;
+    }
+
+    // --- operator steps, each returning false with the reason in *why ------
+
+    bool enterAcquisition(QString *why)
+    {
+        m_zeb->Keys({QStringLiteral("alt+s")});
+        if (!m_zeb->WaitForTop(QStringLiteral("CDlgMain")) && !m_zeb->WaitForTop(QStringLiteral("QDlgLink"), 2000)) {
+            *why = ended(QStringLiteral("open the acquisition screen"));
+            return false;
+        }
+        // The connection window goes once the unit answered.
+        if (!m_zeb->WaitForGone(QStringLiteral("QDlgLink")) || !m_zeb->WaitForTop(QStringLiteral("CDlgMain"))) {
+            *why = ended(QStringLiteral("connect to the unit"));
+            return false;
+        }
+        // The screen asks for the battery on its first tick after connecting;
+        // until that is answered it refuses commands as an operator would see.
+        if (!Eventually([&] { return m_sim.Received('c') > 0 || !m_zeb->Alive(); }, 10000)) {
+            *why = ended(QStringLiteral("first battery poll"));
+            return false;
+        }
+        m_zeb->WaitForStill(QStringLiteral("acquisition"));
+        return true;
+    }
+
+    /// Presses "采样(S)" until the unit gets the parameters. A command while
+    /// the screen still waits for the unit (the battery poll) is refused with
+    /// a message; the operator closes it and tries again.
+    bool startShot(const QString &name)
+    {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const int asked = m_sim.Received('d');
+            m_zeb->Keys({QStringLiteral("alt+s")});
+            Eventually([&] { return m_sim.Received('d') > asked || m_zeb->TopRole() != QLatin1String("CDlgMain"); },
+                       10000);
+            if (m_sim.Received('d') > asked)
+                return true;
+            if (m_zeb->TopRole() != QLatin1String("CDlgMsgBox"))
+                return false;
+            m_zeb->Shot(name + QStringLiteral("-refused"));
+            m_zeb->Keys({QStringLiteral("Return")});
+            m_zeb->WaitForTop(QStringLiteral("CDlgMain"));
+        }
+        return false;
+    }
+
+    /// One shot; waits for fetched channels and a still screen.
+    bool shoot(int fetched, const QString &name, QString *why)
+    {
+        const int before = m_sim.Received('j');
+        startShot(name);
+        if (!Eventually([&] { return m_sim.Received('j') >= before + fetched || !m_zeb->Alive(); }, 20000)
+            || m_sim.Received('j') != before + fetched) {
+            *why = ended(name) + QStringLiteral(" (channels fetched: %1; unit saw %2)")
+                                     .arg(m_sim.Received('j') - before)
+                                     .arg(m_sim.CommandLog().join(QLatin1Char(' ')));
+            return false;
+        }
+        m_zeb->WaitForStill(name);
+        return m_zeb->Alive() || (*why = ended(name), false);
+    }
+
+    /// Presses keys and waits for role on top.
+    bool press(const QStringList &keys, const QString &role, const QString &name, QString *why, int ms = 10000)
+    {
+        m_zeb->Keys(keys);
+        if (!m_zeb->WaitForTop(role, ms)) {
+            *why = ended(name) + QStringLiteral(" (expected \"%1\")").arg(role);
+            return false;
+        }
+        m_zeb->Shot(name);
+        return true;
+    }
+
+    /// Types a record name on the text keypad and confirms it.
+    bool saveAs(const QString &name, QString *why)
+    {
+        if (!press({QStringLiteral("alt+w")}, QStringLiteral("QDlgKeyText"), QStringLiteral("save-keypad"), why))
+            return false;
+        QStringList keys;
+        for (QChar ch : name)
+            keys << QString(ch.toLower());
+        m_zeb->Keys(keys);
+        return press({QStringLiteral("alt+Return")}, QStringLiteral("CDlgMsgBox"), QStringLiteral("save-") + name, why);
+    }
+
+    /// Reads the first record of the project through the browser.
+    bool readFirstRecord(const QString &name, QString *why)
+    {
+        if (!press({QStringLiteral("alt+r")}, QStringLiteral("FileSelectDlg"), name + QStringLiteral("-browser"), why))
+            return false;
+        m_zeb->Keys({QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")});
+        if (!Eventually([&] { return !m_zeb->Alive() || !m_zeb->HasWindow(QStringLiteral("FileSelectDlg")); }, 10000)
+            || !m_zeb->WaitForGone(QStringLiteral("Prodwidget"))) {
+            *why = ended(name);
+            return false;
+        }
+        return true;
+    }
+
+    /// Touches "重试" on the connection window (Enter there is ignored on purpose).
+    void touchRetry()
+    {
+        const QRect g = m_zeb->Window(QStringLiteral("QDlgLink")).Geometry;
+        qInfo("connection window at %d,%d %dx%d", g.x(), g.y(), g.width(), g.height());
+        m_zeb->Touch(QPoint(g.x() + g.width() * 28 / 100, g.y() + g.height() * 69 / 100));
+    }
+
+    /// The border of a small dialog: dark pixels along its outermost ring.
+    bool framed(const QImage &screen, const QRect &g)
+    {
+        int dark = 0, all = 0;
+        auto probe = [&](int x, int y) {
+            if (!screen.rect().contains(x, y))
+                return;
+            ++all;
+            dark += qGray(screen.pixel(x, y)) < 128;
+        };
+        for (int x = g.left(); x <= g.right(); ++x) {
+            probe(x, g.top());
+            probe(x, g.bottom());
+        }
+        for (int y = g.top(); y <= g.bottom(); ++y) {
+            probe(g.left(), y);
+            probe(g.right(), y);
+        }
+        return all > 0 && dark * 10 >= all * 9;
+    }
+
+    bool checkFramed(const QString &role, const QString &name, QString *why)
+    {
+        const XWindow w = m_zeb->Window(role);
+        const QImage screen = m_zeb->Shot(name);
+        if (w.Id.isEmpty() || !framed(screen, w.Geometry)) {
+            *why = QStringLiteral("%1 at %2,%3 %4x%5 has no visible border").arg(role).arg(w.Geometry.x())
+                       .arg(w.Geometry.y()).arg(w.Geometry.width()).arg(w.Geometry.height());
+            return false;
+        }
+        return true;
+    }
+
+#define DO(call)                                                                                                       \
+    do {                                                                                                               \
+        QString why_;                                                                                                  \
+        if (!(call))                                                                                                   \
+            QFAIL(qPrintable(why_));                                                                                   \
+    } while (false)
+#define WHY (&why_)
+#define CHECK(condition, where)                                                                                        \
+    do {                                                                                                               \
+        if (!(condition))                                                                                              \
+            QFAIL(qPrintable(ended(where)));                                                                           \
+    } while (false)
+#define ALIVE(step) CHECK(m_zeb->Alive(), QStringLiteral(step))
+
+private slots:
+    void initTestCase()
+    {
+        QString missing;
+        if (!E2eToolsPresent(&missing))
+            QSKIP(qPrintable(QStringLiteral("%1 is not installed (scripts/install-deps.sh installs it)").arg(missing)));
+        QVERIFY(m_sim.Start(0));
+        QVERIFY(m_normal.Start(0));
+        QVERIFY(m_witness.Start(0));
+        QVERIFY(m_stick.isValid());
+    }
+
+    void init()
+    {
+        m_sim.ClearFaults();
+        m_sim.ResetCounters();
+        m_sim.SetTriggerWaitMs(kTriggerWaitMs);
+        m_sim.SetTimeScale(0);
+        m_normal.ClearFaults();
+        m_witness.ClearFaults();
+        for (const QString &e : QDir(m_stick.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot))
+            QDir(m_stick.filePath(e)).removeRecursively();
+    }
+
+    void cleanup()
+    {
+        m_zeb.reset();
+        m_display.reset();
+        if (!m_sim.IsRunning())
+            QVERIFY(m_sim.Start(m_sim.Port()));
+    }
+
+    // Launcher, a shot, stacking with locks, three shots, an undo, save,
+    // read back, analysis, settings, self-check, back to the launcher.
+    void mainFlow_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("800x480") << kSmall;
+        QTest::newRow("1024x600") << kLarge;
+    }
+
+    void mainFlow()
+    {
+        QFETCH(QSize, size);
+        QString error;
+        QVERIFY2(launch(size, &error) && start(&error), qPrintable(error));
+        m_zeb->Shot(QStringLiteral("launcher"));
+        DO(enterAcquisition(WHY));
+
+        DO(shoot(m_channels, QStringLiteral("first-shot"), WHY));
+        QList<RawShot> shots{rawShot()};
+
+        // Stacking with channels 1 and 3 locked.
+        DO(press({QStringLiteral("alt+d")}, QStringLiteral("CDlgMsgQuestion"), QStringLiteral("stack-question"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgCHLock"), QStringLiteral("channel-locks"), WHY));
+        m_zeb->Keys({QStringLiteral("Down"), QStringLiteral("Return"), QStringLiteral("Down"), QStringLiteral("Down"),
+                     QStringLiteral("Return")});
+        DO(press({QStringLiteral("alt+Return")}, QStringLiteral("CDlgMain"), QStringLiteral("locks-chosen"), WHY));
+        for (int k = 1; k <= 3; ++k) {
+            const QList<int> before = m_sim.ChannelRequests();
+            DO(shoot(m_channels - 2, QStringLiteral("stack-%1").arg(k), WHY));
+            const QList<int> asked = m_sim.ChannelRequests().mid(before.size());
+            QVERIFY2(!asked.contains(1) && !asked.contains(3), "a locked channel was fetched");
+            shots << rawShot();
+        }
+        DO(press({QStringLiteral("alt+u")}, QStringLiteral("CDlgMsgQuestion"), QStringLiteral("undo-question"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgMain"), QStringLiteral("undone"), WHY));
+
+        DO(saveAs(QStringLiteral("E2E1"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgMain"), QStringLiteral("saved"), WHY));
+        const QImage cleared = m_zeb->WaitForStill(QStringLiteral("cleared-after-save"));
+        const QString saved = m_zeb->DataPath(QStringLiteral("QUARTZON.PRO/E2E1.QDW"));
+        QVERIFY2(QFile::exists(saved), qPrintable(saved));
+
+        // What was saved is the stack the unit's samples make: locked channels
+        // keep the first shot, the others average shots 1–3 (the fourth undone).
+        ParamSet p;
+        TraceSet traces;
+        QVERIFY(readBack(saved, p, traces));
+        for (int c = 1; c <= m_channels; ++c) {
+            const int gain = p.Gains[size_t(c - 1)];
+            QVector<float> t = Filed(shots[0][c], gain, p.Header.TriggerMethod);
+            if (c != 1 && c != 3) {
+                for (int k = 1; k <= 3; ++k) {
+                    const QVector<float> s = Filed(shots[k][c], gain, p.Header.TriggerMethod);
+                    for (int i = 0; i < t.size(); ++i)
+                        t[i] = (t[i] + s[i]) * 0.5f;
+                }
+                const QVector<float> undone = Filed(shots[3][c], gain, p.Header.TriggerMethod);
+                for (int i = 0; i < t.size(); ++i)
+                    t[i] = 2 * t[i] - undone[i];
+            }
+            QVERIFY2(Mismatch(traces[size_t(c - 1)], t) < 1e-4, qPrintable(QStringLiteral("channel %1").arg(c)));
+        }
+
+        // Read it back: the program must live on and show the traces.
+        DO(readFirstRecord(QStringLiteral("read-back"), WHY));
+        ALIVE("read back");
+        CHECK(m_zeb->WaitForTop(QStringLiteral("CDlgMain")), QStringLiteral("read back"));
+        const QImage read = m_zeb->WaitForStill(QStringLiteral("read-back"));
+        const QRect screen = m_zeb->Window(QStringLiteral("CDlgMain")).Geometry;
+        QVERIFY2(ChangedPixels(cleared, read, screen) > screen.width() * screen.height() / 50,
+                 "the trace area stayed blank after the read");
+
+        // The cursor: a touch on the traces, then a keypad step; the status
+        // fields (time, amplitude) follow the step as they follow the touch.
+        m_zeb->Touch(screen.center());
+        const QImage touched = m_zeb->WaitForStill(QStringLiteral("cursor-touched"));
+        const QRect status(screen.x(), screen.y(), screen.width(), screen.height() * 18 / 100);
+        QVERIFY2(ChangedPixels(read, touched, status) > 0, "a touch on the traces left the status fields as they were");
+        m_zeb->Keys({QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down")});
+        const QImage stepped = m_zeb->WaitForStill(QStringLiteral("cursor-stepped"));
+        QVERIFY2(ChangedPixels(touched, stepped, screen) > 0, "Down did not move the cursor");
+        QVERIFY2(ChangedPixels(touched, stepped, status) > 0, "the status fields kept the old cursor after Down");
+
+        // Analysis: zoom, filter, spectrum, dispersion image, and back.
+        DO(press({QStringLiteral("alt+a")}, QStringLiteral("CDlgAnalysis"), QStringLiteral("analysis"), WHY));
+        m_zeb->Keys({QStringLiteral("alt+e"), QStringLiteral("alt+d")});
+        m_zeb->WaitForStill(QStringLiteral("analysis-zoomed"));
+        ALIVE("zoom");
+        DO(press({QStringLiteral("alt+f")}, QStringLiteral("CDlgSetFilt"), QStringLiteral("filter"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgAnalysis"), QStringLiteral("filtered"), WHY));
+        DO(press({QStringLiteral("alt+a")}, QStringLiteral("CDlgPingPu"), QStringLiteral("spectrum"), WHY));
+        m_zeb->WaitForStill(QStringLiteral("spectrum-drawn"));
+        DO(press({QStringLiteral("Escape")}, QStringLiteral("CDlgAnalysis"), QStringLiteral("spectrum-closed"), WHY));
+        DO(press({QStringLiteral("alt+x")}, QStringLiteral("CDlgDispersion"), QStringLiteral("dispersion"), WHY, 30000));
+        m_zeb->WaitForStill(QStringLiteral("dispersion-drawn"), 60000);
+        DO(press({QStringLiteral("Escape")}, QStringLiteral("CDlgAnalysis"), QStringLiteral("dispersion-closed"), WHY));
+        DO(press({QStringLiteral("Escape")}, QStringLiteral("CDlgMain"), QStringLiteral("analysis-left"), WHY));
+
+        // Settings: every button once; each dialog opened and cancelled.
+        DO(press({QStringLiteral("alt+m")}, QStringLiteral("CDlgSet"), QStringLiteral("settings"), WHY));
+        QStringList opened;
+        const int kSettingsItems = 20;
+        for (int i = 0; i < kSettingsItems; ++i) {
+            m_zeb->Keys({QStringLiteral("Return")});
+            const bool other = Eventually([&] { return m_zeb->TopRole() != QLatin1String("CDlgSet"); }, 1500);
+            const QString top = m_zeb->TopRole();
+            ALIVE("settings button");
+            if (!other) {
+                m_zeb->Keys({QStringLiteral("Return")}); // a switch: put it back
+            } else if (top == QLatin1String("CDlgMain")) {
+                // The screen's own OK: open it again where we were.
+                DO(press({QStringLiteral("alt+m")}, QStringLiteral("CDlgSet"), QStringLiteral("settings-again"), WHY));
+                for (int k = 0; k <= i; ++k)
+                    m_zeb->Keys({QStringLiteral("Right")});
+                continue;
+            } else {
+                opened << top;
+                m_zeb->Shot(QStringLiteral("settings-") + top);
+                // Cancelled, never confirmed: the clock is never set.
+                m_zeb->Keys({QStringLiteral("Escape")});
+                // The colour, gain and sensor dialogs close through their OK
+                // only; taking them unchanged is harmless. The clock's OK never.
+                if (!m_zeb->WaitForTop(QStringLiteral("CDlgSet"), 2000) && top != QLatin1String("TimeDateDlg"))
+                    m_zeb->Keys({QStringLiteral("alt+Return")});
+                CHECK(m_zeb->WaitForTop(QStringLiteral("CDlgSet")), QStringLiteral("leave ") + top);
+            }
+            m_zeb->Keys({QStringLiteral("Right")});
+        }
+        for (const char *dialog : {"QDlgKeyText", "QDlgKeyNum", "CDlgSetColor", "CDlgGain", "CDlgSetSensor", "TimeDateDlg"})
+            QVERIFY2(opened.contains(QString::fromLatin1(dialog)), dialog);
+        DO(press({QStringLiteral("Escape")}, QStringLiteral("CDlgMain"), QStringLiteral("settings-left"), WHY));
+
+        // Self-check: clear the read record first (it is not the operator's).
+        DO(press({QStringLiteral("alt+u")}, QStringLiteral("CDlgMsgQuestion"), QStringLiteral("clear-question"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgMain"), QStringLiteral("cleared"), WHY));
+        for (bool keep : {true, false}) {
+            const QString tag = keep ? QStringLiteral("kept") : QStringLiteral("dropped");
+            DO(press({QStringLiteral("alt+c")}, QStringLiteral("CDlgAutoCheck"), QStringLiteral("self-check"), WHY));
+            const int rounds = m_sim.Received('h');
+            CHECK(Eventually([&] { return m_sim.Received('h') >= rounds + 2 || !m_zeb->Alive(); }, 15000), QStringLiteral("self-check rounds"));
+            m_zeb->WaitForStill(QStringLiteral("self-check-") + tag);
+            m_zeb->Keys(keep ? QStringList{QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Return")}
+                             : QStringList{QStringLiteral("Escape")});
+            CHECK(m_zeb->WaitForTop(QStringLiteral("CDlgMain")), tag);
+            m_zeb->WaitForStill(QStringLiteral("self-check-") + tag + QStringLiteral("-back"));
+        }
+
+        // Leave to the launcher, and leave the program.
+        DO(press({QStringLiteral("Escape")}, QStringLiteral("CDlgMsgQuestion"), QStringLiteral("exit-question"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgZEB"), QStringLiteral("launcher-again"), WHY));
+        m_zeb->Keys({QStringLiteral("Escape")});
+        QVERIFY2(Eventually([&] { return !m_zeb->Alive(); }, 10000), "the launcher did not end the program");
+        QCOMPARE(m_zeb->ExitCode(), 0);
+    }
+    // A saved shot read back and sent by both protocols; then a fresh,
+    // unsaved shot must not travel under the read record's name.
+    void uploadFlow()
+    {
+        QString error;
+        QVERIFY2(launch(kSmall, &error) && start(&error), qPrintable(error));
+        DO(enterAcquisition(WHY));
+        DO(shoot(m_channels, QStringLiteral("shot"), WHY));
+        DO(saveAs(QStringLiteral("UP1"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgMain"), QStringLiteral("saved"), WHY));
+        DO(readFirstRecord(QStringLiteral("read"), WHY));
+        CHECK(m_zeb->WaitForTop(QStringLiteral("CDlgMain")), QStringLiteral("read"));
+        ParamSet p;
+        TraceSet traces;
+        QVERIFY(readBack(m_zeb->DataPath(QStringLiteral("QUARTZON.PRO/UP1.QDW")), p, traces));
+
+        // Normal upload, opened by its caption's letter.
+        const QImage before = m_zeb->WaitForStill(QStringLiteral("before-upload"));
+        DO(press({QStringLiteral("alt+l")}, QStringLiteral("CDlgDataUpLoadOpt"), QStringLiteral("chooser"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("cdlgUpLoad"), QStringLiteral("normal-upload"), WHY));
+        // The instrument and serial numbers must be given once (touch their fields).
+        const QRect form = m_zeb->Window(QStringLiteral("cdlgUpLoad")).Geometry;
+        for (const QPointF &field : {QPointF(0.354, 0.296), QPointF(0.81, 0.296)}) {
+            m_zeb->Touch(QPoint(form.x() + int(form.width() * field.x()), form.y() + int(form.height() * field.y())));
+            DO(press({QStringLiteral("7")}, QStringLiteral("QDlgKeyText"), QStringLiteral("upload-field"), WHY));
+            DO(press({QStringLiteral("alt+Return")}, QStringLiteral("cdlgUpLoad"), QStringLiteral("upload-field-set"), WHY));
+        }
+        m_zeb->Keys({QStringLiteral("alt+Return")});
+        CHECK(Eventually([&] { return m_normal.Completed() || !m_zeb->Alive(); }, 30000), QStringLiteral("normal upload") + m_normal.Problems().join(QLatin1Char('\n')));
+        QVERIFY2(m_normal.Problems().isEmpty(), qPrintable(m_normal.Problems().join(QLatin1Char('\n'))));
+        QCOMPARE(m_normal.ChannelCount(), m_channels);
+        for (int c = 0; c < m_channels; ++c)
+            QVERIFY2(m_normal.Trace(c) == traces[size_t(c)], qPrintable(QStringLiteral("normal upload channel %1").arg(c + 1)));
+        QVERIFY(m_normal.ParameterFrame().contains("UP1"));
+        // Success is told on the status line for a while, without a box.
+        CHECK(m_zeb->WaitForTop(QStringLiteral("CDlgMain")), QStringLiteral("after upload"));
+        const QImage told = m_zeb->Shot(QStringLiteral("upload-told"));
+        const QRect screen = m_zeb->Window(QStringLiteral("CDlgMain")).Geometry;
+        // The status fields: the band above the trace view.
+        const QRect status(screen.x(), screen.y(), screen.width(), screen.height() * 18 / 100);
+        QVERIFY2(ChangedPixels(before, told, status) > 0, "a successful upload left no word on the status line");
+        QVERIFY2(Eventually([&] { return ChangedPixels(before, m_zeb->Peek(), status) == 0; }, 15000),
+                 "the upload's word never went away");
+        m_zeb->Shot(QStringLiteral("upload-word-gone"));
+
+        // Witness upload: the server issues the task, the program sends.
+        DO(press({QStringLiteral("alt+l")}, QStringLiteral("CDlgDataUpLoadOpt"), QStringLiteral("chooser-2"), WHY));
+        DO(press({QStringLiteral("Right"), QStringLiteral("Return")}, QStringLiteral("CDlgAssitantLoad"),
+                 QStringLiteral("witness-upload"), WHY));
+        m_zeb->Keys({QStringLiteral("Return")});
+        CHECK(Eventually([&] { return m_witness.Completed() || !m_zeb->Alive(); }, 30000), QStringLiteral("witness upload") + m_witness.Problems().join(QLatin1Char('\n')));
+        QVERIFY2(m_witness.Problems().isEmpty(), qPrintable(m_witness.Problems().join(QLatin1Char('\n'))));
+        for (int c = 0; c < m_channels; ++c)
+            QVERIFY2(m_witness.Trace(c) == traces[size_t(c)], qPrintable(QStringLiteral("witness channel %1").arg(c + 1)));
+        m_zeb->Shot(QStringLiteral("witness-done"));
+        m_zeb->Keys({QStringLiteral("Escape")});
+        if (!Eventually([&] { return !m_zeb->HasWindow(QStringLiteral("CDlgAssitantLoad")); }, 3000)) {
+            m_zeb->Keys({QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Return")});
+        }
+        CHECK(m_zeb->WaitForGone(QStringLiteral("CDlgAssitantLoad")), QStringLiteral("leave witness"));
+        CHECK(m_zeb->WaitForTop(QStringLiteral("CDlgMain")), QStringLiteral("witness left"));
+
+        // A fresh shot after the read: never sent under the read record's name.
+        DO(press({QStringLiteral("alt+u")}, QStringLiteral("CDlgMsgQuestion"), QStringLiteral("clear-question"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgMain"), QStringLiteral("cleared"), WHY));
+        DO(shoot(m_channels, QStringLiteral("fresh-shot"), WHY));
+        const int uploads = m_normal.Frames().size();
+        DO(press({QStringLiteral("alt+l")}, QStringLiteral("CDlgDataUpLoadOpt"), QStringLiteral("chooser-3"), WHY));
+        DO(press({QStringLiteral("Left"), QStringLiteral("Return")}, QStringLiteral("cdlgUpLoad"),
+                 QStringLiteral("fresh-upload"), WHY));
+        m_zeb->Keys({QStringLiteral("alt+Return")});
+        CHECK(Eventually([&] { return (m_normal.Frames().size() > uploads && m_normal.Completed()) || !m_zeb->Alive(); },
+                           30000), QStringLiteral("fresh upload"));
+        QVERIFY2(!m_normal.ParameterFrame().contains("UP1"), "an unsaved shot was sent under the read record's name");
+        ALIVE("fresh upload");
+    }
+
+    // Export to the test stick, then deletion (two stray Enters delete nothing).
+    void exportAndDelete()
+    {
+        QString error;
+        QVERIFY2(launch(kSmall, &error), qPrintable(error));
+        const QString record = placeRecord(QStringLiteral("EXP1"), 3.0f);
+        QVERIFY(!record.isEmpty());
+        QVERIFY2(start(&error), qPrintable(error));
+
+        DO(press({QStringLiteral("alt+e")}, QStringLiteral("FileSelectDlg"), QStringLiteral("export-browser"), WHY));
+        m_zeb->Keys({QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")});
+        CHECK(m_zeb->WaitForTop(QStringLiteral("CDlgMsgBox"), 20000), QStringLiteral("export"));
+        DO(checkFramed(QStringLiteral("CDlgMsgBox"), QStringLiteral("exported"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("FileSelectDlg"), QStringLiteral("export-done"), WHY));
+        QFile source(record), copy(m_stick.filePath(QStringLiteral("QUARTZON.PRO/EXP1.QDW")));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QVERIFY2(copy.open(QIODevice::ReadOnly), "the record is not on the stick");
+        QCOMPARE(copy.readAll(), source.readAll());
+        QVERIFY2(!QDir(m_stick.filePath(QStringLiteral("QUARTZON.SG2"))).entryList(QDir::Files).isEmpty()
+                     || QFileInfo(m_stick.filePath(QStringLiteral("QUARTZON.SG2"))).isFile(),
+                 "no SEG-2 copy on the stick");
+        DO(press({QStringLiteral("Escape")}, QStringLiteral("CDlgZEB"), QStringLiteral("launcher"), WHY));
+
+        // Deletion: Enter on the row and Enter on the question keep everything.
+        const QString project = m_zeb->DataPath(QString::fromLatin1(kProject));
+        DO(press({QStringLiteral("alt+d")}, QStringLiteral("FileSelectDlg"), QStringLiteral("delete-browser"), WHY));
+        DO(press({QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")}, QStringLiteral("CDlgMsgQuestion"),
+                 QStringLiteral("delete-question"), WHY));
+        DO(checkFramed(QStringLiteral("CDlgMsgQuestion"), QStringLiteral("delete-question-framed"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("FileSelectDlg"), QStringLiteral("delete-stray-enter"), WHY));
+        QVERIFY2(QFile::exists(record), "two Enter presses deleted the project");
+
+        DO(press({QStringLiteral("Escape")}, QStringLiteral("CDlgZEB"), QStringLiteral("launcher-kept"), WHY));
+        DO(press({QStringLiteral("alt+d")}, QStringLiteral("FileSelectDlg"), QStringLiteral("delete-browser-2"), WHY));
+        DO(press({QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")}, QStringLiteral("CDlgMsgQuestion"),
+                 QStringLiteral("delete-question-2"), WHY));
+        DO(press({QStringLiteral("Left"), QStringLiteral("Return")}, QStringLiteral("CDlgMsgBox"), QStringLiteral("deleted"), WHY,
+                 30000));
+        QVERIFY2(!QFileInfo::exists(project), "the project is still there");
+        DO(press({QStringLiteral("Return")}, QStringLiteral("FileSelectDlg"), QStringLiteral("delete-done"), WHY));
+        DO(press({QStringLiteral("Escape")}, QStringLiteral("CDlgZEB"), QStringLiteral("launcher-again"), WHY));
+    }
+
+    // The unit goes away while the program waits for the trigger, and comes back.
+    void unitLostDuringTriggerWait()
+    {
+        QString error;
+        QVERIFY2(launch(kSmall, &error) && start(&error), qPrintable(error));
+        DO(enterAcquisition(WHY));
+        m_sim.SetTriggerWaitMs(-1);
+        const int polls = m_sim.Received('f');
+        CHECK(startShot(QStringLiteral("shot")), QStringLiteral("start a shot"));
+        CHECK(Eventually([&] { return m_sim.Received('f') >= polls + 3 || !m_zeb->Alive(); }, 10000), QStringLiteral("trigger wait"));
+        m_zeb->Shot(QStringLiteral("waiting-for-trigger"));
+        const quint16 port = m_sim.Port();
+        m_sim.Stop();
+        // Whatever the program says, it says it in a window and lives on.
+        CHECK(Eventually([&] { return !m_zeb->Alive() || m_zeb->TopRole() != QLatin1String("CDlgMain"); }, 20000), QStringLiteral("unit lost"));
+        m_zeb->WaitForStill(QStringLiteral("unit-lost"));
+        ALIVE("unit lost");
+        const QString said = m_zeb->TopRole();
+
+        QVERIFY(m_sim.Start(port));
+        m_sim.SetTriggerWaitMs(kTriggerWaitMs);
+        // Close what the loss opened; the connection window reconnects on Enter.
+        for (int i = 0; i < 5 && m_zeb->TopRole() != QLatin1String("CDlgMain"); ++i) {
+            const QString top = m_zeb->TopRole();
+            if (top == QLatin1String("QDlgLink"))
+                touchRetry();
+            else
+                m_zeb->Keys({QStringLiteral("Return")});
+            Eventually([&] { return m_zeb->TopRole() != top || !m_zeb->Alive(); }, 10000);
+            m_zeb->Shot(QStringLiteral("after-") + top);
+        }
+        CHECK(m_zeb->WaitForTop(QStringLiteral("CDlgMain")), QStringLiteral("recover from ") + said);
+        // A new shot works once the unit is back (the connection window may come first).
+        const int before = m_sim.Received('j');
+        if (!startShot(QStringLiteral("shot-after-return")) && m_zeb->TopRole() == QLatin1String("QDlgLink")) {
+            touchRetry();
+            CHECK(m_zeb->WaitForGone(QStringLiteral("QDlgLink"), 15000), QStringLiteral("reconnect"));
+            CHECK(startShot(QStringLiteral("shot-after-reconnect")), QStringLiteral("shot after reconnecting"));
+        }
+        // The first command after the reconnection may still meet the
+        // outage's refusal ("开始采样失败，网络可能已断开！"); the next shot must work.
+        Eventually([&] { return m_sim.Received('j') >= before + m_channels || m_zeb->TopRole() == QLatin1String("CDlgMsgBox"); },
+                   20000);
+        if (m_zeb->TopRole() == QLatin1String("CDlgMsgBox")) {
+            qWarning("the first shot after the unit came back failed; unit saw %s",
+                     qPrintable(m_sim.CommandLog().join(QLatin1Char(' '))));
+            m_zeb->Shot(QStringLiteral("first-shot-after-return-failed"));
+            m_zeb->Keys({QStringLiteral("Return")});
+            CHECK(m_zeb->WaitForTop(QStringLiteral("CDlgMain")), QStringLiteral("close the failure"));
+            m_zeb->WaitForStill(QStringLiteral("before-second-try"));
+            CHECK(startShot(QStringLiteral("second-try")), QStringLiteral("second try"));
+        }
+        CHECK(Eventually([&] { return m_sim.Received('j') >= before + m_channels || !m_zeb->Alive(); }, 20000), QStringLiteral("shot after the unit came back; unit saw ") + m_sim.CommandLog().join(QLatin1Char(' ')));
+        m_zeb->WaitForStill(QStringLiteral("shot-after-return"));
+        ALIVE("shot after the unit came back");
+    }
+
+    // A name already in the project: refused, the file untouched.
+    void duplicateSaveName()
+    {
+        QString error;
+        QVERIFY2(launch(kSmall, &error), qPrintable(error));
+        const QString record = placeRecord(QStringLiteral("DUP1"), 2.0f);
+        QVERIFY(!record.isEmpty());
+        QFile f(record);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        f.close();
+        QVERIFY2(start(&error), qPrintable(error));
+        DO(enterAcquisition(WHY));
+        DO(shoot(m_channels, QStringLiteral("shot"), WHY));
+        DO(saveAs(QStringLiteral("DUP1"), WHY));
+        DO(checkFramed(QStringLiteral("CDlgMsgBox"), QStringLiteral("refused-framed"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgMain"), QStringLiteral("refused"), WHY));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), bytes);
+        f.close();
+        // The shot is still there and goes under another name.
+        DO(saveAs(QStringLiteral("DUP2"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgMain"), QStringLiteral("saved-other"), WHY));
+        QVERIFY(QFile::exists(m_zeb->DataPath(QStringLiteral("QUARTZON.PRO/DUP2.QDW"))));
+    }
+
+    // A damaged record: a message, an empty screen, the program alive.
+    void damagedRecordRead()
+    {
+        QString error;
+        QVERIFY2(launch(kSmall, &error), qPrintable(error));
+        const QString record = placeRecord(QStringLiteral("BAD1"), 2.0f);
+        QVERIFY(!record.isEmpty());
+        QFile f(record);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.resize(f.size() / 2));
+        f.close();
+        QVERIFY2(start(&error), qPrintable(error));
+        DO(enterAcquisition(WHY));
+        DO(press({QStringLiteral("alt+r")}, QStringLiteral("FileSelectDlg"), QStringLiteral("browser"), WHY));
+        DO(press({QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")}, QStringLiteral("CDlgMsgBox"),
+                 QStringLiteral("damaged"), WHY));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgMain"), QStringLiteral("after-damaged"), WHY));
+        ALIVE("damaged record");
+    }
+};
+
+QTEST_MAIN(TstE2e)
+#include "tst_e2e.moc"
