@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <memory>
 
+class FocusGrid;
 class LinkDialogOwner;
 class QTimer;
 
@@ -45,6 +47,8 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void closeQuietly();
@@ -53,4 +57,6 @@ private:
     bool m_showingResult = false;
     QTimer *m_timer = nullptr;
     std::unique_ptr<Ui::QDlgLink> ui;
+    FocusGrid *m_grid = nullptr;
+    QPointer<QWidget> m_keyboardBefore; ///< who had the keyboard when the window showed
 };
