@@ -34,8 +34,8 @@ QDlgLink::QDlgLink(LinkDialogOwner *owner, QWidget *parent)
     look.BaseSheet = QString::fromUtf8(kBaseSheet);
     look.FontPointSize = kDialogPointSize;
     look.FullScreen = false;
-    // Modeless: the keyboard is taken while the window shows and given back
-    // when it hides (showEvent, hideEvent), not for the object's lifetime.
+    // A modeless window over the acquisition screen: the screen keeps the
+    // keyboard and hands this window the keys it answers.
     look.GrabKeyboard = false;
     for (QPushButton *b : {ui->btnReTry, ui->btnCancel}) {
         b->setFont(ScreenFont(kButtonPointSize));
@@ -135,21 +135,5 @@ void QDlgLink::keyPressEvent(QKeyEvent *event)
 void QDlgLink::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    QWidget *holder = QWidget::keyboardGrabber();
-    if (holder != this)
-        m_keyboardBefore = holder;
-    grabKeyboard();
     m_grid->SetIndex(ui->btnReTry->isEnabled() ? 0 : 1);
-}
-
-void QDlgLink::hideEvent(QHideEvent *event)
-{
-    QDialog::hideEvent(event);
-    if (QWidget::keyboardGrabber() != this)
-        return;
-    releaseKeyboard();
-    // Back to the screen below, unless it has been closed meanwhile.
-    if (m_keyboardBefore && !WasClosed(m_keyboardBefore))
-        m_keyboardBefore->grabKeyboard();
-    m_keyboardBefore = nullptr;
 }

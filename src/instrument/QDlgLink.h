@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QPointer>
 #include <memory>
 
 class FocusGrid;
@@ -48,7 +47,6 @@ public slots:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
 
 private:
     void closeQuietly();
@@ -58,5 +56,4 @@ private:
     QTimer *m_timer = nullptr;
     std::unique_ptr<Ui::QDlgLink> ui;
     FocusGrid *m_grid = nullptr;
-    QPointer<QWidget> m_keyboardBefore; ///< who had the keyboard when the window showed
 };
