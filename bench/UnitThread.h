@@ -5,9 +5,9 @@
 
 #include "UnitSimulator.h"
 #include "instrument/InstrumentLink.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QThread>
 #include <functional>

@@ -11,8 +11,9 @@ scripts/install-deps.sh
 scripts/build.sh
 
 port=${ZEB_SIM_PORT:-16543}
-# The simulated unit triggers by itself a second after each start.
-build/tools/unitsim/zeb-unitsim --port "$port" --trigger-wait 1000 &
+# The simulated unit triggers by itself a second after each start; the site
+# is noisy (passing vehicles, a noisy and a dead geophone) for the noise monitor.
+build/tools/unitsim/zeb-unitsim --port "$port" --trigger-wait 1000 --site-noise &
 sim=$!
 pids=("$sim")
 trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT

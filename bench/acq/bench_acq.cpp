@@ -10,9 +10,9 @@
 #include "display/CShowWave.h"
 #include "instrument/CDlgMain.h"
 #include "instrument/InstrumentLink.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -17,7 +17,7 @@
 #include "analysis/DigitalFilter.h"
 #include "analysis/SpectrumAnalysis.h"
 #include "instrument/InstrumentProtocol.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 
 #include <QApplication>

@@ -12,10 +12,10 @@
 //      against `cp -r` of the records alone and `sync`.
 //   bench_browser [rounds] [records-to-export]
 #include "BenchUtil.h"
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "records/LargestRecord.h"
 #include "params/ParamSet.h"
-#include "records/FileSelectDlg.h"
+#include "browser/FileSelectDlg.h"
 #include "records/ProjectExport.h"
 #include "records/RecordConvert.h"
 #include "records/RecordFile.h"

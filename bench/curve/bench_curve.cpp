@@ -8,7 +8,7 @@
 #include "ShotModel.h"
 #include "analysis/DispersionImage.h"
 #include "instrument/InstrumentProtocol.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "surfacewave/CombinedCurve.h"
 
 #include <cstdio>

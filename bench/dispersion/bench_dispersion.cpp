@@ -11,7 +11,7 @@
 #include "analysis/DispersionImage.h"
 #include "analysis/DispersionPlot.h"
 #include "instrument/InstrumentProtocol.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 
 #include <QGuiApplication>
 #include <chrono>

@@ -10,7 +10,7 @@
 #include "ReferenceBanner.h"
 #include "display/CShowWave.h"
 #include "display/SampleTitleWidget.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 
 #include <QApplication>

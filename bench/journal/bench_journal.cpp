@@ -13,9 +13,9 @@
 #include "instrument/AcquisitionCore.h"
 #include "instrument/CDlgMain.h"
 #include "instrument/InstrumentLink.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 #include "records/RecordFile.h"
 #include "records/ShotJournal.h"
 

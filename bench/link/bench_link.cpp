@@ -6,9 +6,9 @@
 #include "instrument/InstrumentLink.h"
 #include "instrument/InstrumentProtocol.h"
 #include "instrument/InstrumentSocket.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -11,7 +11,7 @@
 //   bench_exchange [rounds]
 #include "BenchUtil.h"
 #include "LargestRecord.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "records/ExchangeRecord.h"
 #include "records/RecordConvert.h"

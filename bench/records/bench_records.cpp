@@ -6,10 +6,10 @@
 //   bench_records [rounds]
 #include "BenchUtil.h"
 #include "LargestRecord.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
-#include "records/RecordFiles.h"
-#include "records/RecordProgressWindow.h"
+#include "browser/RecordFiles.h"
+#include "browser/RecordProgressWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,9 +6,9 @@
 #include "instrument/CShowNoise.h"
 #include "instrument/InstrumentLink.h"
 #include "instrument/SelfCheckRound.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 #include "BenchUtil.h"
 #include "NormalUploadServer.h"
 #include "WitnessUploadServer.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "upload/CDataUpLoadThread.h"
 #include "upload/QUpLoadCtrl.h"

@@ -7,6 +7,7 @@
 #include "dialogs/QDlgKeyNum.h"
 #include "dialogs/ScreenSetup.h"
 #include "params/ParamSet.h"
+#include "surfacewave/CDlgProfile.h"
 #include "surfacewave/CombinedCurve.h"
 
 #include <QFileInfo>
@@ -57,7 +58,8 @@ CDlgDispersion::CDlgDispersion(DispersionImage image, QWidget *parent)
     ScreenLook look;
     look.BaseSheet = QString::fromUtf8(kBaseSheet);
     const QList<QWidget *> buttons{ui->btnFreqMin, ui->btnFreqMax, ui->btnFreqStep, ui->btnVelMin,
-                                   ui->btnVelMax,  ui->btnVelStep, ui->btnCombine, ui->btnExit};
+                                   ui->btnVelMax,  ui->btnVelStep, ui->btnCombine, ui->btnProfile,
+                                   ui->btnExit};
     for (QWidget *b : buttons)
         b->setFixedWidth(kButtonWidth);
     SetUpScreen(this, look);
@@ -245,6 +247,27 @@ void CDlgDispersion::on_btnCombine_clicked()
                .arg(m_curve->Records().size()));
 }
 
+void CDlgDispersion::on_btnProfile_clicked()
+{
+    const bool combined = m_curve && !m_curve->Records().empty();
+    CombinedCurve curve;
+    if (combined)
+        curve = m_curve->Combined();
+    else if (m_image.Ok() && !m_image.Curve.empty())
+        curve = CombineRecords({PicksOfImage(m_record, m_image)});
+    const InversionCurve picks = PrepareCurve(curve);
+    if (!picks.Ok()) {
+        qCDebug(lcAnalysis) << "no curve to invert:" << picks.Problem;
+        ShowMessage(this, QStringLiteral("频散曲线拾取点不足，无法反演Vs剖面！"));
+        return;
+    }
+    // The result goes beside the combined curve only when it is the combined curve's.
+    KeyboardGrabPause pause;
+    CDlgProfile screen(picks, combined ? QFileInfo(m_curve->Path()).absolutePath() : QString(), {}, this);
+    screen.resize(size());
+    screen.exec();
+}
+
 void CDlgDispersion::RemoveFromCombined()
 {
     if (!m_curve || !m_curve->Contains(m_record))
@@ -288,6 +311,10 @@ bool CDlgDispersion::eventFilter(QObject *watched, QEvent *event)
         }
         if (key == Qt::Key_C) {
             ClearCombined();
+            return true;
+        }
+        if (key == Qt::Key_P) {
+            on_btnProfile_clicked();
             return true;
         }
     }

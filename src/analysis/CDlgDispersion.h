@@ -17,7 +17,8 @@ class FocusGrid;
 /// site. The operator adjusts the frequency and velocity bounds and steps.
 /// "综合曲线(A)" adds the record's picks to its project's combined curve
 /// (D takes them out again, C starts the curve anew), which is drawn over
-/// the image with its Vs30; the record itself is never changed.
+/// the image with its Vs30; "Vs剖面(P)" inverts it to a shear-wave velocity
+/// profile. The record itself is never changed.
 class CDlgDispersion : public QDialog
 {
     Q_OBJECT
@@ -48,6 +49,8 @@ private slots:
     void on_btnVelMax_clicked();
     void on_btnVelStep_clicked();
     void on_btnCombine_clicked();
+    /// Opens the profile screen on the combined curve, or on this record's picks without one (key P).
+    void on_btnProfile_clicked();
     void on_btnExit_clicked();
     void OnCursorMoved(double frequency, double velocity);
 

@@ -5,7 +5,7 @@
 #include "dialogs/KeypadPrompts.h"
 #include "analysis/CPingPu.h"
 #include "analysis/CSinWave.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "records/RecordFormat.h"
 

@@ -1,7 +1,7 @@
 #include "analysis/CSinWave.h"
 
 #include "display/TraceDrawing.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "records/RecordFormat.h"
 

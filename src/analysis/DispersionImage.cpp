@@ -2,7 +2,7 @@
 
 #include "analysis/AnalysisLog.h"
 #include "analysis/CAlgorithm.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "CDlgZEB.h"
 #include "ui_CDlgZEB.h"
 
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "dialogs/FocusGrid.h"
 #include "dialogs/ScreenSetup.h"
 #include "dialogs/TaskScreens.h"
@@ -9,7 +9,7 @@
 #include "instrument/InstrumentSocket.h"
 #include "params/ParamSet.h"
 #include "params/Preferences.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>

@@ -5,7 +5,7 @@
 #include "dialogs/CDlgSet.h"
 #include "instrument/CDlgAutoCheck.h"
 #include "instrument/CDlgMain.h"
-#include "records/FileSelectDlg.h"
+#include "browser/FileSelectDlg.h"
 #include "upload/CDlgDataUpLoadOpt.h"
 
 // Each screen that another subsystem opens is plugged in here, one entry per

@@ -1,7 +1,7 @@
 #include "app/AppLifetime.h"
 #include "app/CDlgZEB.h"
 #include "app/CommandLine.h"
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "dialogs/TaskScreens.h"
 #include "params/ParamSet.h"
 
@@ -42,7 +42,9 @@ int main(int argc, char *argv[])
     }
 
     // Only the program itself sets the clock, mounts and flushes for real.
-    SetPlatform(MakeSystemPlatform(choices.UsbStickFolder));
+    SetPlatform(MakeSystemPlatform(
+        [] { return ProgramDir() + QLatin1Char('/') + CurrentParams().DataFolderName; },
+        choices.UsbStickFolder));
     InstallTaskScreens();
 
     TagWindowRoles(app);

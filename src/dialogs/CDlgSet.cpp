@@ -9,7 +9,7 @@
 #include "KeypadPrompts.h"
 #include "SettingsLook.h"
 #include "TimeDateDlg.h"
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "params/ParamSet.h"
 
 #include <QKeyEvent>

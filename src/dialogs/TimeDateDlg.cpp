@@ -3,7 +3,7 @@
 #include "MyTDEdit.h"
 #include "SettingsLook.h"
 #include "TDLineEdit.h"
-#include "app/Platform.h"
+#include "platform/Platform.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>

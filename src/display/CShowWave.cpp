@@ -1,7 +1,7 @@
 #include "display/CShowWave.h"
 
 #include "display/SampleTitleWidget.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 
 #include <QMouseEvent>
@@ -22,6 +22,7 @@ constexpr int kReadoutAbove = 30;        // readout box height above the text ba
 constexpr int kReadoutBelow = 9;         // and below it
 constexpr double kUsPerMs = 1000.0;
 const QColor kRed(255, 0, 0);
+const QColor kQcMark(255, 96, 0); // orange: apart from the red of the current channel and the locks
 const QColor kBlue(0, 0, 255);
 const QColor kTickGrey(128, 128, 128);
 // The view's strips are fixed in pixels (the 80-pixel time axis, the 40-pixel
@@ -157,6 +158,14 @@ bool CShowWave::RebuildBackBuffer()
     return true;
 }
 
+void CShowWave::SetChannelMarks(const QVector<bool> &marks)
+{
+    if (marks == m_marks)
+        return;
+    m_marks = marks;
+    SetRedraw(true);
+}
+
 void CShowWave::DrawFrameAndLabels(QPainter &p)
 {
     const ParamSet &ps = CurrentParams();
@@ -187,6 +196,8 @@ void CShowWave::DrawFrameAndLabels(QPainter &p)
         const QRect box(static_cast<int>(l.Centre(i) - wave::kChannelNumberIndent), l.Labels.top(), colWidth,
                         l.Labels.height());
         p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("%1").arg(channel));
+        if (channel >= 1 && channel <= m_marks.size() && m_marks[channel - 1])
+            p.fillRect(wave::ChannelMarkBox(l, i), kQcMark);
     }
     p.setPen(QPen(Qt::black, 1));
     p.setFont(m_font20);

@@ -67,6 +67,11 @@ public:
     int RebuildCount() const { return m_rebuilds; }
     SampleTitleWidget *Banner() const { return m_banner; }
 
+    /// Channels the shot check found wrong (index = channel − 1), marked
+    /// beside their numbers from the next rebuild; empty for none.
+    void SetChannelMarks(const QVector<bool> &marks);
+    const QVector<bool> &ChannelMarks() const { return m_marks; }
+
     /// Replaces the routine that draws one trace (the default is the per-row
     /// drawing; tests put the segment-by-segment drawing beside it).
     void SetTraceDrawer(wave::TraceDrawer drawer) { m_drawTrace = drawer; }
@@ -129,4 +134,5 @@ private:
     QFont m_font18;
     QFont m_font20Bold;
     wave::TraceDrawer m_drawTrace = &wave::DrawTrace;
+    QVector<bool> m_marks;
 };

@@ -1,6 +1,7 @@
 #include "display/WaveGeometry.h"
 
 #include <QPoint>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -59,6 +60,13 @@ QRect TraceArea(const Layout &l)
 {
     return QRect(QPoint(l.Widget.left(), l.Widget.top()),
                  QPoint(l.Axis.left() + kAxisLabelIndent - kLabelClearance, l.Widget.bottom()));
+}
+
+QRect ChannelMarkBox(const Layout &l, int column)
+{
+    const int left = static_cast<int>(l.Left(column)) + kMarkInset;
+    const int right = static_cast<int>(l.Right(column)) - kMarkInset;
+    return QRect(QPoint(left, l.Labels.top() + 1), QPoint(std::max(left, right), l.Labels.top() + kMarkHeight));
 }
 
 int ColumnAt(const Layout &layout, int x)

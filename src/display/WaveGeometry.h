@@ -44,6 +44,11 @@ struct Layout
     bool InPlot(int x, int y) const;
 };
 
+/// The small mark of a channel the shot check found wrong: a bar along the
+/// top of its column's label cell, above the channel number, which the label
+/// centres vertically and so never reaches the top few rows.
+QRect ChannelMarkBox(const Layout &layout, int column);
+
 /// Layout of a widget of width × height pixels split into columns. The
 /// rightmost rightReserve pixels stay empty (controls lying over the view's
 /// right edge): the plot, the label row and the time axis move left of them.
@@ -57,6 +62,9 @@ QRect TraceArea(const Layout &layout);
 /// point on a shared edge belongs to the left column; 0 when none does.
 int ColumnAt(const Layout &layout, int x);
 
+// The shot check's mark: inset from the column's edges, a few rows high.
+constexpr int kMarkInset = 4;
+constexpr int kMarkHeight = 5;
 /// Left edge of a channel number's box: this far left of its baseline.
 constexpr int kChannelNumberIndent = 10;
 

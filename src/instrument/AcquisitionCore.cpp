@@ -4,8 +4,8 @@
 #include "InstrumentLink.h"
 #include "InstrumentLog.h"
 #include "InstrumentProtocol.h"
-#include "TraceStore.h"
-#include "params/Wait.h"
+#include "model/TraceStore.h"
+#include "platform/Wait.h"
 #include "records/RecordFile.h"
 #include "records/RecordNaming.h"
 #include "records/ShotJournal.h"
@@ -269,6 +269,8 @@ void AcquisitionCore::runSequence()
     store.AcqState = AcqSampled;
     m_sequenceRunning = false;
     m_owner.RefreshButtons();
+    if (newData)
+        m_owner.NewPicture();
     m_owner.RebuildView();
     m_owner.RefreshStatus();
     m_owner.ShowTitle(kBannerHidden);
@@ -374,6 +376,7 @@ int AcquisitionCore::RestoreFromJournal(const JournalEntry &entry)
     store.AcqState = AcqSampled;
     m_pictureEntry = entry.Saved ? 0 : entry.Sequence;
     m_owner.RefreshButtons();
+    m_owner.NewPicture();
     m_owner.RebuildView();
     m_owner.RefreshStatus();
     m_owner.SequenceEnded();
@@ -601,6 +604,7 @@ int AcquisitionCore::Read(const QString &project, const QString &file)
     if (result == RecordOk) {
         store.AcqState = AcqRecordLoaded;
         m_owner.RefreshButtons();
+        m_owner.NewPicture();
         m_owner.RebuildView();
         m_owner.RefreshStatus();
         return result;

@@ -34,6 +34,9 @@ public:
     virtual void SelfCheckEnded(bool settingsLocked) = 0;
     /// Where a record read reports its progress; null for none.
     virtual RecordProgress *ReadProgress() = 0;
+    /// A new picture is in the traces on screen (a shot, a restored one, a
+    /// record read), just before the view is rebuilt: time to check it.
+    virtual void NewPicture() {}
     /// Says text on the status line for a few seconds, without stopping anything.
     virtual void ShowStatusNote(const QString &text) { Q_UNUSED(text); }
 };

@@ -3,11 +3,13 @@
 
 #include "AcquisitionCore.h"
 #include "CDlgCHLock.h"
+#include "CDlgNoiseMonitor.h"
 #include "InstrumentLink.h"
 #include "InstrumentSocket.h"
 #include "QDlgLink.h"
-#include "TraceStore.h"
-#include "app/Platform.h"
+#include "ShotCheck.h"
+#include "model/TraceStore.h"
+#include "platform/Platform.h"
 #include "dialogs/CDlgMsgQuestion.h"
 #include "dialogs/FocusGrid.h"
 #include "dialogs/QDlgKeyNum.h"
@@ -17,7 +19,7 @@
 #include "display/CShowWave.h"
 #include "params/ParamSet.h"
 #include "records/RecordFile.h"
-#include "records/RecordProgressWindow.h"
+#include "browser/RecordProgressWindow.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -120,7 +122,8 @@ CDlgMain::CDlgMain(QWidget *parent)
     m_grid->SetSkipUnavailable(true);
     m_grid->SetIgnoreTab(true);
     m_grid->SetShortcutButtons({ui->btnSet, ui->btnRead, ui->btnAnalysis, ui->btnAutoCheck,
-                                ui->btnSample, ui->btnAdd, ui->btnClear, ui->btnSave, ui->btnUpLoad});
+                                ui->btnSample, ui->btnAdd, ui->btnClear, ui->btnSave, ui->btnUpLoad,
+                                ui->btnMonitor});
     // Up and Down move the trace cursor, not the focus: this filter sees the
     // keys before the grid's.
     installEventFilter(this);
@@ -297,6 +300,7 @@ void CDlgMain::RefreshButtons()
     ui->btnRead->setEnabled(s->Read);
     ui->btnAnalysis->setEnabled(s->Analysis);
     ui->btnAutoCheck->setEnabled(s->AutoCheck);
+    ui->btnMonitor->setEnabled(s->AutoCheck);
     ui->btnSample->setEnabled(s->Sample);
     ui->btnAdd->setEnabled(s->Add);
     ui->btnClear->setEnabled(s->Clear);
@@ -387,6 +391,8 @@ void CDlgMain::SequenceEnded()
 
 void CDlgMain::Cleared()
 {
+    m_quality = QcReport();
+    ui->WShowWave->SetChannelMarks({});
     RebuildView();
     RefreshStatus();
     ui->btnShow4->setText(QStringLiteral("通道:"));
@@ -422,8 +428,39 @@ RecordProgress *CDlgMain::ReadProgress()
 
 void CDlgMain::ShowStatusNote(const QString &text)
 {
+    m_note = text;
     ui->btnShow6->setText(LiteralCaption(text));
     m_noteTimer->start();
+}
+
+void CDlgMain::NewPicture()
+{
+    m_quality = CheckTracesOnScreen(CurrentParams());
+    QVector<bool> marks(static_cast<int>(m_quality.Channels.size()));
+    for (int c = 0; c < marks.size(); ++c)
+        marks[c] = m_quality.Channels[static_cast<size_t>(c)].Flags != 0;
+    ui->WShowWave->SetChannelMarks(marks);
+    // Only a finding is worth the status line: a clean shot leaves the record
+    // name there. Said once the shot's own status and notes (an automatic
+    // save) are out, and beside such a note rather than over it.
+    if (m_quality.FaultyCount() == 0)
+        return;
+    const QString summary = QcSummary(m_quality);
+    QTimer::singleShot(0, this, [this, summary] {
+        const QString note = m_noteTimer->isActive() ? m_note + QLatin1Char(' ') + summary : summary;
+        ShowStatusNote(note);
+    });
+}
+
+void CDlgMain::ShowQualityList()
+{
+    if (m_quality.Channels.empty()) {
+        ShowMessage(QStringLiteral("质检：无数据"));
+        return;
+    }
+    const QStringList details = QcDetails(m_quality);
+    ShowMessage(details.isEmpty() ? QcSummary(m_quality)
+                                  : QcSummary(m_quality) + QLatin1Char('\n') + details.join(QLatin1Char('\n')));
 }
 
 void CDlgMain::OfferRecovery()
@@ -565,6 +602,30 @@ void CDlgMain::on_btnAutoCheck_clicked()
     if (m_core->SequenceRunning())
         return;
     m_core->SelfCheck();
+}
+
+void CDlgMain::on_btnMonitor_clicked()
+{
+    // Whatever may open the self-check may open the monitor: neither leaves
+    // a record or a shot's data behind, and both borrow the unit the same way.
+    if (m_core->SequenceRunning() || !ui->btnMonitor->isEnabled())
+        return;
+    if (Store().LinkState != LinkUp) {
+        m_link->onSockFailed();
+        return;
+    }
+    if (m_core->Busy()) {
+        ShowMessage(AcquisitionCore::BusyText());
+        return;
+    }
+    {
+        KeyboardGrabPause pause;
+        CDlgNoiseMonitor monitor(this, *m_link);
+        monitor.exec();
+    }
+    RefreshButtons();
+    RebuildView();
+    RefreshStatus();
 }
 
 void CDlgMain::on_btnSet_clicked()
@@ -709,6 +770,11 @@ void CDlgMain::keyPressEvent(QKeyEvent *event)
     // Enter, the arrows and the Alt letters are the focus grid's.
     if (event->key() == Qt::Key_Escape && ui->btnExit->isEnabled()) {
         on_btnExit_clicked();
+        return;
+    }
+    // Alt+Q (质检): no command of the screen carries Q.
+    if (event->key() == Qt::Key_Q && (event->modifiers() & Qt::AltModifier) && !m_core->Busy()) {
+        ShowQualityList();
         return;
     }
     event->accept();

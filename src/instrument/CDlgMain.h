@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AcquisitionOwner.h"
+#include "surfacewave/ShotQuality.h"
 
 #include <QDialog>
 #include <functional>
@@ -53,6 +54,12 @@ public:
     void SelfCheckEnded(bool settingsLocked) override;
     RecordProgress *ReadProgress() override;
     void ShowStatusNote(const QString &text) override;
+    /// Checks the picture: marks on the trace view, the summary on the status line.
+    void NewPicture() override;
+    /// The last check's verdict on the picture on screen (empty before any).
+    const QcReport &Quality() const { return m_quality; }
+    /// The full list of the last check (Alt+Q), in a message box.
+    void ShowQualityList();
 
 public slots:
     /// Esc and the window system cannot close the screen; only the exit command does.
@@ -71,6 +78,8 @@ public slots:
     void on_btnClear_clicked();
     void on_btnSave_clicked();
     void on_btnUpLoad_clicked();
+    /// The site-noise monitor, open whenever the self-check is.
+    void on_btnMonitor_clicked();
     void on_btnExit_clicked();
     /// Steps the colour theme of the status fields and commands.
     void on_btnShow1_clicked();
@@ -117,4 +126,6 @@ private:
     QString m_fieldSheet;   ///< style of the status fields in the current colour theme
     QString m_dateSheet;    ///< the date field's last style, set again only when it changes
     bool m_darkFields = false; ///< the theme's status colour needs light text
+    QcReport m_quality;        ///< the check of the picture on screen
+    QString m_note;            ///< the status note showing while the note timer runs
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "instrument/NoiseGeometry.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 
 #include <QList>
 #include <QWidget>

@@ -3,7 +3,7 @@
 #include "InstrumentLog.h"
 #include "InstrumentProtocol.h"
 #include "InstrumentSocket.h"
-#include "TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 
 #include <QCoreApplication>

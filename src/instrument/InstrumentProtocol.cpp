@@ -100,9 +100,7 @@ quint8 GainCode(int dB)
 
 quint8 FilterCode(float hz)
 {
-    if (!(std::fabs(hz) < 1.0e9f))
-        return 0;
-    switch (static_cast<int>(hz)) {
+    switch (AppliedFilterHz(hz)) {
     case 512:
         return 3;
     case 1024:
@@ -169,6 +167,11 @@ double GainFactor(int dB)
             return e.factor;
     }
     return kDefaultGainFactor;
+}
+
+double ConverterFullScaleMv(int dB)
+{
+    return static_cast<double>(kFullScaleMv / GainFactor(dB));
 }
 
 QString HardwareVersionText(quint8 versionByte)

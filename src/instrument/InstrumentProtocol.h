@@ -59,6 +59,10 @@ QByteArray SetParaFrame(const ParamSet &params, bool autoCheck);
 /// Amplifier gain factor of a channel gain in dB (unknown gains count as 0 dB).
 double GainFactor(int dB);
 
+/// The input in mV that drives the converter to full scale at a channel gain
+/// in dB: the largest amplitude a trace of that gain can show.
+double ConverterFullScaleMv(int dB);
+
 /// "硬件版本: D%1.%2 H%3.%4" from the unit's version byte.
 QString HardwareVersionText(quint8 versionByte);
 

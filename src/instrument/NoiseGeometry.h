@@ -3,7 +3,7 @@
 // Pixel arithmetic of the self-check noise view, apart from any painting, so
 // that the bars can be checked without a widget.
 
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 
 #include <QRect>
 #include <QVector>

@@ -4,7 +4,7 @@
 #include "dialogs/FocusGrid.h"
 #include "dialogs/ScreenSetup.h"
 #include "instrument/LinkOwner.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -3,7 +3,7 @@
 #include "InstrumentLink.h"
 #include "InstrumentLog.h"
 #include "params/ParamSet.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
@@ -14,6 +14,9 @@ namespace {
 
 /// Pause between two state polls.
 constexpr int kPollPauseMs = 100;
+/// The monitor's records last a fifth of a second and must follow each other
+/// four times a second: a 100 ms step would lose a tenth of a second a round.
+constexpr int kFinePollPauseMs = 10;
 /// Unanswered (or wrongly answered) polls in a row after which the unit counts as gone.
 constexpr int kMaxPollTimeOuts = 3;
 /// How much longer than the record itself a poll loop may take before it gives up.
@@ -54,8 +57,10 @@ QString SelfCheckRound::ChannelsFailedText(const QList<int> &channels)
     return QStringLiteral("通道%1获取数据失败！").arg(numbers.join(QLatin1Char(',')));
 }
 
-SelfCheckRound::SelfCheckRound(InstrumentLink &link)
+SelfCheckRound::SelfCheckRound(InstrumentLink &link, RoundFrame frame)
     : m_link(link)
+    , m_frame(frame)
+    , m_pollPauseMs(frame == RoundFrame::Operator ? kFinePollPauseMs : kPollPauseMs)
     , m_noise(Store().PreviousTraces)
 {
 }
@@ -152,10 +157,11 @@ SelfCheckOutcome SelfCheckRound::collect()
 
 bool SelfCheckRound::sendParameters()
 {
-    if (m_link.SetPara(true) >= 1)
+    const bool selfCheck = m_frame == RoundFrame::SelfCheck;
+    if (m_link.SetPara(selfCheck) >= 1)
         return true;
     // One more try, unless the round is already being ended.
-    return !interrupted() && m_link.SetPara(true) >= 1;
+    return !interrupted() && m_link.SetPara(selfCheck) >= 1;
 }
 
 SelfCheckRound::PollEnd SelfCheckRound::poll(int (InstrumentLink::*command)())
@@ -176,7 +182,7 @@ SelfCheckRound::PollEnd SelfCheckRound::poll(int (InstrumentLink::*command)())
                                   << since.elapsed() << "ms";
             return PollEnd::GaveUp;
         }
-        if (WaitUntil([this] { return interrupted(); }, kPollPauseMs))
+        if (WaitUntil([this] { return interrupted(); }, m_pollPauseMs))
             return PollEnd::Interrupted;
     }
 }

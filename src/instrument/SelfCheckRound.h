@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 
 #include <QList>
 #include <QString>
@@ -16,6 +16,12 @@ enum class SelfCheckOutcome {
     Failed,   ///< a command failed, or the unit never triggered or finished
     Closed,   ///< the dialog closed, or the link stopped being active, while it ran
     Complete, ///< a new noise picture is in place
+};
+
+/// Which parameter frame a round sends.
+enum class RoundFrame {
+    SelfCheck, ///< the self-check's (trigger byte 3), polled at the self-check's pace
+    Operator,  ///< the current set as it is (the site-noise monitor's short records), polled finely
 };
 
 /// One self-check acquisition per call, driven through the acquisition
@@ -36,7 +42,7 @@ public:
     static QString ChannelsFailedText(const QList<int> &channels);
 
     /// Takes PreviousTraces as the last complete round.
-    explicit SelfCheckRound(InstrumentLink &link);
+    explicit SelfCheckRound(InstrumentLink &link, RoundFrame frame = RoundFrame::SelfCheck);
 
     /// Runs one round; returns at once when one is already running (the
     /// timer fires again while a round waits), while the link waits for
@@ -79,6 +85,8 @@ private:
     void restore();
 
     InstrumentLink &m_link;
+    RoundFrame m_frame;
+    int m_pollPauseMs;
     TraceSet m_noise;
     QList<int> m_failedChannels;
     QString m_stateText;

@@ -1,7 +1,7 @@
 #include "ParamSet.h"
 
-#include "instrument/TraceStore.h"
 #include "ZebVersion.h"
+#include "model/WorkStateReset.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <cmath>
 
 namespace {
 
@@ -107,7 +108,7 @@ void ParamSet::ResetWorkState()
     CurrentChannel = 1;
     HighPassLimit = 0;
     LowPassLimit = 10000;
-    Store().ResetStacking();
+    NotifyWorkStateReset();
     BrowserPage = 1;
     BrowserSort = 1;
     CurrentRecordPath.clear();
@@ -280,4 +281,12 @@ quint32 ByteSum(const char *buf, int start, int count)
     for (int i = 0; i < count; ++i)
         sum += static_cast<quint8>(buf[start + i]);
     return sum;
+}
+
+int AppliedFilterHz(float filterHz)
+{
+    if (!(std::fabs(filterHz) < 1.0e9f))
+        return 0;
+    const int hz = static_cast<int>(filterHz);
+    return (hz == 512 || hz == 1024 || hz == 2048) ? hz : 0;
 }

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "model/Channels.h"
+
 #include <QColor>
 #include <QDateTime>
 #include <QFont>
 #include <QString>
 #include <array>
 
-/// Most channels the unit and every screen can hold.
-constexpr int kMaxChannels = 24;
 /// Channels that share one amplifier gain.
 constexpr int kGainGroupSize = 6;
 
@@ -32,6 +32,10 @@ struct RecordHeader
     QString Date;                  ///< "yyyy-MM-dd"
     QString Time;                  ///< "hh:mm:ss"
 };
+
+/// The high cut the unit's anti-alias filter applies for a header's Filter
+/// value: 512, 1024 or 2048 Hz, or 0 for every other value (all-pass).
+int AppliedFilterHz(float filterHz);
 
 /// Background, baseline and fill colour of the trace view, in this order.
 struct DisplayColours
@@ -123,8 +127,9 @@ public:
     int &UploadServerPort() { return UploadServerPinned ? PinnedServerPort : ServerPort; }
     int UploadServerPort() const { return UploadServerPinned ? PinnedServerPort : ServerPort; }
 
-    /// Resets the look, current channel, filter limits, stacking state, browser
-    /// position, current record path and upload mode; leaves the record blocks alone.
+    /// Resets the look, current channel, filter limits, browser position,
+    /// current record path and upload mode, and tells the work-state listeners
+    /// (the trace store resets its stacking state); leaves the record blocks alone.
     void ResetWorkState();
     /// 1 when read or missing, −1 when a foreign or damaged file was discarded.
     /// Gains read are equalised per group of six, as the unit applies them.

@@ -23,6 +23,10 @@ public:
     /// Every shot taken without stacking is saved under the next numbered
     /// name as soon as it is on screen.
     bool AutoSave = false;
+    /// The site-noise monitor's threshold line, dB re 1 mm/s (or 1 mV at the
+    /// amplifier input when the sensor block gives no sensitivity): 0.1 mm/s,
+    /// quiet ground with well planted geophones, below a truck on a nearby road.
+    double MonitorThresholdDb = -20.0;
 
     /// Reads the file; a missing file leaves the defaults. False when the
     /// file exists but cannot be read (the defaults stand then as well).
@@ -41,6 +45,7 @@ public:
     static void VisitKeys(Self &self, Visitor &&visit)
     {
         visit("AutoSave", self.AutoSave);
+        visit("MonitorThresholdDb", self.MonitorThresholdDb);
     }
 
 private:

@@ -1,8 +1,7 @@
 #include "ExchangeRecord.h"
 
 #include "RecordFile.h"
-#include "instrument/InstrumentProtocol.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 
 #include <charconv>
@@ -82,8 +81,11 @@ double ExchangeRecord::ReceiverX(int channel) const
 {
     const RecordHeader &h = Blocks.Header;
     const int position = ForwardOrder() ? channel - 1 : Channels() - channel;
-    return finiteOr0(ExchangeText::TypedValue(h.Offset))
-        + position * finiteOr0(ExchangeText::TypedValue(h.TraceSpacing));
+    const double offset = finiteOr0(ExchangeText::TypedValue(h.Offset));
+    // A negative offset puts the spread on the other side of the source; it
+    // still runs away from the source, never back across it.
+    const double side = offset < 0 ? -1.0 : 1.0;
+    return side * (std::abs(offset) + position * finiteOr0(ExchangeText::TypedValue(h.TraceSpacing)));
 }
 
 double ExchangeRecord::DelayMs() const
@@ -94,7 +96,7 @@ double ExchangeRecord::DelayMs() const
 int ExchangeRecord::HighCutHz() const
 {
     // Exactly the settings the unit applies; every other value reaches it as all-pass.
-    return FilterCode(Blocks.Header.Filter) != 0 ? static_cast<int>(Blocks.Header.Filter) : 0;
+    return AppliedFilterHz(Blocks.Header.Filter);
 }
 
 QByteArray ExchangeRecord::TriggerText() const
@@ -140,6 +142,10 @@ ExchangeRecord ExchangeFromParsed(const ParsedRecord &record, const QString &nam
 {
     ExchangeRecord r;
     r.Blocks = record.Blocks;
+    // The stored interval where the reader only floored it, so that a
+    // converter sees a NaN or a negative interval instead of the floor.
+    if (FlooredSampleInterval(record.StoredSampleInterval) == record.Blocks.Header.SampleInterval)
+        r.Blocks.Header.SampleInterval = record.StoredSampleInterval;
     r.Traces = record.Traces.data();
     r.TraceCount = static_cast<int>(record.Traces.size());
     r.Name = name;
@@ -160,11 +166,22 @@ int CheckExchangeRecord(const ExchangeRecord &record, QString *problem)
 {
     const qint64 channels = record.Channels();
     const qint64 samples = record.Samples();
+    const RecordHeader &h = record.Blocks.Header;
+    const auto number = [](float v) { return QString::fromLatin1(ExchangeText::FloatText(v)); };
     QString why;
+    // Every exchange file states times and positions; a made-up one would
+    // pass for a measurement, so impossible numbers are refused by name.
     if (channels < 1 || samples < 1)
         why = QStringLiteral("the record has no channels or no samples");
     else if (samples > kMaxFileBytes / kFieldSize / channels)
         why = QStringLiteral("the record holds more samples than any record can");
+    else if (!std::isfinite(h.SampleInterval) || h.SampleInterval < 0)
+        why = QStringLiteral("the sample interval is %1 us").arg(number(h.SampleInterval));
+    else if (!std::isfinite(h.Offset))
+        why = QStringLiteral("the offset is %1 m").arg(number(h.Offset));
+    else if (channels > 1 && !(std::isfinite(h.TraceSpacing) && h.TraceSpacing > 0))
+        why = QStringLiteral("the trace spacing is %1 m: the receivers would not stand apart")
+                  .arg(number(h.TraceSpacing));
     if (why.isEmpty())
         return RecordOk;
     if (problem)

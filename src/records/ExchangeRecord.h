@@ -34,9 +34,9 @@ struct ExchangeRecord
     double IntervalUs() const;
     /// True when channel 1 lies nearest the source.
     bool ForwardOrder() const;
-    /// Distance of a 1-based channel's geophone from the source along the spread,
-    /// in metres: offset + position × spacing, position counted from the source
-    /// in the record's trace order.
+    /// Position of a 1-based channel's geophone on the line, the source at 0, in
+    /// metres: offset + position × spacing, position counted from the source in
+    /// the record's trace order; on the negative side for a negative offset.
     double ReceiverX(int channel) const;
     /// Delay of the first sample after the shot, milliseconds (0 when not a number).
     double DelayMs() const;
@@ -59,7 +59,9 @@ ExchangeRecord ExchangeFromParsed(const ParsedRecord &record, const QString &nam
 ExchangeRecord ExchangeFromCurrent(const ParamSet &params);
 
 /// Checks what every exchange format needs: channels, samples, a size within
-/// what a record can be. RecordOk, or RecordNotConvertible with the reason.
+/// what a record can be, a finite interval that is not negative, a finite
+/// offset and, for more than one channel, a positive spacing. RecordOk, or
+/// RecordNotConvertible with the reason naming the field.
 int CheckExchangeRecord(const ExchangeRecord &record, QString *problem);
 
 namespace ExchangeText {

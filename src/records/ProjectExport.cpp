@@ -3,7 +3,7 @@
 #include "ProjectListing.h"
 #include "RecordConvert.h"
 #include "RecordLog.h"
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "params/ParamSet.h"
 
 #include <QDir>

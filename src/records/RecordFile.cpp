@@ -3,7 +3,7 @@
 #include "RecordLog.h"
 #include "RecordProgress.h"
 #include "SafeWriteBatch.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 
 #include <QDateTime>

@@ -103,6 +103,8 @@ QString RecordResultMessage(int code)
         return QStringLiteral("保存文件失败，文件已存在！");
     case RecordNotConvertible:
         return QStringLiteral("转换文件失败，记录超出格式范围！");
+    case RecordNotPlaceable:
+        return QStringLiteral("打开文件失败，无法确定检波器排列！");
     case RecordWriteFailed:
     default:
         return QStringLiteral("保存文件失败，无法写入文件！");
@@ -173,6 +175,7 @@ ParsedRecord ParseRecord(const QByteArray &bytes, RecordProgress *progress)
     h.TriggerLevel = intAt(hb + kTriggerLevelPos);
     h.Date = textAt(hb + kDatePos, kDateWidth);
     h.Time = textAt(hb + kTimePos, kTimeWidth);
+    record.StoredSampleInterval = h.SampleInterval;
     // Also catches NaN, which would otherwise reach every time axis.
     h.SampleInterval = FlooredSampleInterval(h.SampleInterval);
 

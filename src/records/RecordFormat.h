@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 
 #include <QByteArray>
@@ -20,6 +20,7 @@ enum RecordResult : int {
     RecordWriteFailed = -4,    ///< the file could not be created or written completely
     RecordExists = -5,         ///< saving under a name the project already has
     RecordNotConvertible = -6, ///< the record cannot be expressed in an exchange format
+    RecordNotPlaceable = -7,   ///< a foreign record whose traces cannot be placed on one even spread
 };
 
 /// The operator's message for a result code; empty for RecordOk.
@@ -118,6 +119,7 @@ struct RecordBlocks
 /// Where a file keeps its parts, as its preamble says.
 struct RecordFileLayout
 {
+    QString Format = QStringLiteral("QDW"); ///< "QDW", "SEG-2", "SEG-Y" or "SU"
     QString Identification; ///< up to the first zero byte, trailing spaces removed
     int RecordType = 0;
     int HeaderOffset = 0;
@@ -134,6 +136,9 @@ struct ParsedRecord
     QString Problem; ///< why the file was refused (for the log and the record tool)
     RecordFileLayout Layout;
     RecordBlocks Blocks;
+    /// The sample interval as the file stores it: Blocks has it floored for
+    /// every time axis, a converter must see what it was to refuse nonsense.
+    float StoredSampleInterval = 0.0f;
     std::vector<QVector<float>> Traces;
 };
 

@@ -2,7 +2,7 @@
 
 #include "RecordFormat.h"
 #include "RecordLog.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +26,7 @@ namespace {
 // to sit comfortably in the controller's memory.
 constexpr qint64 kChunkBytes = 1 << 20;
 const char kTemporarySuffix[] = ".zebpart";
+const char kPidSeparator = '-';
 constexpr int kTempNameAttempts = 16;
 // Room for the dot, the random part and the suffix within the usual
 // 255-byte limit of a name.
@@ -80,7 +82,9 @@ bool openTemporary(QFile &file, const QString &folder, const QString &name, QStr
         stem.chop(1);
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
         const QString random = QString::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, QLatin1Char('0'));
-        file.setFileName(folder + QStringLiteral("/.") + stem + QLatin1Char('.') + random + QLatin1String(kTemporarySuffix));
+        // The writer's process id tells a later run whether the file is still being written.
+        file.setFileName(folder + QStringLiteral("/.") + stem + QLatin1Char('.') + QString::number(::getpid())
+                         + QLatin1Char(kPidSeparator) + random + QLatin1String(kTemporarySuffix));
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
             return true;
     }
@@ -350,6 +354,24 @@ void RemoveAbandonedTemporaries(const QString &folder)
     const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {
         if (name.startsWith(QLatin1Char('.')) && name.endsWith(QLatin1String(kTemporarySuffix)))
+            QFile::remove(folder + QLatin1Char('/') + name);
+    }
+}
+
+void RemoveStaleTemporaries(const QString &folder)
+{
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(QLatin1String(kTemporarySuffix)))
+            continue;
+        // ".<name>.<pid>-<random>.zebpart"; names without a process id come
+        // from writers that stopped long ago.
+        const QString tag = name.chopped(int(std::strlen(kTemporarySuffix))).section(QLatin1Char('.'), -1);
+        bool numbered = false;
+        const qint64 pid = tag.section(QLatin1Char(kPidSeparator), 0, 0).toLongLong(&numbered);
+        const bool writerAlive = numbered && tag.contains(QLatin1Char(kPidSeparator)) && pid > 0
+            && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+        if (!writerAlive)
             QFile::remove(folder + QLatin1Char('/') + name);
     }
 }

@@ -110,6 +110,11 @@ int WriteNewFile(const QString &path, const QByteArray &bytes, QString *problem 
 /// power lost) left in folder.
 void RemoveAbandonedTemporaries(const QString &folder);
 
+/// Removes the temporary files in folder whose writer is gone: a process
+/// killed mid-way (power, Ctrl-C, a crash) leaves them; a writer still at
+/// work, in this process or another, keeps its own.
+void RemoveStaleTemporaries(const QString &folder);
+
 /// Hands what was written to file to the system and waits until it is on the disk.
 bool SyncFileToDisk(QFile &file);
 /// Makes a folder's new or renamed entries durable; a file's own sync does not.

@@ -31,6 +31,8 @@ const char kDescalingToMillivolts[] = "1";
 const char *const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 const int kLengthFieldSize = 2;
+const char kStackUnknown[] = "1";
+const int kPlaceholderYear = 1970;
 
 int aligned(int size)
 {
@@ -81,16 +83,16 @@ std::vector<Keyword> fileKeywords(const ExchangeRecord &r)
 {
     const RecordHeader &h = r.Blocks.Header;
     std::vector<Keyword> keys;
-    const QDate date = r.Date();
-    if (date.isValid())
-        keys.emplace_back("ACQUISITION_DATE", QStringLiteral("%1/%2/%3")
-                                                  .arg(date.day(), 2, 10, QLatin1Char('0'))
-                                                  .arg(QLatin1String(kMonths[date.month() - 1]))
-                                                  .arg(date.year(), 4, 10, QLatin1Char('0'))
-                                                  .toLatin1());
-    const QTime time = r.Time();
-    if (time.isValid())
-        keys.emplace_back("ACQUISITION_TIME", time.toString(QStringLiteral("hh:mm:ss")).toLatin1());
+    // Office programs stop at a file without these: a record without a valid
+    // date gets a placeholder, and the note says so.
+    const QDate date = r.Date().isValid() ? r.Date() : QDate(kPlaceholderYear, 1, 1);
+    keys.emplace_back("ACQUISITION_DATE", QStringLiteral("%1/%2/%3")
+                                              .arg(date.day(), 2, 10, QLatin1Char('0'))
+                                              .arg(QLatin1String(kMonths[date.month() - 1]))
+                                              .arg(date.year(), 4, 10, QLatin1Char('0'))
+                                              .toLatin1());
+    const QTime time = r.Time().isValid() ? r.Time() : QTime(0, 0);
+    keys.emplace_back("ACQUISITION_TIME", time.toString(QStringLiteral("hh:mm:ss")).toLatin1());
     addText(keys, "COMPANY", h.TestUnit);
     keys.emplace_back("INSTRUMENT", kInstrument);
     addText(keys, "JOB_ID", h.ProjectName);
@@ -100,7 +102,7 @@ std::vector<Keyword> fileKeywords(const ExchangeRecord &r)
     keys.emplace_back("UNITS", kUnitsMetres);
 
     // The survey texts in full: the keywords above can only keep their ASCII.
-    keys.emplace_back("NOTE", noteOf({
+    QList<QByteArray> note{
         "RECORD " + NoteText(r.Name),
         "PROJECT " + NoteText(h.ProjectName),
         "TEST_UNIT " + NoteText(h.TestUnit),
@@ -112,7 +114,12 @@ std::vector<Keyword> fileKeywords(const ExchangeRecord &r)
         QByteArray("METERING_SIGNAL ") + (r.Blocks.MeteringSignal ? "VELOCITY" : "SIGNAL_SOURCE"),
         r.FilterText(),
         "SAMPLE_UNITS MILLIVOLTS AT THE AMPLIFIER INPUT",
-    }));
+    };
+    if (!r.Date().isValid())
+        note << kDatePlaceholderNote;
+    if (!r.Time().isValid())
+        note << kTimePlaceholderNote;
+    keys.emplace_back("NOTE", noteOf(note));
     return keys;
 }
 
@@ -130,6 +137,8 @@ std::vector<Keyword> traceKeywords(const ExchangeRecord &r, int channel)
     keys.emplace_back("RECEIVER_LOCATION", Decimal(r.ReceiverX(channel), kMetreDecimals));
     keys.emplace_back("SAMPLE_INTERVAL", Decimal(r.IntervalUs() / kUsPerSecond, kSecondDecimals));
     keys.emplace_back("SOURCE_LOCATION", kSourceAtOrigin);
+    // A record is one stack whose count it does not keep.
+    keys.emplace_back("STACK", kStackUnknown);
 
     QList<QByteArray> note{
         QByteArray("SENSOR ") + (b.SensorType ? "VELOCITY" : "ACCELERATION"),

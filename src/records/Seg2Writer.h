@@ -41,6 +41,11 @@ inline constexpr int kSampleCountPos = 8;
 inline constexpr int kFormatPos = 12;
 } // namespace Seg2Layout
 
+/// File note lines saying that ACQUISITION_DATE (01/JAN/1970) or
+/// ACQUISITION_TIME (00:00:00) stand in for what the record does not have.
+inline constexpr char kDatePlaceholderNote[] = "ACQUISITION_DATE IS A PLACEHOLDER: THE RECORD HAS NO VALID DATE";
+inline constexpr char kTimePlaceholderNote[] = "ACQUISITION_TIME IS A PLACEHOLDER: THE RECORD HAS NO VALID TIME";
+
 /// The bytes of the record as a SEG-2 file, ready to be written. RecordOk, or
 /// RecordNotConvertible (out empty) with the reason in problem.
 int EncodeSeg2(const ExchangeRecord &record, QByteArray &out, QString *problem = nullptr);

@@ -3,7 +3,7 @@
 #include "RecordFile.h"
 #include "RecordLog.h"
 #include "SafeWriteBatch.h"
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "params/ParamSet.h"
 
 #include <QDir>

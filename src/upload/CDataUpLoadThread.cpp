@@ -4,7 +4,7 @@
 #include "UploadLink.h"
 #include "UploadLog.h"
 #include "UploadReplies.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QAbstractEventDispatcher>
 #include <QMutexLocker>

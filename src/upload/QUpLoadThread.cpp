@@ -1,7 +1,7 @@
 #include "QUpLoadThread.h"
 
 #include "QUpLoadCtrl.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QAbstractEventDispatcher>
 

@@ -2,7 +2,7 @@
 
 #include "NormalFrames.h"
 #include "UploadLog.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

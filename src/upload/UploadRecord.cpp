@@ -1,6 +1,6 @@
 #include "UploadRecord.h"
 
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 
 #include <charconv>
 #include <cmath>

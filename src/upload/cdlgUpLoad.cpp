@@ -7,7 +7,7 @@
 #include "dialogs/FocusGrid.h"
 #include "dialogs/ScreenSetup.h"
 #include "params/ParamSet.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QCoreApplication>
 

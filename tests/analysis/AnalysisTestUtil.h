@@ -3,7 +3,7 @@
 // Records the analysis tests work on: sines and simulator shots on screen.
 
 #include "instrument/InstrumentProtocol.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 
 #include <QCoreApplication>

@@ -6,7 +6,7 @@
 #include "analysis/DispersionPlot.h"
 #include "analysis/DispersionView.h"
 #include "dialogs/TaskScreens.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "records/RecordFile.h"
 #include "surfacewave/ProjectCurve.h"

@@ -144,7 +144,7 @@ private slots:
         QTest::newRow("no record") << QStringList{"missing.QDW"} << 1
                                    << QStringLiteral("打开文件失败，无法识别的文件格式！");
         QTest::newRow("image unwritable") << QStringList{"@", "-o", "no-such-folder/x.png"} << 74
-                                          << QStringLiteral("cannot write the image");
+                                          << QStringLiteral("cannot write");
     }
 
     void failures()

@@ -1,5 +1,5 @@
 #include "app/CDlgZEB.h"
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "dialogs/TaskScreens.h"
 #include "instrument/InstrumentSocket.h"
 #include "params/ParamSet.h"

@@ -1,5 +1,5 @@
 #include "app/CommandLine.h"
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "params/ParamSet.h"
 #include "support/TestProgramDir.h"
 #include "upload/UploadRecord.h"

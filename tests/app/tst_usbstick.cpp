@@ -1,5 +1,5 @@
-#include "app/UsbStick.h"
-#include "params/Wait.h"
+#include "platform/UsbStick.h"
+#include "platform/Wait.h"
 
 #include "support/TestProgramDir.h"
 

@@ -3,7 +3,7 @@
 
 #include "display/CShowWave.h"
 #include "display/SampleTitleWidget.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "support/TestProgramDir.h"
 

@@ -6,7 +6,7 @@
 
 #include "ReferenceTrace.h"
 #include "display/CShowWave.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "support/TestProgramDir.h"
 

@@ -5,7 +5,7 @@
 #include "UnitSimulator.h"
 #include "display/CShowWave.h"
 #include "display/SampleTitleWidget.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "support/SimulatorShot.h"
 #include "support/TestProgramDir.h"

@@ -8,7 +8,7 @@
 #include "NormalUploadServer.h"
 #include "UnitSimulator.h"
 #include "WitnessUploadServer.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "records/RecordFile.h"
 #include "support/TestProgramDir.h"

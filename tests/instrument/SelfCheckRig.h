@@ -6,7 +6,7 @@
 
 #include "UnitSimulator.h"
 #include "instrument/InstrumentLink.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "support/TestProgramDir.h"
 

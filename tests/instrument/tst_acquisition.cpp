@@ -8,7 +8,7 @@
 #include "instrument/InstrumentLink.h"
 #include "instrument/InstrumentProtocol.h"
 #include "instrument/InstrumentSocket.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "records/RecordFile.h"
 #include "support/TestProgramDir.h"

@@ -7,7 +7,7 @@
 #include "instrument/AcquisitionCore.h"
 #include "instrument/CDlgMain.h"
 #include "instrument/InstrumentLink.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "display/CShowWave.h"
 #include "params/ParamSet.h"
 #include "support/TestProgramDir.h"
@@ -49,6 +49,7 @@ QString widestText(const QString &field)
         {QStringLiteral("btnShow8"), QStringLiteral("偏移距:100.0m")},
         {QStringLiteral("btnShow9"), QStringLiteral("时间:1023.50ms")},
         {QStringLiteral("btnShow10"), QStringLiteral("幅值:-1.234E+03")},
+        {QStringLiteral("btnMonitor"), QStringLiteral("监测(N)")},
         {QStringLiteral("btnDate"), QStringLiteral("2024/12/31")},
     };
     return widest.value(field);

@@ -3,7 +3,7 @@
 #include "dialogs/TaskScreens.h"
 #include "instrument/CDlgAutoCheck.h"
 #include "instrument/CShowNoise.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 #include "support/ModalDriver.h"
 
 #include <QImage>

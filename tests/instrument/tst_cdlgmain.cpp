@@ -5,13 +5,14 @@
 #include "app/CDlgZEB.h"
 #include "dialogs/TaskScreens.h"
 #include "display/CShowWave.h"
+#include "display/WaveGeometry.h"
 #include "instrument/AcquisitionCore.h"
 #include "instrument/CDlgCHLock.h"
 #include "instrument/CDlgMain.h"
 #include "instrument/InstrumentLink.h"
 #include "instrument/InstrumentProtocol.h"
 #include "instrument/QDlgLink.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "params/TextCodec.h"
 #include "records/RecordFile.h"
@@ -59,6 +60,7 @@ private slots:
     void cleanup();
 
     void aroundAShot();
+    void shotCheckMarksAndList();
     void namesAreShownAsTheyAre();
     void onlyTheStopDuringAShot();
     void stackingUndoAndClear();
@@ -168,6 +170,53 @@ void TstCDlgMain::aroundAShot()
     QCOMPARE(ButtonText(*screen, "btnShow4"), QStringLiteral("通道:3"));
     QCOMPARE(ButtonText(*screen, "btnShow9"), QStringLiteral("时间:12.50ms"));
     QCOMPARE(ButtonText(*screen, "btnShow10"), QStringLiteral("幅值:-1.230E-03"));
+}
+
+// A shot with an open and a reversed geophone: marks on their channel numbers
+// and the summary on the status line without anything to answer; Alt+Q gives
+// the list; clearing takes the marks away.
+void TstCDlgMain::shotCheckMarksAndList()
+{
+    SensorFault open, reversed;
+    open.Dead = true;
+    reversed.Reversed = true;
+    m_sim->SetSensorFault(3, open);
+    m_sim->SetSensorFault(10, reversed);
+    auto screen = openScreen();
+    QVERIFY(screen);
+    {
+        ModalDriver none;
+        QTest::keyClick(screen.get(), Qt::Key_S, Qt::AltModifier);
+        QVERIFY(QTest::qWaitFor([&] { return ButtonText(*screen, "btnShow6").contains(QStringLiteral("质检")); },
+                                ScaledTimeout(2000)));
+        QVERIFY2(none.Finished(), qPrintable(none.Failure()));
+    }
+    QCOMPARE(ButtonText(*screen, "btnShow6"), QStringLiteral("质检：2道异常"));
+    QVector<bool> expected(CurrentParams().ChannelsInUse(), false);
+    expected[2] = expected[9] = true;
+    QCOMPARE(screen->View()->ChannelMarks(), expected);
+
+    // Drawn: the mark's colour over channel 3's number, none over channel 4's.
+    const QImage picture = screen->View()->grab().toImage();
+    const wave::Layout &layout = screen->View()->CurrentLayout();
+    const auto markColour = [&](int column) {
+        return picture.pixelColor(wave::ChannelMarkBox(layout, column).center());
+    };
+    QCOMPARE(markColour(2), QColor(255, 96, 0));
+    QVERIFY(markColour(3) != QColor(255, 96, 0));
+
+    ModalDriver driver;
+    driver.Expect([](ModalDialog &d) {
+        const QString text = d.Text(QStringLiteral("labelMsg"));
+        QVERIFY2(text.contains(QStringLiteral("第3道：无信号")) && text.contains(QStringLiteral("第10道：极性反")),
+                 qPrintable(text));
+        d.Key(Qt::Key_Return);
+    });
+    QTest::keyClick(screen.get(), Qt::Key_Q, Qt::AltModifier);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+
+    screen->Core().Clear();
+    QVERIFY(screen->View()->ChannelMarks().isEmpty());
 }
 
 void TstCDlgMain::onlyTheStopDuringAShot()
@@ -574,10 +623,10 @@ void TstCDlgMain::aFreshShotIsNotTheRecordReadBefore()
     QCOMPARE(sent, QStringLiteral("未保存") + taken.toString(QStringLiteral("hhmm")));
     QVERIFY(ToGb2312(sent).size() <= 10); // whole in the upload frame's name field
 
-    // Saving under a name that exists keeps it unsaved; the keypad never
-    // offers the mark as a name.
+    // Saving under a name that exists keeps it unsaved; the keypad offers
+    // the project's next number, never the mark.
     driver.Expect([](ModalDialog &d) {
-        QCOMPARE(d.Text(QStringLiteral("editValue")), QString());
+        QCOMPARE(d.Text(QStringLiteral("editValue")), QStringLiteral("K002"));
         d.Type(QStringLiteral("K001"));
         QVERIFY(d.Click(QStringLiteral("tBtnOK")));
     });

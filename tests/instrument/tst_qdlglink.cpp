@@ -6,7 +6,7 @@
 #include "instrument/InstrumentSocket.h"
 #include "instrument/LinkOwner.h"
 #include "instrument/QDlgLink.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "support/ModalDriver.h"
 #include "support/TestProgramDir.h"

@@ -2,7 +2,7 @@
 #include "SelfCheckRig.h"
 #include "instrument/InstrumentProtocol.h"
 #include "instrument/SelfCheckRound.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

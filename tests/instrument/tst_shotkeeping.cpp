@@ -7,7 +7,7 @@
 #include "instrument/AcquisitionCore.h"
 #include "instrument/AcquisitionOwner.h"
 #include "instrument/InstrumentLink.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "params/Preferences.h"
 #include "records/RecordFile.h"
@@ -231,7 +231,7 @@ void TstShotKeeping::failedAutomaticSaveKeepsTheShot()
     shoot();
     QCOMPARE(m_owner->messages, QStringList{AcquisitionCore::AutoSaveFailedText()});
     QCOMPARE(m_owner->notes, QStringList());
-    QVERIFY(CurrentParams().LastRecordName.isEmpty());
+    QVERIFY(CurrentParams().IsUnsaved()); // no record name claimed for the kept shot
     for (int c = 1; c <= 12; ++c)
         QVERIFY(near(Store().Traces[c - 1], ExpectedTrace(*m_sim, c, CurrentParams())));
     // The journal holds it, unsaved.

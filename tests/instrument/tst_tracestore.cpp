@@ -1,6 +1,6 @@
 // Filing of received traces: the picture on screen, the stacking ring with its
 // average and undo, locked channels and the self-check slot.
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "support/TestProgramDir.h"
 
 #include <QtTest>

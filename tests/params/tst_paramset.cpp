@@ -1,7 +1,7 @@
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "params/TextCodec.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 #include "support/TestProgramDir.h"
 
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "records/FileSelectDlg.h"
+#include "browser/FileSelectDlg.h"
 #include "records/ShotJournal.h"
 
 #include "ProjectTestUtil.h"

@@ -1,4 +1,4 @@
-#include "records/FileSelectDlg.h"
+#include "browser/FileSelectDlg.h"
 
 #include "ProjectTestUtil.h"
 #include "params/ParamSet.h"

@@ -3,11 +3,11 @@
 // readers (segyio, and a SEG-2 reader written from the standard in Python);
 // folders with damaged records, outputs that exist, failed writes, short
 // traces and the limits of each format.
+#include "RecordBytes.h"
 #include "RecordTestUtil.h"
+#include "SimulatorRecord.h"
 #include "support/TestProgramDir.h"
 
-#include "ShotModel.h"
-#include "instrument/InstrumentProtocol.h"
 #include "records/ExchangeRecord.h"
 #include "records/RecordConvert.h"
 #include "records/RecordFile.h"
@@ -16,6 +16,9 @@
 #include "records/SegyWriter.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QtEndian>
 #include <QtTest>
@@ -46,6 +49,16 @@ Run run(const QString &program, const QStringList &args)
     return r;
 }
 
+Run tool(const QStringList &args)
+{
+    return run(QStringLiteral(ZEB_RECORD_TOOL), args);
+}
+
+QJsonObject infoOf(const QString &path)
+{
+    return QJsonDocument::fromJson(tool({QStringLiteral("info"), path}).Out.toUtf8()).object();
+}
+
 Run convert(const QStringList &args)
 {
     return run(QStringLiteral(ZEB_RECORD_TOOL), QStringList{QStringLiteral("convert")} + args);
@@ -67,29 +80,6 @@ QByteArray readAll(const QString &path)
 QStringList hiddenFiles(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).filter(QRegularExpression("^\\."));
-}
-
-// A shot as the unit sends it, filed through the program's own conversion.
-void fileSimulatorShot(ParamSet &p)
-{
-    p.Header.ChannelCount = 24;
-    p.Header.SampleLength = 2048;
-    p.Header.SampleInterval = 250.0f;
-    p.Header.TraceSpacing = 1.5f;
-    p.Header.Offset = 5.0f;
-    UnitParams unit;
-    QVERIFY(DecodeParaFrame(SetParaFrame(p, false), unit));
-    ShotModel model(7);
-    model.SetGeometry(p.Header.Offset, p.Header.TraceSpacing);
-    for (int ch = 1; ch <= p.Header.ChannelCount; ++ch) {
-        const QVector<qint16> raw = model.Channel(unit, 1, ch);
-        QByteArray le(raw.size() * 2, '\0');
-        qToLittleEndian<qint16>(raw.constData(), raw.size(), le.data());
-        QVector<float> amplitudes;
-        const float offset = ConvertSamples(le.constData(), raw.size(), GainFactor(p.Gains[ch - 1]),
-                                            p.Header.TriggerMethod == 1, amplitudes);
-        Store().FileChannel(ch, amplitudes.constData(), amplitudes.size(), offset);
-    }
 }
 
 // A current record of the given size; every trace on screen is full.
@@ -145,7 +135,7 @@ private slots:
         TestProgramDir dir;
         ParamSet &p = CurrentParams();
         p.Header.ProjectName = QStringLiteral("南湖");
-        fileSimulatorShot(p);
+        FileSimulatorShot(p);
         QVERIFY(std::any_of(Store().Traces[10].cbegin(), Store().Traces[10].cend(),
                             [](float s) { return s != 0.0f; }));
         QCOMPARE(SaveRecordAs(p, QStringLiteral("SHOT")), int(RecordOk));
@@ -165,6 +155,117 @@ private slots:
             const Run check = readBack(QLatin1String(script), record, output);
             QVERIFY2(check.Code == 0, qPrintable(check.Out + check.Err));
         }
+    }
+
+    // A record converted and read back by the tool itself: what both files
+    // say must agree, and so must everything computed from them.
+    void convertedRecordsReadBackAsTheRecord_data()
+    {
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<int>("order");
+        QTest::addColumn<QStringList>("alsoCarried");
+        const QStringList seg2Texts{QStringLiteral("projectName"), QStringLiteral("testUnit"),
+                                    QStringLiteral("tester"), QStringLiteral("profileNumber")};
+        QTest::newRow("SEG-2 forward") << QStringLiteral("seg2") << 1 << seg2Texts;
+        QTest::newRow("SEG-2 reverse") << QStringLiteral("seg2") << 0 << seg2Texts;
+        QTest::newRow("SEG-Y forward") << QStringLiteral("segy") << 1 << QStringList();
+        QTest::newRow("SEG-Y reverse") << QStringLiteral("segy") << 0 << QStringList();
+    }
+
+    void convertedRecordsReadBackAsTheRecord()
+    {
+        QFETCH(QString, to);
+        QFETCH(int, order);
+        QFETCH(QStringList, alsoCarried);
+        TestProgramDir dir;
+        ParamSet &p = CurrentParams();
+        p.Header.ProjectName = QStringLiteral("南湖");
+        p.Header.Delay = 10.0f;
+        FileSimulatorShot(p);
+        p.Header.TraceOrder = order;
+        QCOMPARE(SaveRecordAs(p, QStringLiteral("RT")), int(RecordOk));
+        const QString record = RecordSavePath(p, QStringLiteral("RT"));
+        const Run done = convert({QStringLiteral("--to"), to, record, QStringLiteral("-o"), dir.path()});
+        QVERIFY2(done.Code == 0, qPrintable(done.Err));
+        const QString converted = done.Out.trimmed();
+
+        const QJsonObject mine = infoOf(record);
+        const QJsonObject back = infoOf(converted);
+        QCOMPARE(back.value(QStringLiteral("layout")).toObject().value(QStringLiteral("format")).toString(),
+                 to == QLatin1String("seg2") ? QStringLiteral("SEG-2") : QStringLiteral("SEG-Y"));
+        const QStringList shared = QStringList{QStringLiteral("channelCount"), QStringLiteral("sampleIntervalUs"),
+                                               QStringLiteral("sampleLength"), QStringLiteral("traceOrder"),
+                                               QStringLiteral("traceSpacingM"), QStringLiteral("offsetM"),
+                                               QStringLiteral("delayMs"), QStringLiteral("date"),
+                                               QStringLiteral("time")}
+            + alsoCarried;
+        const QJsonObject h = mine.value(QStringLiteral("header")).toObject();
+        const QJsonObject hb = back.value(QStringLiteral("header")).toObject();
+        for (const QString &field : shared)
+            QVERIFY2(h.value(field) == hb.value(field),
+                     qPrintable(field + QLatin1Char(' ') + hb.value(field).toVariant().toString()));
+        QCOMPARE(back.value(QStringLiteral("channels")).toObject().value(QStringLiteral("gainsDb")),
+                 mine.value(QStringLiteral("channels")).toObject().value(QStringLiteral("gainsDb")));
+
+        // The samples to the bit, and the picks computed from them.
+        for (const QString &command : {QStringLiteral("dump"), QStringLiteral("dispersion")}) {
+            const Run a = tool({command, record});
+            const Run b = tool({command, converted});
+            QCOMPARE(a.Code, 0);
+            QCOMPARE(b.Code, 0);
+            QVERIFY(!a.Out.isEmpty());
+            QVERIFY2(a.Out == b.Out, qPrintable(command));
+        }
+    }
+
+    // Numbers no measurement can have are refused by name, never replaced by made-up ones.
+    void impossibleNumbersAreRefusedByName_data()
+    {
+        QTest::addColumn<float>("interval");
+        QTest::addColumn<float>("offset");
+        QTest::addColumn<float>("spacing");
+        QTest::addColumn<QString>("named"); ///< empty: the record converts
+        const float inf = std::numeric_limits<float>::infinity();
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        QTest::newRow("NaN interval") << nan << 3.25f << 1.5f << QStringLiteral("sample interval is nan");
+        QTest::newRow("infinite interval") << inf << 3.25f << 1.5f << QStringLiteral("sample interval is inf");
+        QTest::newRow("negative interval") << -250.0f << 3.25f << 1.5f << QStringLiteral("sample interval is -250");
+        QTest::newRow("infinite offset") << 250.0f << inf << 1.5f << QStringLiteral("offset is inf");
+        QTest::newRow("minus infinite offset") << 250.0f << -inf << 1.5f << QStringLiteral("offset is -inf");
+        QTest::newRow("NaN offset") << 250.0f << nan << 1.5f << QStringLiteral("offset is nan");
+        QTest::newRow("no spacing") << 250.0f << 3.25f << 0.0f << QStringLiteral("trace spacing is 0");
+        QTest::newRow("NaN spacing") << 250.0f << 3.25f << nan << QStringLiteral("trace spacing is nan");
+        QTest::newRow("interval 0 keeps the reader's floor") << 0.0f << 3.25f << 1.5f << QString();
+        QTest::newRow("negative offset") << 250.0f << -3.25f << 1.5f << QString();
+    }
+
+    void impossibleNumbersAreRefusedByName()
+    {
+        QFETCH(float, interval);
+        QFETCH(float, offset);
+        QFETCH(float, spacing);
+        QFETCH(QString, named);
+        TestProgramDir dir;
+        RecordBytes rb;
+        rb.Interval = interval;
+        rb.Offset = offset;
+        rb.Spacing = spacing;
+        const QString path = dir.file(QStringLiteral("N.QDW"));
+        QVERIFY(WriteBytes(path, rb.Build()));
+        for (const QString &to : {QStringLiteral("seg2"), QStringLiteral("segy")}) {
+            const Run done = convert({QStringLiteral("--to"), to, path, QStringLiteral("-o"), dir.path()});
+            QCOMPARE(done.Code, named.isEmpty() ? 0 : 65);
+            QVERIFY2(done.Err.contains(named), qPrintable(done.Err));
+            QCOMPARE(QFileInfo::exists(dir.file(QStringLiteral("N.") + (to == QLatin1String("seg2") ? "sg2" : "sgy"))),
+                     named.isEmpty());
+            QVERIFY(hiddenFiles(dir.path()).isEmpty());
+        }
+        // The USB export's SEG-2 step gets the same refusal and reason.
+        QByteArray seg2;
+        QString problem;
+        QCOMPARE(Seg2FromRecordFile(path, seg2, &problem), named.isEmpty() ? int(RecordOk) : int(RecordNotConvertible));
+        QVERIFY(problem.contains(named));
+        QCOMPARE(seg2.isEmpty(), !named.isEmpty());
     }
 
     void folderWithADamagedRecordConvertsTheOthers()

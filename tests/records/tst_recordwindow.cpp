@@ -5,8 +5,8 @@
 #include "support/TestProgramDir.h"
 
 #include "dialogs/Prodwidget.h"
-#include "records/RecordFiles.h"
-#include "records/RecordProgressWindow.h"
+#include "browser/RecordFiles.h"
+#include "browser/RecordProgressWindow.h"
 
 #include <QApplication>
 #include <QLabel>

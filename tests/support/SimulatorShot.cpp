@@ -4,7 +4,7 @@
 
 #include "instrument/InstrumentLink.h"
 #include "instrument/LinkOwner.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 
 #include "UnitSimulator.h"

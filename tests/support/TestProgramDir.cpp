@@ -1,7 +1,7 @@
 #include "TestProgramDir.h"
 
 #include "dialogs/TaskScreens.h"
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "params/Preferences.h"
 

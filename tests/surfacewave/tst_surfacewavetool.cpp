@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QtTest>
 
+#include <map>
+
 namespace {
 
 const QByteArray kHeader = "thickness_m,vp_m_s,vs_m_s,density_kg_m3\n";
@@ -25,13 +27,16 @@ bool Write(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-/// A record file of one 24-channel simulator shot at 2 m spacing.
-bool WriteShot(const QString &path, quint32 seed)
+/// A record file of one 24-channel simulator shot at 2 m spacing, with the
+/// geophone faults planted.
+bool WriteShot(const QString &path, quint32 seed, const std::map<int, SensorFault> &faults = {})
 {
     UnitParams unit;
     unit.Channels = kMaxChannels;
     unit.SampleLength = 4096;
     ShotModel model(seed);
+    for (const auto &[channel, fault] : faults)
+        model.SetSensorFault(channel, fault);
     RecordBlocks blocks;
     RecordHeader &h = blocks.Header;
     h.ChannelCount = unit.Channels;
@@ -60,6 +65,7 @@ private slots:
     void forwardRefusals_data();
     void forwardRefusals();
     void curveOfAFolder();
+    void qcOfAShot();
 };
 
 void TestSurfaceWaveTool::forwardReference()
@@ -167,6 +173,43 @@ void TestSurfaceWaveTool::curveOfAFolder()
     QVERIFY(f.seek(0));
     QCOMPARE(f.readAll(), written);
     QCOMPARE(RunRecordTool({QStringLiteral("curve"), dir.file(QStringLiteral("nothing"))}).Code, 1);
+}
+
+// Every channel of a shot with planted faults: one line each, the planted
+// flag on its channel and nothing elsewhere; the tool refuses what it cannot read.
+void TestSurfaceWaveTool::qcOfAShot()
+{
+    TestProgramDir dir;
+    SensorFault dead, clipped, reversed, hum, noisy;
+    dead.Dead = true;
+    clipped.Overdrive = 2.0;
+    reversed.Reversed = true;
+    hum.HumMv = 0.5;
+    noisy.NoiseMv = 1.0;
+    const std::map<int, SensorFault> faults{{3, dead}, {8, clipped}, {10, reversed}, {15, hum}, {20, noisy}};
+    const QString shot = dir.file(QStringLiteral("FAULTS.QDW"));
+    QVERIFY(WriteShot(shot, 5, faults));
+
+    const ToolRun r = RunRecordTool({QStringLiteral("qc"), shot});
+    QCOMPARE(r.Code, 0);
+    QList<QByteArray> lines = r.Out.trimmed().split('\n');
+    QCOMPARE(lines.takeFirst(), QByteArray("channel,rms,peak,flags"));
+    QCOMPARE(lines.size(), kMaxChannels);
+    const std::map<int, QByteArray> expected{
+        {3, "dead"}, {8, "clipped"}, {10, "reversed"}, {15, "hum"}, {20, "noisy"}};
+    for (int c = 1; c <= kMaxChannels; ++c) {
+        const QList<QByteArray> f = lines.at(c - 1).split(',');
+        QCOMPARE(f.size(), 4);
+        QCOMPARE(f.at(0).toInt(), c);
+        const auto it = expected.find(c);
+        const bool dead = it != expected.end() && it->second == "dead";
+        QVERIFY2((dead || f.at(1).toDouble() > 0) && f.at(2).toDouble() >= f.at(1).toDouble(),
+                 lines.at(c - 1).constData());
+        QCOMPARE(f.at(3), it == expected.end() ? QByteArray() : it->second);
+    }
+
+    QCOMPARE(RunRecordTool({QStringLiteral("qc")}).Code, 64);
+    QCOMPARE(RunRecordTool({QStringLiteral("qc"), dir.file(QStringLiteral("NONE.QDW"))}).Code, 1);
 }
 
 QTEST_GUILESS_MAIN(TestSurfaceWaveTool)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "upload/UploadRecord.h"
 #include "upload/UploadTimings.h"

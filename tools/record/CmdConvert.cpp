@@ -3,8 +3,7 @@
 //   zeb-record convert --to seg2|segy FILE|PROJECT-FOLDER... [-o DIR]
 // Written paths go to standard output; refusals, a progress line (folders, on
 // a terminal) and the closing summary to standard error. The exit code is that
-// of the first record that failed: 1, 2, 3 refused by the reader, 65 not
-// expressible in the format, 73 an output already exists, 74 not writable.
+// of the first record that failed (the tool's table: 1, 2, 3, 65, 73, 74).
 #include "RecordTool.h"
 
 #include "records/RecordConvert.h"
@@ -124,6 +123,14 @@ int RunConvert(const ToolArgs &args)
     const ExchangeFormat format = to == QLatin1String("seg2") ? ExchangeFormat::Seg2 : ExchangeFormat::Segy;
 
     const QList<Job> jobs = collectJobs(inputs, outDir);
+    // Temporaries of runs that were killed would otherwise stay for good.
+    QStringList cleaned;
+    for (const Job &job : jobs) {
+        if (!job.OutDir.isEmpty() && !cleaned.contains(job.OutDir)) {
+            RemoveStaleTemporaries(job.OutDir);
+            cleaned << job.OutDir;
+        }
+    }
     const bool showProgress = ::isatty(STDERR_FILENO) == 1;
     bool progressShown = false;
     Tally tally;

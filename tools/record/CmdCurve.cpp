@@ -111,9 +111,9 @@ int RunCurve(const ToolArgs &args)
     Options o;
     if (!ParseOptions(args, o))
         return UsageError();
-    if (!o.Output.isEmpty() && QFileInfo::exists(o.Output)) {
-        std::fprintf(stderr, "zeb-record: %s exists and was left alone\n", QFile::encodeName(o.Output).constData());
-        return kExitWouldOverwrite;
+    if (!o.Output.isEmpty()) {
+        if (const int taken = CheckOutputFree(o.Output))
+            return taken;
     }
     const QStringList paths = RecordPaths(o.Inputs);
     std::vector<RecordPicks> records;
@@ -149,16 +149,7 @@ int RunCurve(const ToolArgs &args)
         const int written = FinishOutput(put(csv));
         return written ? written : firstRefusal;
     }
-    QString problem;
-    const int result = WriteNewFile(o.Output, csv, &problem);
-    if (result == RecordExists) {
-        std::fprintf(stderr, "zeb-record: %s exists and was left alone\n", QFile::encodeName(o.Output).constData());
-        return kExitWouldOverwrite;
-    }
-    if (result != RecordOk) {
-        std::fprintf(stderr, "zeb-record: cannot write %s: %s\n", QFile::encodeName(o.Output).constData(),
-                     problem.toUtf8().constData());
-        return kExitOutput;
-    }
+    if (const int failed = WriteToolOutput(o.Output, csv))
+        return failed;
     return firstRefusal;
 }

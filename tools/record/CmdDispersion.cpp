@@ -5,6 +5,7 @@
 #include "analysis/DispersionImage.h"
 #include "analysis/DispersionPlot.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFont>
 #include <QGuiApplication>
@@ -71,8 +72,9 @@ bool ParseOptions(const ToolArgs &args, Options &o)
     return !o.Record.isEmpty();
 }
 
-/// Draws the picture without a display: the offscreen platform gives the fonts.
-bool WriteImage(const DispersionImage &image, const QString &path)
+/// Draws the picture without a display (the offscreen platform gives the
+/// fonts) and writes it as PNG through the tool's safe write.
+int WriteImage(const DispersionImage &image, const QString &path)
 {
     static char name[] = "zeb-record";
     static char platform[] = "-platform";
@@ -84,7 +86,13 @@ bool WriteImage(const DispersionImage &image, const QString &path)
     // installed with the program draws it here as it does there.
     QFont::insertSubstitutions(QStringLiteral("yaheikr"),
                                {QStringLiteral("Microsoft YaHei"), QStringLiteral("WenQuanYi Micro Hei")});
-    return DispersionPlot(image, kImageSize).Draw().save(path, "PNG");
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !DispersionPlot(image, kImageSize).Draw().save(&buffer, "PNG")) {
+        std::fprintf(stderr, "zeb-record: cannot draw the image %s\n", QFile::encodeName(path).constData());
+        return kExitOutput;
+    }
+    return WriteToolOutput(path, png);
 }
 
 bool PrintCurve(const DispersionImage &image)
@@ -121,6 +129,11 @@ int RunDispersion(const ToolArgs &args)
     Options o;
     if (!ParseOptions(args, o))
         return UsageError();
+    // Asked first, so that a taken name costs no computation; asked again when written.
+    if (!o.Image.isEmpty()) {
+        if (const int taken = CheckOutputFree(o.Image))
+            return taken;
+    }
     ParsedRecord record;
     if (const int refused = LoadRecordForTool(o.Record, record))
         return refused;
@@ -131,9 +144,9 @@ int RunDispersion(const ToolArgs &args)
                      QFile::encodeName(o.Record).constData(), image.Problem.toUtf8().constData());
         return image.Result == DispersionBadGrid ? kExitUsage : kExitNotConvertible;
     }
-    if (!o.Image.isEmpty() && !WriteImage(image, o.Image)) {
-        std::fprintf(stderr, "zeb-record: cannot write the image %s\n", QFile::encodeName(o.Image).constData());
-        return kExitOutput;
+    if (!o.Image.isEmpty()) {
+        if (const int failed = WriteImage(image, o.Image))
+            return failed;
     }
     PrintSummary(image);
     return FinishOutput(PrintCurve(image));

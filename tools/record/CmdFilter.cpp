@@ -3,11 +3,10 @@
 #include "RecordTool.h"
 
 #include "analysis/DigitalFilter.h"
-#include "records/RecordFile.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -55,11 +54,8 @@ int RunFilter(const ToolArgs &args)
     if (const int refused = LoadRecordForTool(parser.positionalArguments().first(), record))
         return refused;
     const QString out = parser.value(outOption);
-    if (QFile::exists(out)) {
-        std::fprintf(stderr, "%s\n%s\n", RecordResultMessage(RecordExists).toUtf8().constData(),
-                     QFile::encodeName(out).constData());
-        return kExitOutput;
-    }
+    if (const int taken = CheckOutputFree(out))
+        return taken;
 
     settings.IntervalUs = record.Blocks.Header.SampleInterval;
     settings.SampleCount = record.Blocks.Header.SampleLength;
@@ -69,11 +65,5 @@ int RunFilter(const ToolArgs &args)
         traces[std::size_t(c)] = record.Traces[std::size_t(c)];
     FilterTraces(traces.data(), channels, settings);
 
-    const int written = WriteRecordFile(record.Blocks, traces, out);
-    if (written != RecordOk) {
-        std::fprintf(stderr, "%s\n%s\n", RecordResultMessage(written).toUtf8().constData(),
-                     QFile::encodeName(out).constData());
-        return kExitOutput;
-    }
-    return 0;
+    return WriteToolOutput(out, EncodeRecord(record.Blocks, traces));
 }

@@ -1,4 +1,5 @@
-// info and dump: a record's header and samples, read with the program's own parser.
+// info and dump: a record's header and samples, read with the program's own
+// readers (QDW, and SEG-2, SEG-Y, SU placed on the record's spread).
 #include "RecordTool.h"
 
 #include <QJsonArray>
@@ -75,6 +76,7 @@ QJsonObject channelsJson(const RecordBlocks &b)
 QJsonObject layoutJson(const RecordFileLayout &l, bool hasGains)
 {
     QJsonObject o;
+    o[QStringLiteral("format")] = l.Format;
     o[QStringLiteral("identification")] = l.Identification;
     o[QStringLiteral("recordType")] = l.RecordType;
     o[QStringLiteral("fileSize")] = l.FileSize;

@@ -3,7 +3,7 @@
 // copied to the office computer can go out again.
 #include "RecordTool.h"
 
-#include "instrument/TraceStore.h"
+#include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "records/RecordFile.h"
 #include "upload/CDataUpLoadThread.h"

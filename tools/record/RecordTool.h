@@ -3,26 +3,47 @@
 // What every command of zeb-record shares: its exit codes, loading a record
 // with the program's messages, and writing to standard output.
 #include "records/RecordFormat.h"
+#include "records/SafeWriteBatch.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-/// Exit codes beyond the record reader's refusals (1 not recognised or not
-/// openable, 2 damaged, 3 not a surface-wave record).
-constexpr int kExitUsage = 64;  ///< the command line is wrong
-constexpr int kExitOutput = 74; ///< an output could not be written
-constexpr int kExitNotConvertible = 65; ///< the record cannot be expressed in the asked format
+/// Exit codes; kExitCodeTable lists them all for --help and the README.
+/// The reader's refusals: 1 not recognised or not openable, 2 damaged, 3 not
+/// a surface-wave record, and
+constexpr int kExitNotPlaceable = 4;    ///< a foreign file whose traces cannot be placed on one spread
+constexpr int kExitUsage = 64;          ///< the command line is wrong
+constexpr int kExitNotConvertible = 65; ///< the record cannot give what was asked
 constexpr int kExitWouldOverwrite = 73; ///< an output exists already and was left alone
+constexpr int kExitOutput = 74;         ///< an output could not be written
+
+/// The exit codes of every command, one per line.
+extern const char kExitCodeTable[];
 
 /// A command's arguments, after the command name, decoded as file names are.
 using ToolArgs = QStringList;
 
 /// Prints the usage text to standard error; kExitUsage.
 int UsageError();
-/// Reads and parses the record at path; 0 when it is good, otherwise the
-/// refusal's exit code after printing the program's message and the reason.
+/// Reads the record at path in any format the tool takes (QDW, SEG-2, SEG-Y,
+/// SU: LoadAnyRecord); 0 when it is good, otherwise the refusal's exit code
+/// after printing the program's message and the reason.
 int LoadRecordForTool(const QString &path, ParsedRecord &record);
+
+/// 0 when nothing bears the output's name yet, otherwise kExitWouldOverwrite
+/// with a message: worth asking before a long computation.
+int CheckOutputFree(const QString &path);
+/// Writes a command's output file the one safe way: stale temporaries of dead
+/// runs in its folder removed, then a temporary name, a flush, a size check
+/// and a rename that never replaces a file. 0 written; kExitWouldOverwrite
+/// when path exists (before or meanwhile); kExitOutput when it cannot be
+/// written (a full disk, no permission), leaving nothing under its name.
+/// Messages go to standard error.
+int WriteToolOutput(const QString &path, const QByteArray &bytes);
+/// The same for an output that fill writes itself into the temporary file,
+/// which must then hold expectedSize bytes.
+int WriteToolOutput(const QString &path, qint64 expectedSize, const FileFiller &fill);
 /// Writes bytes to standard output; false when they could not all be written.
 bool put(const QByteArray &bytes);
 /// 0 when written and standard output flushes, otherwise kExitOutput with a message.
@@ -39,6 +60,11 @@ int RunDispersion(const ToolArgs &args);
 int RunForward(const ToolArgs &args);
 /// The combined curve of several records with Vs30 (CmdCurve.cpp).
 int RunCurve(const ToolArgs &args);
+/// The quality check of every channel as CSV (CmdQc.cpp).
+int RunQc(const ToolArgs &args);
+/// The Vs profile of a curve (CmdInvert.cpp): 0, 64 usage, 65 a curve that
+/// cannot be inverted, 73 an output exists, 74 an output unwritable.
+int RunInvert(const ToolArgs &args);
 /// Sends a record to a data server (CmdUpload.cpp): 0 sent, 65 the record
 /// cannot be uploaded, 69 no connection, 76 a frame refused or unanswered.
 int RunUpload(const ToolArgs &args);

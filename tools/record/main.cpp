@@ -1,26 +1,9 @@
 // zeb-record: looks into record files away from the instrument, with the
-// program's own parser.
-//   zeb-record info FILE   header, channel block and layout as JSON
-//   zeb-record dump FILE   samples as CSV, one column per channel
-//   zeb-record spectrum FILE --channel N ...   one channel's amplitude spectrum as CSV
-//   zeb-record filter FILE [--low HZ] [--high HZ] -o OUT   a filtered copy of the record
-//   zeb-record dispersion FILE [-o IMAGE.png] [--fmin --fmax --df --vmin --vmax --dv]
-//                          the picked dispersion curve as CSV, the image as PNG
-//   zeb-record forward MODEL.csv [--fmin --fmax --df --modes]
-//                          Rayleigh phase velocities of a layered model as CSV
-//   zeb-record curve FILE|FOLDER... [-o CURVE.csv] [--fmin ... --dv]
-//                          the combined curve of a spread's records with Vs30
-//   zeb-record upload FILE --server HOST:PORT [--instrument-number TEXT]
-//       [--serial TEXT] [--profile TEXT] [--longitude DEG] [--latitude DEG]
-//                          sends the record to a data server (normal upload)
-//   zeb-record --help | --version
-// A refused file prints the program's message; the exit code tells the
-// refusals apart (1 not recognised or not openable, 2 damaged, 3 not a
-// surface-wave record), 64 a wrong command line, 65 a record that cannot
-// give what was asked, 74 an unwritable output.
+// program's own code. Input records may be QDW, SEG-2, SEG-Y or SU files.
+// The commands and exit codes are listed by --help (and in the README).
 #include "RecordTool.h"
 
-#include "records/RecordConvert.h"
+#include "records/RecordImport.h"
 #include "ZebVersion.h"
 
 #include <QFile>
@@ -47,13 +30,11 @@ const Command kCommands[] = {
     {"dispersion", "FILE [-o IMAGE.png] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunDispersion},
     {"forward", "MODEL.csv [--fmin HZ] [--fmax HZ] [--df HZ] [--modes N]", RunForward},
     {"curve", "FILE|FOLDER... [-o CURVE.csv] [--fmin HZ] [--fmax HZ] [--df HZ] [--vmin M/S] [--vmax M/S] [--dv M/S]", RunCurve},
+    {"qc", "FILE", RunQc},
+    {"invert", "CURVE.csv [--layers N] [--models N] [--seed S] [-o PROFILE.csv] [--png IMAGE.png]", RunInvert},
     {"upload", "FILE --server HOST:PORT [--instrument-number TEXT] [--serial TEXT] [--profile TEXT] "
                "[--longitude DEG] [--latitude DEG]", RunUpload},
 };
-
-} // namespace
-
-namespace {
 
 void printUsage(std::FILE *to)
 {
@@ -71,30 +52,48 @@ int printHelp()
 {
     std::printf("zeb-record %s: record files of the ZEB seismograph away from the instrument.\n\n", ZEB_VERSION);
     printUsage(stdout);
-    std::printf("\nExit codes: 0 done; 1 not a record or not openable; 2 damaged; 3 not a surface-wave\n"
-                "record; 64 wrong command line; 65 the record cannot give what was asked;\n"
-                "69 no connection to the data server; 73 convert's output exists; 74 an output exists\n"
-                "(filter) or cannot be written; 76 the data server refused or left a frame unanswered.\n"
-                "See zeb-record(1) for every command and option.\n");
+    std::fputs("\nFILE may be a QDW record or a SEG-2, SEG-Y or SU file. No command ever replaces a file.\n"
+               "\nExit codes:\n",
+               stdout);
+    std::fputs(kExitCodeTable, stdout);
+    std::fputs("\nSee zeb-record(1) for every command and option.\n", stdout);
     return FinishOutput(true);
 }
 
 } // namespace
 
+const char kExitCodeTable[] =
+    "   0  done\n"
+    "   1  the file is not recognised or cannot be opened\n"
+    "   2  the file is damaged\n"
+    "   3  not a surface-wave record\n"
+    "   4  a SEG-2, SEG-Y or SU file whose traces cannot be placed on one spread\n"
+    "      (no positions, uneven spacing, mixed intervals, lengths or delays,\n"
+    "      receivers on both sides of the source, more than 24 traces)\n"
+    "  64  a wrong command line\n"
+    "  65  the record cannot give what was asked (not expressible in the format,\n"
+    "      an impossible interval, offset or spacing, no dispersion image, not uploadable),\n"
+    "      or the model cannot be computed (forward)\n"
+    "  69  no connection to the server\n"
+    "  73  an output exists already and was left alone\n"
+    "  74  an output could not be written (a full disk, no permission)\n"
+    "  76  a frame the server refused or left unanswered\n";
+
 int UsageError()
 {
     printUsage(stderr);
+    std::fputs("zeb-record --help lists the exit codes.\n", stderr);
     return kExitUsage;
 }
 
 int LoadRecordForTool(const QString &path, ParsedRecord &record)
 {
-    const int result = LoadParsedRecord(path, record);
+    const int result = LoadAnyRecord(path, record);
     if (result == RecordOk)
         return 0;
     std::fprintf(stderr, "%s\n%s: %s\n", RecordResultMessage(result).toUtf8().constData(),
                  QFile::encodeName(path).constData(), record.Problem.toUtf8().constData());
-    return -result; // -1, -2, -3 become 1, 2, 3
+    return result == RecordNotPlaceable ? kExitNotPlaceable : -result; // -1, -2, -3 become 1, 2, 3
 }
 
 bool put(const QByteArray &bytes)

@@ -41,6 +41,10 @@ constexpr double kSelfCheckDcMv = 0.0004;
 
 constexpr size_t kMaxCachedChannels = 96;
 
+// Mains hum of a faulty channel: 50 Hz with its third harmonic, as a ground loop gives it.
+constexpr double kMainsHz = 50.0;
+constexpr double kThirdHarmonic = 1.0 / 3.0;
+
 struct GainEntry
 {
     int dB;
@@ -185,24 +189,84 @@ QVector<qint16> ShotModel::Channel(const UnitParams &p, int shot, int channel) c
         if (shaped != m_selfCheck.end())
             return shapedSelfCheck(p, shot, channel, shaped->second);
     }
+    SensorFault fault;
+    if (!selfCheck) {
+        const auto found = m_faults.find(channel);
+        if (found != m_faults.end())
+            fault = found->second;
+    }
+    // A swapped cable brings another geophone's ground motion (its signal and
+    // its noise) to this channel's amplifier, DC level and gain.
+    const int geophone = fault.SwapWith > 0 ? fault.SwapWith : channel;
     const int n = qMax(0, p.SampleLength);
     QVector<qint16> out(n);
     const double gain = UnitGainFactor(p.ChannelGainDb(channel)) * kCountsPerMv;
     const double dc = dcLevelMv(channel, selfCheck);
-    std::mt19937 g = rng(m_seed, 2, static_cast<quint32>(shot), static_cast<quint32>(channel));
-    std::normal_distribution<double> noise(0.0, selfCheck ? kInstrumentNoiseMv : kGroundNoiseMv);
+    std::mt19937 g = rng(m_seed, 2, static_cast<quint32>(shot), static_cast<quint32>(geophone));
+    const bool site = m_site.Enabled && !selfCheck;
+    double groundMv = selfCheck ? kInstrumentNoiseMv : kGroundNoiseMv;
+    if (site && geophone == m_site.DeadChannel)
+        groundMv = kInstrumentNoiseMv;
+    else if (site && geophone == m_site.NoisyChannel)
+        groundMv *= m_site.NoisyFactor;
+    std::normal_distribution<double> noise(0.0, groundMv);
+    const bool traffic = site && geophone != m_site.DeadChannel;
+    const double dt = std::max(p.IntervalUs, 1.0) * 1e-6;
     const QVector<double> *clean = nullptr;
     double source = 0.0;
-    if (!selfCheck && channel >= 1 && channel <= 24) {
-        clean = &CleanSignal(p, channel);
+    // Nobody swings a hammer for a record the unit triggers by itself at a noisy site.
+    const bool hammer = !site || p.TriggerMethod != 0;
+    if (!selfCheck && hammer && geophone >= 1 && geophone <= 24) {
+        clean = &CleanSignal(p, geophone);
         // The same hammer blow never lands twice with quite the same strength.
         std::mt19937 gs = rng(m_seed, 3, static_cast<quint32>(shot), 0);
         source = 1.0 + kSourceJitter * std::normal_distribution<double>()(gs);
     }
+    QVector<double> rumble;
+    if (traffic) {
+        rumble.fill(0.0, n);
+        m_site.AddTraffic(rumble, m_seed, geophone, m_spacingM, m_recordStartS, dt);
+    }
+    if (!fault.Any()) {
+        for (int i = 0; i < n; ++i) {
+            double mv = dc + noise(g);
+            if (clean)
+                mv += source * (*clean)[i];
+            if (traffic)
+                mv += rumble[i];
+            out[i] = toCounts(mv, gain);
+        }
+        return out;
+    }
+    double drive = 1.0;
+    if (fault.Overdrive > 0.0 && clean) {
+        double peak = 0.0;
+        for (double v : *clean)
+            peak = std::max(peak, std::abs(v));
+        const double fullScaleMv = 32768.0 / gain;
+        if (peak > 0.0)
+            drive = std::max(1.0, fault.Overdrive * fullScaleMv / peak);
+    }
+    const double polarity = fault.Reversed ? -1.0 : 1.0;
+    std::mt19937 gf = rng(m_seed, 5, static_cast<quint32>(shot), static_cast<quint32>(channel));
+    std::normal_distribution<double> extra(0.0, 1.0);
+    std::normal_distribution<double> ampNoise(0.0, kInstrumentNoiseMv);
+    const double humPhase = std::uniform_real_distribution<double>(0.0, 2 * M_PI)(gf);
     for (int i = 0; i < n; ++i) {
-        double mv = dc + noise(g);
+        double ground = noise(g);
         if (clean)
-            mv += source * (*clean)[i];
+            ground += source * (*clean)[i];
+        if (traffic)
+            ground += rumble[i];
+        if (fault.Dead)
+            ground = ampNoise(gf);
+        double mv = dc + polarity * drive * ground;
+        if (fault.HumMv > 0.0) {
+            const double phase = 2 * M_PI * kMainsHz * i * dt + humPhase;
+            mv += fault.HumMv * (std::cos(phase) + kThirdHarmonic * std::cos(3 * phase));
+        }
+        if (fault.NoiseMv > 0.0)
+            mv += fault.NoiseMv * extra(gf);
         out[i] = toCounts(mv, gain);
     }
     return out;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SiteNoise.h"
+
 #include <QVector>
 #include <QtGlobal>
 #include <array>
@@ -43,6 +45,22 @@ struct SelfCheckChannel
     bool Dead = false;       ///< the channel sends zeros only
 };
 
+/// What can be wrong with one channel's geophone or cable in a field shot.
+/// Faults combine: a channel can be reversed and humming at once.
+struct SensorFault
+{
+    bool Dead = false;      ///< geophone open: only the amplifier's own noise and DC
+    /// Above 0: the channel's input is driven to this many times the converter's
+    /// full scale at its peak (a phone on the plate, a gain set too high).
+    double Overdrive = 0.0;
+    bool Reversed = false;  ///< geophone wired the wrong way round
+    double HumMv = 0.0;     ///< 50 Hz amplitude at the input; 150 Hz at a third of it
+    double NoiseMv = 0.0;   ///< extra broadband noise, standard deviation
+    int SwapWith = 0;       ///< 1-based channel whose geophone this channel's cable carries
+
+    bool Any() const { return Dead || Overdrive > 0 || Reversed || HumMv > 0 || NoiseMv > 0 || SwapWith > 0; }
+};
+
 /// Synthetic surface-wave field records: for each geophone at its distance
 /// from the source, a dispersive Rayleigh-wave train (slow at high frequency,
 /// fast at low), geometric spreading and attenuation, a small DC level and
@@ -74,6 +92,23 @@ public:
     void SetSelfCheckChannel(int channel, const SelfCheckChannel &shape) { m_selfCheck[channel] = shape; }
     void ClearSelfCheckChannels() { m_selfCheck.clear(); }
 
+    /// The site's noise, added to every record but the self-check's; with it
+    /// on, a record the unit triggers by itself carries no hammer blow.
+    void SetSiteNoise(const SiteNoise &site) { m_site = site; }
+    const SiteNoise &Site() const { return m_site; }
+    /// When the current record began on the unit's clock, in seconds (the site's traffic moves on).
+    void SetRecordStart(double seconds) { m_recordStartS = seconds; }
+    /// Gives a 1-based channel a fault in field shots (replacing its earlier one).
+    void SetSensorFault(int channel, const SensorFault &fault) { m_faults[channel] = fault; }
+    /// Swaps the cables of two channels: each records the other's geophone.
+    void SwapChannels(int a, int b)
+    {
+        m_faults[a].SwapWith = b;
+        m_faults[b].SwapWith = a;
+    }
+    void ClearSensorFaults() { m_faults.clear(); }
+    const std::map<int, SensorFault> &SensorFaults() const { return m_faults; }
+
 private:
     QVector<qint16> shapedSelfCheck(const UnitParams &params, int shot, int channel,
                                     const SelfCheckChannel &shape) const;
@@ -86,4 +121,7 @@ private:
     using Key = std::tuple<double, int, int, double, double, int>;
     mutable std::map<Key, QVector<double>> m_clean;
     std::map<int, SelfCheckChannel> m_selfCheck;
+    SiteNoise m_site;
+    double m_recordStartS = 0.0;
+    std::map<int, SensorFault> m_faults;
 };

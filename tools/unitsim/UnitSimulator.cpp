@@ -42,6 +42,18 @@ char neighbourLetter(char letter)
 UnitSimulator::UnitSimulator(QObject *parent)
     : QObject(parent)
 {
+    m_clock.start();
+}
+
+double UnitSimulator::recordStartSeconds() const
+{
+    // The record ended when the finish was reported, its length before that;
+    // a record fetched before it finished began now.
+    const double now = m_clock.nsecsElapsed() / 1e9;
+    const double length = m_params.DurationMs() * m_timeScale / 1000.0;
+    return m_isTriggered && m_sinceTrigger.isValid()
+               ? now - m_sinceTrigger.nsecsElapsed() / 1e9
+               : now - length;
 }
 
 UnitSimulator::~UnitSimulator()
@@ -303,6 +315,7 @@ QByteArray UnitSimulator::replyFor(char letter, const QByteArray &request)
         // Each data header opens a new shot: new noise, new hammer blow.
         m_armed = false;
         ++m_shot;
+        m_model.SetRecordStart(recordStartSeconds());
         return shortReply(letter, 1);
     case 'i':
         m_armed = false;

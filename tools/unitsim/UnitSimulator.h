@@ -78,6 +78,17 @@ public:
     }
     void ClearSelfCheckNoise() { m_model.ClearSelfCheckChannels(); }
 
+    // --- the site ---------------------------------------------------------------
+    /// Traffic bursts, a noisy and a dead geophone in every record but the self-check's.
+    void SetSiteNoise(const SiteNoise &site) { m_model.SetSiteNoise(site); }
+    // --- faults of the geophones and cables in field shots ---------------------
+    /// Gives a 1-based channel a fault (dead, clipped, reversed, hum, noisy or
+    /// a combination); the other channels stay as they were.
+    void SetSensorFault(int channel, const SensorFault &fault) { m_model.SetSensorFault(channel, fault); }
+    /// Swaps the cables of two channels.
+    void SwapChannels(int a, int b) { m_model.SwapChannels(a, b); }
+    void ClearSensorFaults() { m_model.ClearSensorFaults(); }
+
     // --- faults of the acquisition sequence --------------------------------
     /// Applies fault to the data requests of one channel, times times
     /// (negative: until cleared); takes precedence over a fault of 'j'.
@@ -128,6 +139,8 @@ private:
     /// The fault planned for this request (its channel's first, then its letter's).
     bool takeRequestFault(char letter, int channel, FaultEntry &out);
     bool triggered();
+    /// When the record being fetched began on the unit's clock, in seconds.
+    double recordStartSeconds() const;
 
     QUdpSocket *m_socket = nullptr;
     quint16 m_port = 0;
@@ -149,6 +162,7 @@ private:
     bool m_isTriggered = false;
     QElapsedTimer m_sinceStart;
     QElapsedTimer m_sinceTrigger;
+    QElapsedTimer m_clock; ///< the unit's own time, for the site's traffic
     int m_shot = 0;
 
     std::map<char, FaultEntry> m_faults; // one fault per command letter

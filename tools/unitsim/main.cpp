@@ -50,6 +50,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("spacing"), QStringLiteral("Geophone spacing in metres (default 2)."), QStringLiteral("M")},
         {QStringLiteral("no-reply"), QStringLiteral("Command letters never answered, e.g. \"fg\"."), QStringLiteral("LETTERS")},
         {QStringLiteral("silent-after"), QStringLiteral("Answer N commands, then fall silent."), QStringLiteral("N")},
+        {QStringLiteral("site-noise"), QStringLiteral("A noisy site in every record but the self-check's: passing vehicles, a noisy geophone (channel 7) and a dead one (channel 18); records the unit triggers by itself carry no hammer blow.")},
         {QStringLiteral("verbose"), QStringLiteral("Log every command.")},
     };
     parser.addOptions(options);
@@ -90,6 +91,9 @@ int main(int argc, char *argv[])
     sim.SetReplyDelayMs(replyDelay);
     sim.SetGeometry(offset, spacing);
     sim.SetVerbose(parser.isSet(QStringLiteral("verbose")));
+    SiteNoise site;
+    site.Enabled = parser.isSet(QStringLiteral("site-noise"));
+    sim.SetSiteNoise(site);
     for (const QChar c : parser.value(QStringLiteral("no-reply")))
         sim.SetFault(c.toLatin1(), UnitSimulator::Fault::NoReply);
     sim.SetSilentAfter(silentAfter);

@@ -1,5 +1,6 @@
 """What an exchange file must say about a record, from the record's fields
 and the published meaning of each keyword and header field."""
+import datetime
 import os
 import subprocess
 import sys
@@ -22,17 +23,40 @@ def ascii_safe(text):
 
 
 def receiver_x(rec, channel):
+    """Source at 0; the spread runs away from it on the side the offset's sign gives."""
     position = channel - 1 if rec.trace_order == 1 else rec.channels - channel
-    return typed(rec.offset) + position * typed(rec.spacing)
+    side = -1.0 if typed(rec.offset) < 0 else 1.0
+    return side * (abs(typed(rec.offset)) + position * typed(rec.spacing))
 
 
 def high_cut(rec):
     return int(rec.filter_hz) if int(rec.filter_hz) in (512, 1024, 2048) else 0
 
 
+def _parsed(text, form):
+    try:
+        return datetime.datetime.strptime(text, form)
+    except ValueError:
+        return None
+
+
 def acquisition_date(rec):
-    y, m, d = (int(x) for x in rec.date.split("-"))
-    return "%02d/%s/%04d" % (d, MONTHS[m - 1], y)
+    """The record's date as SEG-2 writes it; 01/JAN/1970 stands in for a missing one."""
+    d = _parsed(rec.date, "%Y-%m-%d")
+    return "%02d/%s/%04d" % (d.day, MONTHS[d.month - 1], d.year) if d else "01/JAN/1970"
+
+
+def acquisition_time(rec):
+    t = _parsed(rec.time, "%H:%M:%S")
+    return t.strftime("%H:%M:%S") if t else "00:00:00"
+
+
+def date_valid(rec):
+    return _parsed(rec.date, "%Y-%m-%d") is not None
+
+
+def time_valid(rec):
+    return _parsed(rec.time, "%H:%M:%S") is not None
 
 
 class Failures:

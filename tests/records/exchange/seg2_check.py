@@ -20,7 +20,7 @@ def compare(rec, path, name, f):
     fk = s.keywords(s.strings)
     want = {
         "ACQUISITION_DATE": expect.acquisition_date(rec),
-        "ACQUISITION_TIME": rec.time,
+        "ACQUISITION_TIME": expect.acquisition_time(rec),
         "COMPANY": expect.ascii_safe(rec.texts[1]),
         "INSTRUMENT": "ZEB",
         "JOB_ID": expect.ascii_safe(rec.texts[0]),
@@ -36,6 +36,10 @@ def compare(rec, path, name, f):
     for line in ["RECORD " + name, "PROJECT " + rec.texts[0], "TEST_UNIT " + rec.texts[1],
                  "TESTER " + rec.texts[2], "PROFILE " + rec.texts[3]]:
         f.check(line in note, "file note lacks %r: %r" % (line, note))
+    # A placeholder date or time is said to be one, and only then.
+    for key, valid in (("ACQUISITION_DATE", expect.date_valid(rec)), ("ACQUISITION_TIME", expect.time_valid(rec))):
+        said = [line for line in note if line.startswith(key + " IS A PLACEHOLDER")]
+        f.equal(len(said), 0 if valid else 1, "note on a placeholder %s" % key)
 
     at = s.pointers[0] if s.pointers else len(raw)
     for ch, t in enumerate(s.traces, start=1):
@@ -47,7 +51,7 @@ def compare(rec, path, name, f):
         keys = [k for k, _ in t.strings]
         f.equal(keys, sorted(keys), "channel %d keywords in alphabetical order" % ch)
         tk = {k: v.decode("ascii") for k, v in s.keywords(t.strings).items() if k != "NOTE"}
-        exact = {"CHANNEL_NUMBER": str(ch), "DESCALING_FACTOR": "1", "SOURCE_LOCATION": "0"}
+        exact = {"CHANNEL_NUMBER": str(ch), "DESCALING_FACTOR": "1", "SOURCE_LOCATION": "0", "STACK": "1"}
         if rec.with_gains:
             exact["FIXED_GAIN"] = str(rec.gains[ch - 1])
         if expect.high_cut(rec):
@@ -71,6 +75,14 @@ def compare(rec, path, name, f):
                 and expect.np.float32(float(given[0][1])) == expect.np.float32(rec.sensitivity[ch - 1]),
                 "channel %d sensitivity %r" % (ch, given))
     f.equal(at, len(raw), "the last data block ends the file")
+    # Office tools take the spread from the positions: distinct receivers, all
+    # on the side of the source the offset gives, in trace order.
+    xs = [float(s.keywords(t.strings)["RECEIVER_LOCATION"]) for t in s.traces]
+    f.equal(len(set(xs)), len(xs), "receivers at distinct positions")
+    side = -1 if expect.typed(rec.offset) < 0 else 1
+    f.check(all(side * x >= 0 for x in xs), "receivers on the offset's side: %r" % xs)
+    nearest_first = [abs(x) for x in xs] == sorted(abs(x) for x in xs)
+    f.equal(nearest_first, rec.trace_order == 1, "trace order from the positions")
     return s
 
 
@@ -95,6 +107,16 @@ def selftest(tool):
         f.equal((k1["RECEIVER_LOCATION"], k12["RECEIVER_LOCATION"], k1["SAMPLE_INTERVAL"]),
                 (b"27.1", b"4", b"0.000015625"), "R2 reverse order and fine interval")
         f.equal(two.keywords(two.strings)["ACQUISITION_DATE"], b"29/FEB/2024", "leap day")
+
+        # No valid date, and a spread on the negative side of the source.
+        third = expect.qdw.Record(6, 8).samples_from(lambda ch, i: ch - i * 0.5)
+        third.date, third.time, third.offset, third.spacing = "", "25:61:00", -2.5, 0.5
+        out = expect.convert_each(tool, "seg2", (("UNDATED", third),), tmp, f, compare)
+        three = seg2.Seg2File(expect.read(os.path.join(out, "UNDATED.sg2")))
+        fk = three.keywords(three.strings)
+        f.equal((fk["ACQUISITION_DATE"], fk["ACQUISITION_TIME"]), (b"01/JAN/1970", b"00:00:00"), "placeholders")
+        f.equal([three.keywords(t.strings)["RECEIVER_LOCATION"] for t in three.traces],
+                [b"-2.5", b"-3", b"-3.5", b"-4", b"-4.5", b"-5"], "negative offset")
     expect.finish(f)
 
 

@@ -92,6 +92,14 @@ def selftest(tool):
             f.equal((s.header[0][TF.GroupX], s.header[11][TF.GroupX], s.header[0][TF.DayOfYear]),
                     (2710, 400, 366), "R2 reverse order 27.1 m to 4 m, leap year's last day")
 
+        # The spread on the negative side: coordinates and offsets signed alike.
+        west = expect.qdw.Record(4, 8).samples_from(lambda ch, i: ch + i)
+        west.offset, west.spacing = -3.0, 2.5
+        expect.convert_each(tool, "segy", (("WEST", west),), tmp, f, compare)
+        with segyio.open(os.path.join(out, "WEST.sgy"), ignore_geometry=True) as s:
+            f.equal([(h[TF.SourceX], h[TF.GroupX], h[TF.offset]) for h in s.header],
+                    [(0, -300, -3), (0, -550, -6), (0, -800, -8), (0, -1050, -11)], "WEST geometry")
+
         # SEG-Y keeps whole microseconds: 15.625 us is refused, not rounded.
         fine = expect.qdw.Record(12, 16).samples_from(lambda ch, i: 1.0)
         fine.interval_us = 15.625

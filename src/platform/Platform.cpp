@@ -1,7 +1,6 @@
 #include "Platform.h"
 
 #include "UsbStick.h"
-#include "params/ParamSet.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -53,8 +52,8 @@ const char kSysfsRoot[] = "/sys";
 class SystemPlatform : public Platform
 {
 public:
-    explicit SystemPlatform(const QString &usbStickFolder)
-        : m_usbStickFolder(usbStickFolder)
+    SystemPlatform(std::function<QString()> dataFolder, const QString &usbStickFolder)
+        : m_dataFolder(std::move(dataFolder)), m_usbStickFolder(usbStickFolder)
     {
     }
 
@@ -65,8 +64,7 @@ public:
         QFile mounts(QString::fromLatin1(kMountTable));
         if (!mounts.open(QIODevice::ReadOnly))
             return QString();
-        const ParamSet &params = CurrentParams();
-        const QString dataFolder = ProgramDir() + QLatin1Char('/') + params.DataFolderName;
+        const QString dataFolder = m_dataFolder ? m_dataFolder() : QString();
         return FindUsbStickIn(mounts.readAll(), QString::fromLatin1(kSysfsRoot), dataFolder);
     }
 
@@ -128,6 +126,7 @@ public:
     }
 
 private:
+    std::function<QString()> m_dataFolder;
     QString m_usbStickFolder;
 };
 
@@ -188,7 +187,8 @@ void SetPlatform(std::unique_ptr<Platform> platform)
     installed() = std::move(platform);
 }
 
-std::unique_ptr<Platform> MakeSystemPlatform(const QString &usbStickFolder)
+std::unique_ptr<Platform> MakeSystemPlatform(std::function<QString()> dataFolder,
+                                             const QString &usbStickFolder)
 {
-    return std::make_unique<SystemPlatform>(usbStickFolder);
+    return std::make_unique<SystemPlatform>(std::move(dataFolder), usbStickFolder);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecordFile.h"
+#include "records/RecordFile.h"
 
 class ParamSet;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecordProgress.h"
+#include "records/RecordProgress.h"
 
 #include <QElapsedTimer>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "params/ParamSet.h"
+#include "Channels.h"
 
 #include <QVector>
 #include <array>

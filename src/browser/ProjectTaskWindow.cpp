@@ -3,7 +3,7 @@
 #include "dialogs/CDlgMsgQuestion.h"
 #include "dialogs/Prodwidget.h"
 #include "dialogs/ScreenSetup.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 namespace {
 // Lets the window system map and paint the progress window before the first

@@ -1,6 +1,6 @@
 #include "UsbStick.h"
 
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "RecordFiles.h"
 #include "dialogs/Prodwidget.h"
 #include "params/ParamSet.h"
-#include "params/Wait.h"
+#include "platform/Wait.h"
 
 namespace {
 // Lets the window system map and paint the window before the loop, which

@@ -1,5 +1,7 @@
 #include "TraceStore.h"
 
+#include "WorkStateReset.h"
+
 void TraceStore::Reset()
 {
     *this = TraceStore();
@@ -119,5 +121,9 @@ void TraceStore::RestorePreviousIfEmpty(int channelCount)
 TraceStore &Store()
 {
     static TraceStore store;
+    // A store built after a reset starts reset anyway, so listening from the
+    // moment it exists misses nothing.
+    static const bool listening = (AddWorkStateResetListener([] { Store().ResetStacking(); }), true);
+    Q_UNUSED(listening);
     return store;
 }

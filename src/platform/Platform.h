@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 /// One network interface and the IPv4 addresses it carries.
@@ -109,5 +110,8 @@ Platform &CurrentPlatform();
 /// Replaces the platform; nullptr brings back the harmless one.
 void SetPlatform(std::unique_ptr<Platform> platform);
 /// The controller's real system (clock commands, removable volumes); for main() only.
-/// A non-empty usbStickFolder stands in for the stick (a test run's folder).
-std::unique_ptr<Platform> MakeSystemPlatform(const QString &usbStickFolder = QString());
+/// dataFolder names the folder that holds the records, asked each time a stick
+/// is looked for: no volume on its disk is ever taken for the stick. A
+/// non-empty usbStickFolder stands in for the stick (a test run's folder).
+std::unique_ptr<Platform> MakeSystemPlatform(std::function<QString()> dataFolder,
+                                             const QString &usbStickFolder = QString());

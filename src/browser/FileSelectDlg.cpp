@@ -1,16 +1,16 @@
 #include "FileSelectDlg.h"
 #include "ui_FileSelectDlg.h"
 
-#include "ProjectDeletion.h"
-#include "ProjectExport.h"
-#include "ProjectListing.h"
 #include "ProjectTaskWindow.h"
-#include "RecordFile.h"
-#include "ShotJournal.h"
 #include "dialogs/FocusGrid.h"
 #include "dialogs/ScreenSetup.h"
 #include "dialogs/TaskScreens.h"
 #include "params/ParamSet.h"
+#include "records/ProjectDeletion.h"
+#include "records/ProjectExport.h"
+#include "records/ProjectListing.h"
+#include "records/RecordFile.h"
+#include "records/ShotJournal.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>

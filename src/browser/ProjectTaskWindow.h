@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProjectTaskObserver.h"
+#include "records/ProjectTaskObserver.h"
 
 #include <memory>
 

@@ -1,0 +1,288 @@
+// Records of other instruments as the record tool takes them: SEG-2 and
+// Seismic Unix files built here from the published layouts (not with the
+// program's writers), placed on a spread or refused with a reason that
+// names the trace.
+#include "RecordTestUtil.h"
+#include "RecordToolRun.h"
+#include "support/TestProgramDir.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+/// One trace of a SEG-2 file: its strings ("KEYWORD value") and samples.
+struct Seg2Trace
+{
+    QList<QByteArray> Strings;
+    QVector<double> Samples;
+    quint8 Format = 4; ///< 1 int16, 2 int32, 3 20-bit packed, 4 float32, 5 float64
+};
+
+class Seg2Builder
+{
+public:
+    explicit Seg2Builder(bool bigEndian)
+        : m_big(bigEndian)
+    {
+    }
+
+    QByteArray Build(const QList<QByteArray> &fileStrings, const QList<Seg2Trace> &traces) const
+    {
+        const int n = int(traces.size());
+        QByteArray out(32, '\0');
+        put16(out, 0, 0x3a55);
+        put16(out, 2, 1);
+        put16(out, 4, quint16(4 * n));
+        put16(out, 6, quint16(n));
+        out[8] = 1;
+        out[11] = 1;
+        out[12] = '\n';
+        const QByteArray strings = stringList(fileStrings);
+        qint64 at = 32 + 4 * n + strings.size();
+        QByteArray pointers, blocks;
+        for (const Seg2Trace &t : traces) {
+            const QByteArray ts = stringList(t.Strings);
+            QByteArray data;
+            for (double v : t.Samples)
+                data += sample(v, t.Format);
+            QByteArray block(32, '\0');
+            put16(block, 0, 0x4422);
+            put16(block, 2, quint16(32 + ts.size()));
+            put32(block, 4, quint32(data.size()));
+            put32(block, 8, quint32(t.Samples.size()));
+            block[12] = char(t.Format);
+            block += ts + data;
+            QByteArray pointer(4, '\0');
+            put32(pointer, 0, quint32(at));
+            pointers += pointer;
+            blocks += block;
+            at += block.size();
+        }
+        return out + pointers + strings + blocks;
+    }
+
+private:
+    void put16(QByteArray &b, int at, quint16 v) const
+    {
+        m_big ? qToBigEndian(v, b.data() + at) : qToLittleEndian(v, b.data() + at);
+    }
+    void put32(QByteArray &b, int at, quint32 v) const
+    {
+        m_big ? qToBigEndian(v, b.data() + at) : qToLittleEndian(v, b.data() + at);
+    }
+    QByteArray stringList(const QList<QByteArray> &strings) const
+    {
+        QByteArray out;
+        for (const QByteArray &s : strings) {
+            QByteArray entry(2, '\0');
+            put16(entry, 0, quint16(s.size() + 3));
+            out += entry + s + '\0';
+        }
+        out += QByteArray(2, '\0');
+        return out + QByteArray(-out.size() & 3, '\0');
+    }
+    QByteArray sample(double v, quint8 format) const
+    {
+        QByteArray b(format == 1 ? 2 : format == 5 ? 8 : 4, '\0');
+        if (format == 1)
+            put16(b, 0, quint16(qint16(v)));
+        else if (format == 2 || format == 3)
+            put32(b, 0, quint32(qint32(v)));
+        else if (format == 4) {
+            const float f = float(v);
+            quint32 bits;
+            std::memcpy(&bits, &f, 4);
+            put32(b, 0, bits);
+        } else {
+            quint64 bits;
+            std::memcpy(&bits, &v, 8);
+            m_big ? qToBigEndian(bits, b.data()) : qToLittleEndian(bits, b.data());
+        }
+        return b;
+    }
+    bool m_big;
+};
+
+/// A spread of traces at the given receiver positions, 8 samples each (ch × 10 + i).
+QList<Seg2Trace> spread(const QList<double> &xs, const QByteArray &interval = "0.0005")
+{
+    QList<Seg2Trace> traces;
+    for (int ch = 1; ch <= xs.size(); ++ch) {
+        Seg2Trace t;
+        t.Strings = {"DELAY 0", "RECEIVER_LOCATION " + QByteArray::number(xs[ch - 1]), "SAMPLE_INTERVAL " + interval,
+                     "SOURCE_LOCATION 0"};
+        for (int i = 0; i < 8; ++i)
+            t.Samples << ch * 10 + i;
+        traces << t;
+    }
+    return traces;
+}
+
+QJsonObject header(const ToolRun &info)
+{
+    return QJsonDocument::fromJson(info.Out).object().value(QStringLiteral("header")).toObject();
+}
+
+/// A Seismic Unix file: little-endian 240-byte trace headers, float samples.
+QByteArray suFile(const QList<int> &groupCm, const QList<int> &offsets, const QList<int> &intervals)
+{
+    QByteArray out;
+    for (int i = 0; i < groupCm.size(); ++i) {
+        QByteArray h(240, '\0');
+        qToLittleEndian<qint32>(i + 1, h.data());
+        qToLittleEndian<qint32>(offsets[i], h.data() + 36);
+        qToLittleEndian<qint16>(-100, h.data() + 70);
+        qToLittleEndian<qint32>(groupCm[i], h.data() + 80);
+        qToLittleEndian<quint16>(16, h.data() + 114);
+        qToLittleEndian<quint16>(quint16(intervals[i]), h.data() + 116);
+        QByteArray data(16 * 4, '\0');
+        for (int k = 0; k < 16; ++k)
+            qToLittleEndian<float>(float(i) + k * 0.5f, data.data() + 4 * k);
+        out += h + data;
+    }
+    return out;
+}
+
+} // namespace
+
+class TestRecordImport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Big-endian, 16-bit samples with a descaling factor, the source stated
+    // once for the file and the spread recorded from its far end.
+    void foreignSeg2IsPlacedOnItsSpread()
+    {
+        TestProgramDir dir;
+        QList<Seg2Trace> traces = spread({17.5, 16, 14.5, 13});
+        for (Seg2Trace &t : traces) {
+            t.Format = 1;
+            t.Strings.removeLast();
+            t.Strings << "DESCALING_FACTOR 0.5" << "STACK 4";
+        }
+        const QByteArray file = Seg2Builder(true).Build(
+            {"ACQUISITION_DATE 02/11/2023", "ACQUISITION_TIME 8:09:10", "JOB_ID LAKE", "SOURCE_LOCATION 10.0 0 0"},
+            traces);
+        const QString path = dir.file(QStringLiteral("F.sg2"));
+        QVERIFY(WriteBytes(path, file));
+
+        const ToolRun info = RunRecordTool({QStringLiteral("info"), path});
+        QVERIFY2(info.Code == 0, qPrintable(info.Err));
+        const QJsonObject h = header(info);
+        QCOMPARE(h.value(QStringLiteral("channelCount")).toInt(), 4);
+        QCOMPARE(h.value(QStringLiteral("traceOrder")).toInt(), 0);
+        QCOMPARE(h.value(QStringLiteral("offsetM")).toDouble(), 3.0);
+        QCOMPARE(h.value(QStringLiteral("traceSpacingM")).toDouble(), 1.5);
+        QCOMPARE(h.value(QStringLiteral("sampleIntervalUs")).toDouble(), 500.0);
+        QCOMPARE(h.value(QStringLiteral("sampleLength")).toInt(), 8);
+        QCOMPARE(h.value(QStringLiteral("date")).toString(), QStringLiteral("2023-11-02"));
+        QCOMPARE(h.value(QStringLiteral("time")).toString(), QStringLiteral("08:09:10"));
+        QCOMPARE(h.value(QStringLiteral("projectName")).toString(), QStringLiteral("LAKE"));
+
+        const ToolRun dump = RunRecordTool({QStringLiteral("dump"), path});
+        QCOMPARE(dump.Code, 0);
+        const QList<QByteArray> lines = dump.Out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 9);
+        QCOMPARE(lines[3], QByteArray("6,11,16,21")); // (ch × 10 + 2) × 0.5
+        QCOMPARE(RunRecordTool({QStringLiteral("spectrum"), path, QStringLiteral("--channel"), QStringLiteral("4")}).Code, 0);
+    }
+
+    void seg2FilesTheToolCannotPlaceAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");
+        const Seg2Builder le(false);
+        QTest::newRow("uneven spacing") << le.Build({}, spread({2, 3, 4, 5.5, 6.5})) << 4
+                                        << QStringLiteral("not evenly spaced: trace 4 is 1.5 m from trace 3");
+        QTest::newRow("receivers on one spot") << le.Build({}, spread({2, 2, 2})) << 4
+                                               << QStringLiteral("not evenly spaced: trace 2");
+        QTest::newRow("both sides of the source") << le.Build({}, spread({-1, 1, 3})) << 4
+                                                  << QStringLiteral("both sides of the source: trace 1");
+        QList<Seg2Trace> mixed = spread({2, 3, 4});
+        mixed[2].Strings[2] = "SAMPLE_INTERVAL 0.00025";
+        QTest::newRow("mixed intervals") << le.Build({}, mixed) << 4 << QStringLiteral("mixed sample intervals: trace 3");
+        QList<Seg2Trace> shorter = spread({2, 3, 4});
+        shorter[1].Samples.removeLast();
+        QTest::newRow("mixed lengths") << le.Build({}, shorter) << 4 << QStringLiteral("mixed trace lengths: trace 2");
+        QList<Seg2Trace> unplaced = spread({2, 3});
+        for (Seg2Trace &t : unplaced)
+            t.Strings.removeAt(1);
+        QTest::newRow("no receiver positions") << le.Build({}, unplaced) << 4
+                                               << QStringLiteral("trace 1 states no receiver position");
+        QList<Seg2Trace> sourceless = spread({2, 3});
+        for (Seg2Trace &t : sourceless)
+            t.Strings.removeLast();
+        QTest::newRow("no source") << le.Build({}, sourceless) << 4 << QStringLiteral("trace 1 states no source position");
+        QList<double> many;
+        for (int i = 0; i < 30; ++i)
+            many << 2 + i;
+        QTest::newRow("30 traces") << le.Build({}, spread(many)) << 4 << QStringLiteral("at most 24");
+        QList<Seg2Trace> packed = spread({2, 3});
+        packed[1].Format = 3;
+        QTest::newRow("20-bit samples") << le.Build({}, packed) << 1 << QStringLiteral("format 3");
+        QTest::newRow("cut short") << le.Build({}, spread({2, 3, 4})).chopped(5) << 2
+                                   << QStringLiteral("trace 3's blocks run past the end");
+        QTest::newRow("only the block id") << QByteArray("\x55\x3a", 2) << 2
+                                           << QStringLiteral("file descriptor block is cut short");
+    }
+
+    void seg2FilesTheToolCannotPlaceAreRefused()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        TestProgramDir dir;
+        const QString path = dir.file(QStringLiteral("X.sg2"));
+        QVERIFY(WriteBytes(path, file));
+        for (const QString &command : {QStringLiteral("info"), QStringLiteral("dispersion")}) {
+            const ToolRun r = RunRecordTool({command, path});
+            QCOMPARE(r.Code, code);
+            QVERIFY(r.Out.isEmpty());
+            QVERIFY2(r.Err.contains(says), qPrintable(r.Err));
+        }
+    }
+
+    void seismicUnixFiles_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("coordinates") << suFile({300, 450, 600}, {3, 4, 6}, {500, 500, 500}) << 0 << QString();
+        QTest::newRow("offsets only") << suFile({0, 0, 0}, {3, 5, 7}, {500, 500, 500}) << 0 << QString();
+        QTest::newRow("neither") << suFile({0, 0, 0}, {0, 0, 0}, {500, 500, 500}) << 4
+                                 << QStringLiteral("neither receiver coordinates nor offsets");
+        QTest::newRow("mixed intervals") << suFile({300, 450, 600}, {3, 4, 6}, {500, 250, 500}) << 4
+                                         << QStringLiteral("mixed sample intervals: trace 2");
+    }
+
+    void seismicUnixFiles()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        TestProgramDir dir;
+        const QString path = dir.file(QStringLiteral("S.su"));
+        QVERIFY(WriteBytes(path, file));
+        const ToolRun info = RunRecordTool({QStringLiteral("info"), path});
+        QCOMPARE(info.Code, code);
+        QVERIFY2(info.Err.contains(says), qPrintable(info.Err));
+        if (code != 0)
+            return;
+        const QJsonObject h = header(info);
+        QCOMPARE(h.value(QStringLiteral("channelCount")).toInt(), 3);
+        QCOMPARE(h.value(QStringLiteral("traceOrder")).toInt(), 1);
+        QCOMPARE(h.value(QStringLiteral("sampleIntervalUs")).toDouble(), 500.0);
+        QCOMPARE(h.value(QStringLiteral("offsetM")).toDouble(), 3.0);
+        const QList<QByteArray> dump = RunRecordTool({QStringLiteral("dump"), path}).Out.trimmed().split('\n');
+        QCOMPARE(dump.size(), 17);
+        QCOMPARE(dump[16], QByteArray("7.5,8.5,9.5"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordImport)
+#include "tst_recordimport.moc"

@@ -1,0 +1,273 @@
+// Output files of the record tool's commands as a crew meets them: a name
+// that is taken, a disk that fills up, a run killed at any moment. A name
+// only ever shows a complete file, and the next run clears what a killed
+// one left.
+#include "RecordToolRun.h"
+#include "SimulatorRecord.h"
+#include "support/TestProgramDir.h"
+
+#include "records/RecordFile.h"
+#include "records/SafeWriteBatch.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QThread>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+/// A command that writes one file: its arguments for a record and an output
+/// folder, and the output's path.
+struct Writer
+{
+    QString Name;
+    QStringList (*Args)(const QString &record, const QString &out);
+    QString (*Output)(const QString &out);
+};
+
+const Writer kWriters[] = {
+    {QStringLiteral("filter"),
+     [](const QString &r, const QString &o) {
+         return QStringList{QStringLiteral("filter"), r, QStringLiteral("--high"), QStringLiteral("5"),
+                            QStringLiteral("-o"), o + QStringLiteral("/F.QDW")};
+     },
+     [](const QString &o) { return o + QStringLiteral("/F.QDW"); }},
+    {QStringLiteral("convert seg2"),
+     [](const QString &r, const QString &o) {
+         return QStringList{QStringLiteral("convert"), QStringLiteral("--to"), QStringLiteral("seg2"), r,
+                            QStringLiteral("-o"), o};
+     },
+     [](const QString &o) { return o + QStringLiteral("/SHOT.sg2"); }},
+    {QStringLiteral("convert segy"),
+     [](const QString &r, const QString &o) {
+         return QStringList{QStringLiteral("convert"), QStringLiteral("--to"), QStringLiteral("segy"), r,
+                            QStringLiteral("-o"), o};
+     },
+     [](const QString &o) { return o + QStringLiteral("/SHOT.sgy"); }},
+    {QStringLiteral("dispersion"),
+     [](const QString &r, const QString &o) {
+         return QStringList{QStringLiteral("dispersion"), r, QStringLiteral("-o"), o + QStringLiteral("/D.png")};
+     },
+     [](const QString &o) { return o + QStringLiteral("/D.png"); }},
+    {QStringLiteral("curve"),
+     [](const QString &r, const QString &o) {
+         return QStringList{QStringLiteral("curve"), r, QStringLiteral("-o"), o + QStringLiteral("/C.csv")};
+     },
+     [](const QString &o) { return o + QStringLiteral("/C.csv"); }},
+};
+
+constexpr rlim_t kFullDiskBytes = 256;
+
+const Writer &writer(const QString &name)
+{
+    for (const Writer &w : kWriters)
+        if (w.Name == name)
+            return w;
+    return kWriters[0];
+}
+
+QString saveShot(int samples = 2048)
+{
+    ParamSet &p = CurrentParams();
+    FileSimulatorShot(p, samples);
+    if (SaveRecordAs(p, QStringLiteral("SHOT")) != RecordOk)
+        return QString();
+    return RecordSavePath(p, QStringLiteral("SHOT"));
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList temporaries(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".*.zebpart")}, QDir::Files | QDir::Hidden);
+}
+
+/// Runs the tool as a child whose files may not grow beyond bytes, as on a full disk.
+int runOnFullDisk(const QStringList &args, rlim_t bytes)
+{
+    QProcess p;
+    p.setChildProcessModifier([bytes] {
+        struct rlimit limit {bytes, bytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        // A write beyond the limit then fails instead of killing the child.
+        ::signal(SIGXFSZ, SIG_IGN);
+    });
+    p.start(QStringLiteral(ZEB_RECORD_TOOL), args);
+    if (!p.waitForFinished(ScaledTimeout(60000)) || p.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return p.exitCode();
+}
+
+void addWriterRows()
+{
+    QTest::addColumn<QString>("command");
+    for (const Writer &w : kWriters)
+        QTest::newRow(qPrintable(w.Name)) << w.Name;
+}
+
+} // namespace
+
+class TestRecordToolOutput : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void helpListsTheExitCodes()
+    {
+        const ToolRun help = RunRecordTool({QStringLiteral("--help")});
+        QCOMPARE(help.Code, 0);
+        for (const char *line : {"   4  a SEG-2, SEG-Y or SU file", "  73  an output exists already",
+                                 "  74  an output could not be written"})
+            QVERIFY2(help.Out.contains(line), line);
+        const ToolRun wrong = RunRecordTool({QStringLiteral("show")});
+        QCOMPARE(wrong.Code, 64);
+        QVERIFY(wrong.Err.contains(QStringLiteral("--help")));
+    }
+
+    void takenNamesAreLeftAlone_data()
+    {
+        addWriterRows();
+        QTest::newRow("dispersion onto its own record") << QStringLiteral("dispersion onto the record");
+    }
+
+    void takenNamesAreLeftAlone()
+    {
+        QFETCH(QString, command);
+        TestProgramDir dir;
+        const QString record = saveShot();
+        QVERIFY(!record.isEmpty());
+        const QString out = dir.file(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out));
+        QStringList args;
+        QString taken;
+        if (command == QLatin1String("dispersion onto the record")) {
+            args = QStringList{QStringLiteral("dispersion"), record, QStringLiteral("-o"), record};
+            taken = record;
+        } else {
+            const Writer &w = writer(command);
+            args = w.Args(record, out);
+            taken = w.Output(out);
+            QVERIFY(WriteBytes(taken, "mine"));
+        }
+        const QByteArray before = readAll(taken);
+        const ToolRun r = RunRecordTool(args);
+        QCOMPARE(r.Code, 73);
+        QVERIFY2(r.Err.contains(QStringLiteral("exists already")), qPrintable(r.Err));
+        QCOMPARE(readAll(taken), before);
+        QVERIFY(temporaries(QFileInfo(taken).absolutePath()).isEmpty());
+    }
+
+    void fullDiskLeavesNothingUnderTheName_data()
+    {
+        addWriterRows();
+    }
+
+    void fullDiskLeavesNothingUnderTheName()
+    {
+        QFETCH(QString, command);
+        TestProgramDir dir;
+        const QString record = saveShot();
+        const QString out = dir.file(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out));
+        const Writer &w = writer(command);
+        // Below any of the outputs of a 24-channel shot.
+        QCOMPARE(runOnFullDisk(w.Args(record, out), kFullDiskBytes), 74);
+        QVERIFY(QDir(out).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        // The same command with room to spare writes the file.
+        QCOMPARE(RunRecordTool(w.Args(record, out)).Code, 0);
+        QVERIFY(QFileInfo(w.Output(out)).size() > qint64(kFullDiskBytes));
+    }
+
+    // A run clears what dead writers left, never a file another writer is still filling.
+    void onlyTemporariesOfDeadWritersAreRemoved()
+    {
+        TestProgramDir dir;
+        // Above any process id Linux hands out (pid_max is at most 2^22).
+        const QString dead = QStringLiteral("2147483646");
+        const QString alive = QString::number(QCoreApplication::applicationPid());
+        const QStringList names{QStringLiteral(".A.sg2.") + dead + QStringLiteral("-0badc0de.zebpart"),
+                                QStringLiteral(".B.sg2.0badc0de.zebpart"),
+                                QStringLiteral(".C.sg2.") + alive + QStringLiteral("-0badc0de.zebpart"),
+                                QStringLiteral(".D.sg2.keep"), QStringLiteral("E.zebpart")};
+        for (const QString &name : names)
+            QVERIFY(WriteBytes(dir.file(name), "part"));
+        RemoveStaleTemporaries(dir.path());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 (QStringList{names[2], names[3], names[4]}));
+    }
+
+    void killedRunsNeverLeaveAPartialFile()
+    {
+        TestProgramDir dir;
+        const QString record = saveShot(16384);
+        QVERIFY(!record.isEmpty());
+        const QString reference = dir.file(QStringLiteral("reference"));
+        const QString out = dir.file(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(reference) && QDir().mkpath(out));
+        // Each command's complete output, and how long a whole run takes: the
+        // kills fall anywhere from the start to the end of a run.
+        QList<qint64> runMs;
+        for (const Writer &w : kWriters) {
+            QElapsedTimer timer;
+            timer.start();
+            QCOMPARE(RunRecordTool(w.Args(record, reference)).Code, 0);
+            runMs << timer.elapsed();
+        }
+
+        QRandomGenerator random(20240611);
+        const int kills = 20;
+        int finished = 0;
+        int cutShort = 0;
+        for (int k = 0; k < kills; ++k) {
+            const int which = k % int(std::size(kWriters));
+            const Writer &w = kWriters[which];
+            QProcess p;
+            p.start(QStringLiteral(ZEB_RECORD_TOOL), w.Args(record, out));
+            QVERIFY(p.waitForStarted(ScaledTimeout(10000)));
+            // Its own temporary, by the process id in the name; killed runs before it left theirs.
+            const QString pid = QString::number(p.processId());
+            const auto writing = [&] {
+                return temporaries(out).filter(QRegularExpression(QStringLiteral("\\.%1-[0-9a-f]+\\.zebpart$").arg(pid)));
+            };
+            // Every other kill falls anywhere in the run; the others while the
+            // output is being written, which a run spends little of its time on.
+            if (k % 2 == 0) {
+                QThread::msleep(random.bounded(quint32(runMs[which] + 1)));
+            } else {
+                while (writing().isEmpty() && p.state() == QProcess::Running)
+                    QThread::usleep(100);
+                QThread::usleep(random.bounded(2000u));
+            }
+            p.kill();
+            QVERIFY(p.waitForFinished(ScaledTimeout(10000)));
+            cutShort += writing().isEmpty() ? 0 : 1;
+            const QString output = w.Output(out);
+            if (QFileInfo::exists(output)) {
+                QVERIFY2(readAll(output) == readAll(w.Output(reference)), qPrintable(w.Name));
+                QVERIFY(QFile::remove(output));
+                ++finished;
+            }
+        }
+        // Where the kills fell, for the log: how many runs had finished, how many left temporaries.
+        qInfo("of %d killed runs, %d had finished and %d were cut short while writing", kills, finished, cutShort);
+        // Each command once more, to the end: complete files, and nothing left
+        // of the killed runs.
+        for (const Writer &w : kWriters) {
+            QCOMPARE(RunRecordTool(w.Args(record, out)).Code, 0);
+            QCOMPARE(readAll(w.Output(out)), readAll(w.Output(reference)));
+        }
+        QCOMPARE(temporaries(out), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordToolOutput)
+#include "tst_recordtooloutput.moc"

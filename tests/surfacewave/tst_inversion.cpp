@@ -1,0 +1,278 @@
+// The inversion as the crew relies on it: curves of known ground give back
+// their Vs30, top layer and profile; curves that cannot be inverted are
+// refused or defaulted with a note, never crash or hang; a seed gives the
+// same answer every time, and a stop returns the best model so far.
+#include "surfacewave/Inversion.h"
+#include "surfacewave/RayleighDispersion.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+namespace {
+
+/// Search size of the tests: a third of the default is enough for these
+/// curves and keeps the suite short under the sanitizers.
+constexpr int kTestModels = 3000;
+constexpr double kNoise = 0.03;
+constexpr int kPicks = 40;
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+/// A layer at Poisson's ratio 1/3 (Vp = 2 Vs) with the inversion's density.
+Layer Soil(double thickness, double vs)
+{
+    return Layer{thickness, 2.0 * vs, vs, DensityForVs(vs)};
+}
+
+/// The model's fundamental mode at kPicks frequencies log-spaced over
+/// lowHz…highHz, each off by Gaussian noise of kNoise of its velocity
+/// (Box–Muller from a fixed seed), with kNoise as its standard deviation.
+std::vector<CurvePoint> NoisyCurve(const std::vector<Layer> &truth, double lowHz, double highHz, unsigned seed)
+{
+    std::vector<double> f;
+    for (int i = 0; i < kPicks; ++i)
+        f.push_back(lowHz * std::pow(highHz / lowHz, double(i) / (kPicks - 1)));
+    const ModalCurves c = RayleighPhaseVelocities(LayeredModel(truth), f, 1);
+    std::mt19937_64 rng(seed);
+    std::vector<CurvePoint> points;
+    for (size_t i = 0; i < f.size(); ++i) {
+        const double u1 = (double(rng() >> 11) + 1.0) * 0x1.0p-53;
+        const double u2 = double(rng() >> 11) * 0x1.0p-53;
+        const double g = std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
+        const double v = c.Velocities[0][i];
+        points.push_back(CurvePoint{f[i], v * (1.0 + kNoise * g), kNoise * v});
+    }
+    return points;
+}
+
+double VsAtDepth(const std::vector<Layer> &layers, double depth)
+{
+    double top = 0.0;
+    for (size_t i = 0; i + 1 < layers.size(); ++i) {
+        top += layers[i].Thickness;
+        if (depth < top)
+            return layers[i].Vs;
+    }
+    return layers.back().Vs;
+}
+
+/// Bit-for-bit equality of two doubles (NaN equals NaN).
+bool Same(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(std::vector<Layer>)
+
+class TestInversion : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void recovery_data();
+    void recovery();
+    void badCurves_data();
+    void badCurves();
+    void badSettings();
+    void sameSeedSameResult();
+    void stopGivesBestSoFar();
+    void vs30OfLayers();
+};
+
+void TestInversion::recovery_data()
+{
+    QTest::addColumn<std::vector<Layer>>("truth");
+    QTest::addColumn<double>("lowHz");
+    QTest::addColumn<double>("highHz");
+    QTest::addColumn<unsigned>("noiseSeed");
+    QTest::addColumn<quint64>("seed");
+
+    const std::vector<Layer> two = {Soil(6, 180), Soil(0, 420)};
+    const std::vector<Layer> three = {Soil(4, 160), Soil(10, 300), Soil(0, 600)};
+    const std::vector<Layer> four = {Soil(3, 150), Soil(7, 260), Soil(10, 400), Soil(0, 550)};
+    // Every search seed of a curve must reach the same answer.
+    for (quint64 seed : {1u, 2u, 3u}) {
+        QTest::addRow("2 layers, seed %llu", seed) << two << 4.0 << 60.0 << 11u << seed;
+        QTest::addRow("3 layers, seed %llu", seed) << three << 4.0 << 60.0 << 12u << seed;
+        QTest::addRow("4 layers, seed %llu", seed) << four << 5.0 << 60.0 << 13u << seed;
+    }
+}
+
+void TestInversion::recovery()
+{
+    QFETCH(std::vector<Layer>, truth);
+    QFETCH(double, lowHz);
+    QFETCH(double, highHz);
+    QFETCH(unsigned, noiseSeed);
+    QFETCH(quint64, seed);
+
+    const InversionCurve curve = PrepareCurve(NoisyCurve(truth, lowHz, highHz, noiseSeed));
+    QVERIFY2(curve.Ok(), qPrintable(curve.Problem));
+    InversionSettings settings;
+    settings.Models = kTestModels;
+    settings.Seed = seed;
+    const InversionResult r = InvertCurve(curve, settings);
+    QVERIFY2(r.Ok(), qPrintable(r.Problem));
+    QVERIFY(!r.Stopped);
+
+    const double trueVs30 = Vs30OfLayers(truth);
+    qInfo("misfit %.3f, Vs30 %.1f (%.1f-%.1f) against %.1f: %+.1f %%, top Vs %.1f against %.1f, %d acceptable",
+          r.Misfit, r.Vs30, r.Vs30Low, r.Vs30High, trueVs30, 100.0 * (r.Vs30 / trueVs30 - 1.0), r.Best.front().Vs,
+          truth.front().Vs, r.Acceptable);
+    // The picks carry 3 % noise: a fit within it has a misfit near 1.
+    QVERIFY2(r.Misfit < 1.5, qPrintable(QString::number(r.Misfit)));
+    QVERIFY2(std::abs(r.Vs30 / trueVs30 - 1.0) <= 0.05, qPrintable(QString::number(r.Vs30)));
+    QVERIFY(r.Vs30Low <= r.Vs30 && r.Vs30 <= r.Vs30High);
+    QVERIFY2(std::abs(r.Best.front().Vs / truth.front().Vs - 1.0) <= 0.10,
+             qPrintable(QString::number(r.Best.front().Vs)));
+
+    // The true profile lies within the band over most of the constrained
+    // depth. Not all of it yet: where the curve trades an interface's depth
+    // against the velocities either side, the ensemble's 10-90 % band can
+    // still pass beside the true step.
+    QVERIFY(r.ConstrainedDepth > 0.0);
+    int inside = 0;
+    int points = 0;
+    for (size_t i = 0; i < r.Band.Depth.size() && r.Band.Depth[i] <= r.ConstrainedDepth; ++i) {
+        const double vs = VsAtDepth(truth, r.Band.Depth[i]);
+        inside += r.Band.Low[i] <= vs && vs <= r.Band.High[i];
+        ++points;
+    }
+    qInfo("true profile inside the band at %d of %d depths to %.1f m", inside, points, r.ConstrainedDepth);
+    QVERIFY(points > 0);
+    QVERIFY2(5 * inside >= 3 * points, qPrintable(QStringLiteral("%1 of %2").arg(inside).arg(points)));
+}
+
+void TestInversion::badCurves_data()
+{
+    QTest::addColumn<std::vector<CurvePoint>>("points");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("said");
+
+    const std::vector<CurvePoint> good = {{5, 400, 12}, {10, 300, 9}, {20, 220, 7}, {40, 180, 5}};
+    QTest::newRow("no picks") << std::vector<CurvePoint>{} << true << "0 picks";
+    QTest::newRow("one pick") << std::vector<CurvePoint>{{10, 300, 9}} << true << "1 picks";
+    std::vector<CurvePoint> nan = good;
+    nan[2].Velocity = kNaN;
+    QTest::newRow("velocity NaN") << nan << true << "pick 3";
+    std::vector<CurvePoint> zeroF = good;
+    zeroF[0].Frequency = 0.0;
+    QTest::newRow("frequency 0") << zeroF << true << "pick 1";
+    std::vector<CurvePoint> reversed(good.rbegin(), good.rend());
+    QTest::newRow("out of order") << reversed << false << "sorted";
+    std::vector<CurvePoint> zeroSd = good;
+    zeroSd[1].Sd = 0.0;
+    zeroSd[3].Sd = kNaN;
+    QTest::newRow("zero and NaN sd") << zeroSd << false << "2 picks without a standard deviation";
+    std::vector<CurvePoint> tinySd = good;
+    tinySd[0].Sd = 1e-9;
+    QTest::newRow("tiny sd") << tinySd << false << "raised";
+}
+
+void TestInversion::badCurves()
+{
+    QFETCH(std::vector<CurvePoint>, points);
+    QFETCH(bool, refused);
+    QFETCH(QString, said);
+
+    const InversionCurve curve = PrepareCurve(points);
+    InversionSettings settings;
+    settings.Models = kMinModels;
+    const InversionResult r = InvertCurve(curve, settings);
+    if (refused) {
+        QVERIFY(!curve.Ok());
+        QVERIFY2(curve.Problem.contains(said), qPrintable(curve.Problem));
+        QCOMPARE(r.Problem, curve.Problem);
+        QVERIFY(r.Best.empty());
+        return;
+    }
+    QVERIFY2(curve.Notes.join(';').contains(said), qPrintable(curve.Notes.join(';')));
+    QVERIFY2(r.Ok(), qPrintable(r.Problem));
+    for (size_t i = 1; i < r.Curve.Points.size(); ++i)
+        QVERIFY(r.Curve.Points[i - 1].Frequency <= r.Curve.Points[i].Frequency);
+    for (const CurvePoint &p : r.Curve.Points)
+        QVERIFY(p.Sd >= kSmallestSdShare * p.Velocity);
+    QVERIFY(std::isfinite(r.Misfit) && std::isfinite(r.Vs30));
+    QCOMPARE(r.Fitted.size(), points.size());
+}
+
+void TestInversion::badSettings()
+{
+    const InversionCurve curve = PrepareCurve({{5, 400, 12}, {10, 300, 9}, {20, 220, 7}});
+    for (const InversionSettings &s : {InversionSettings{0, kMinModels, 1, true}, InversionSettings{7, kMinModels, 1, true},
+                                       InversionSettings{3, kMinModels - 1, 1, true}}) {
+        const InversionResult r = InvertCurve(curve, s);
+        QVERIFY(!r.Ok());
+        QVERIFY(r.Problem.contains(QStringLiteral("possible")));
+    }
+}
+
+void TestInversion::sameSeedSameResult()
+{
+    const std::vector<Layer> truth = {Soil(4, 160), Soil(10, 300), Soil(0, 600)};
+    const InversionCurve curve = PrepareCurve(NoisyCurve(truth, 4.0, 60.0, 5));
+    InversionSettings settings;
+    settings.Models = 1000;
+    settings.Seed = 42;
+    const InversionResult a = InvertCurve(curve, settings);
+    const InversionResult b = InvertCurve(curve, settings);
+    QVERIFY(a.Ok() && b.Ok());
+    QCOMPARE(a.Evaluated, b.Evaluated);
+    QCOMPARE(a.Best.size(), b.Best.size());
+    for (size_t i = 0; i < a.Best.size(); ++i) {
+        const Layer &x = a.Best[i];
+        const Layer &y = b.Best[i];
+        QVERIFY(Same(x.Thickness, y.Thickness) && Same(x.Vs, y.Vs) && Same(x.Vp, y.Vp) && Same(x.Density, y.Density));
+    }
+    QVERIFY(Same(a.Misfit, b.Misfit) && Same(a.Vs30, b.Vs30) && Same(a.Vs30Low, b.Vs30Low)
+            && Same(a.Vs30High, b.Vs30High));
+    for (size_t i = 0; i < a.Band.Depth.size(); ++i)
+        QVERIFY(Same(a.Band.Low[i], b.Band.Low[i]) && Same(a.Band.High[i], b.Band.High[i]));
+
+    // The seed is used: another one walks elsewhere.
+    settings.Seed = 43;
+    const InversionResult c = InvertCurve(curve, settings);
+    QVERIFY(!Same(a.Misfit, c.Misfit));
+}
+
+void TestInversion::stopGivesBestSoFar()
+{
+    const InversionCurve curve = PrepareCurve({{5, 400, 12}, {10, 300, 9}, {20, 220, 7}, {40, 180, 5}});
+    InversionSettings settings;
+    settings.Models = kMaxModels; // would run for hours
+    int calls = 0;
+    int lastDone = 0;
+    bool monotonic = true;
+    const InversionResult r = InvertCurve(curve, settings, [&](const InversionProgress &p) {
+        monotonic = monotonic && p.Done >= lastDone && p.Done <= p.Total;
+        lastDone = p.Done;
+        return ++calls < 5;
+    });
+    QVERIFY(monotonic);
+    QCOMPARE(calls, 5);
+    QVERIFY(r.Ok());
+    QVERIFY(r.Stopped);
+    QCOMPARE(r.Best.size(), size_t(kDefaultLayers + 1));
+    QVERIFY(r.Evaluated < 1000);
+    QVERIFY(std::isfinite(r.Misfit) && r.Vs30 > 0.0);
+}
+
+void TestInversion::vs30OfLayers()
+{
+    // 10 m at 150 m/s, 20 m at 300: 30 / (1/15 + 1/15) = 225, whatever lies below.
+    QCOMPARE(Vs30OfLayers({Soil(10, 150), Soil(20, 300), Soil(0, 900)}), 225.0);
+    // A half-space from 10 m: 30 / (10/150 + 20/300).
+    QCOMPARE(Vs30OfLayers({Soil(10, 150), Soil(0, 300)}), 225.0);
+    // The density table is continuous and held beyond its ends.
+    QCOMPARE(DensityForVs(50), 1700.0);
+    QCOMPARE(DensityForVs(300), 1850.0);
+    QCOMPARE(DensityForVs(5000), 2500.0);
+}
+
+QTEST_GUILESS_MAIN(TestInversion)
+#include "tst_inversion.moc"

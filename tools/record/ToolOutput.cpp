@@ -1,0 +1,56 @@
+// Output files of every command: one safe way to write them, so that no
+// command replaces a file or leaves a partial one under its final name.
+#include "RecordTool.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+void report(int result, const QString &path, const QString &problem)
+{
+    const QString why = result == RecordExists ? QStringLiteral("%1 exists already and is left as it is").arg(path)
+                                               : QStringLiteral("cannot write %1: %2").arg(path, problem);
+    std::fprintf(stderr, "%s\n%s\n", RecordResultMessage(result).toUtf8().constData(), why.toUtf8().constData());
+}
+
+int exitOf(int result, const QString &path, const QString &problem)
+{
+    if (result == RecordOk)
+        return 0;
+    report(result, path, problem);
+    return result == RecordExists ? kExitWouldOverwrite : kExitOutput;
+}
+
+template <typename Write>
+int writeOutput(const QString &path, Write write)
+{
+    if (const int taken = CheckOutputFree(path))
+        return taken;
+    RemoveStaleTemporaries(QFileInfo(path).absolutePath());
+    QString problem;
+    const int result = write(&problem);
+    return exitOf(result, path, problem);
+}
+
+} // namespace
+
+int CheckOutputFree(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return 0;
+    report(RecordExists, path, QString());
+    return kExitWouldOverwrite;
+}
+
+int WriteToolOutput(const QString &path, const QByteArray &bytes)
+{
+    return writeOutput(path, [&](QString *problem) { return WriteNewFile(path, bytes, problem); });
+}
+
+int WriteToolOutput(const QString &path, qint64 expectedSize, const FileFiller &fill)
+{
+    return writeOutput(path, [&](QString *problem) { return WriteNewFile(path, expectedSize, fill, problem); });
+}
