@@ -192,6 +192,9 @@ void CDlgZEB::RunTask(OpenChild child)
         screen(this);
     }
     m_openChild = ChildNone;
+    // The clock tick hides the launcher while a task screen is open (the
+    // version wait keeps it ticking); every task brings it back.
+    show();
 }
 
 void CDlgZEB::on_btnSample_clicked()

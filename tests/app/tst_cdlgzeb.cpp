@@ -192,6 +192,18 @@ private slots:
         QCOMPARE(dlg.Answer(), 1);
     }
 
+    // The clock ticks on through the version wait and hides the launcher
+    // under an open task screen; it must come back when the task ends.
+    void launcherComesBackAfterATaskDuringTheVersionWait()
+    {
+        m_sim->SetFault('b', UnitSimulator::Fault::NoReply, 0, 1);
+        Screens().DeleteProjects = [](QWidget *) { QTest::qWait(1500); };
+        CDlgZEB dlg;
+        QVERIFY(dlg.IsBusy());
+        QTest::keyClick(&dlg, Qt::Key_D, Qt::AltModifier);
+        QVERIFY(dlg.isVisible());
+    }
+
     void disabledButtonsIgnoreTheirShortcut()
     {
         ScopedFakePlatform platform; // no stick
