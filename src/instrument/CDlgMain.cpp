@@ -735,6 +735,21 @@ bool CDlgMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == this && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
+        // The connection window is modeless and this screen holds the
+        // keyboard: its keys (Enter, the arrows, Esc) go to it while it shows.
+        if (m_linkDialog && m_linkDialog->isVisible() && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            switch (key->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+            case Qt::Key_Left:
+            case Qt::Key_Right:
+            case Qt::Key_Escape:
+                QCoreApplication::sendEvent(m_linkDialog, event);
+                return true;
+            default:
+                break;
+            }
+        }
         const bool up = key->key() == Qt::Key_Up;
         if ((up || key->key() == Qt::Key_Down) && key->modifiers() == Qt::NoModifier) {
             if (CurrentParams().CurrentChannel > 0)
