@@ -217,12 +217,20 @@ void CDlgAnalysis::on_btnFilt_clicked()
         CDlgSetFilt filter(this);
         accepted = filter.exec() == QDialog::Accepted;
     });
+    bool dropped = false;
     if (accepted) {
         const FilterSettings settings = CurrentFilterSettings();
         qCDebug(lcAnalysis) << "filter: low-pass" << settings.LowPassHz << "Hz, high-pass" << settings.HighPassHz << "Hz";
+        WithoutLimitsBeyondNyquist(settings, &dropped);
         FilterTraces(Store().Traces.data(), m_backupCount, settings);
     }
     Rebuild();
+    // Said over the traces as the filter left them, so that the operator sees
+    // what the message is about.
+    if (dropped) {
+        ShowMessage(this, LimitBeyondNyquistText());
+        m_grid->Refresh();
+    }
 }
 
 void CDlgAnalysis::on_btnPingPu_clicked()

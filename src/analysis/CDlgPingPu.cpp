@@ -144,10 +144,28 @@ void CDlgPingPu::on_btnExit_clicked()
 
 void CDlgPingPu::OnSetMainRange(int b, int e, bool type)
 {
-    if (type)
-        m_startMs = float(b * IntervalUs() / kUsPerMs);
-    else
-        m_endMs = float(e * IntervalUs() / kUsPerMs);
+    const double intervalUs = IntervalUs();
+    const int samples = CurrentParams().SampleLengthInUse();
+    CSinWave *wave = ui->ShowWave;
+    // A mark pressed within 1 ms of the record's far end would leave the other
+    // mark's keypad an empty range, one it could only cancel: the mark steps
+    // back until 1 ms remains.
+    const int rangeSamples = int(std::ceil(kMinRangeMs * kUsPerMs / intervalUs));
+    if (type) {
+        const int latest = std::max(0, samples - rangeSamples);
+        if (b > latest) {
+            b = latest;
+            wave->SetRange(b, wave->RangeEnd());
+        }
+        m_startMs = float(b * intervalUs / kUsPerMs);
+    } else {
+        const int earliest = std::min(samples, rangeSamples);
+        if (e < earliest) {
+            e = earliest;
+            wave->SetRange(wave->RangeStart(), e);
+        }
+        m_endMs = float(e * intervalUs / kUsPerMs);
+    }
     Update();
 }
 

@@ -66,7 +66,7 @@ QString CPingPu::ReadoutText() const
 
 void CPingPu::DrawPicture(QPainter &p, const SpectrumPlotLayout &l) const
 {
-    p.fillRect(rect(), CurrentParams().Colours.Background);
+    p.fillRect(rect(), DrawableColours(CurrentParams().Colours).Background);
     p.setPen(QPen(Qt::black, kFramePen));
     p.drawRect(0, 0, l.W, l.H);
     const int bins = Bins();

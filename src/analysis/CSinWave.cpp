@@ -55,12 +55,13 @@ void CSinWave::paintEvent(QPaintEvent *)
     const int H = l.Widget.bottom();
 
     QPainter p(this);
-    p.fillRect(l.Widget, ps.Colours.Background);
+    const DisplayColours colours = DrawableColours(ps.Colours);
+    p.fillRect(l.Widget, colours.Background);
     p.setPen(QPen(Qt::black, kFramePen));
     p.drawRect(0, 0, W, H);
     p.setPen(QPen(Qt::black, 1));
     p.drawLine(0, H, W - kBottomLineShort, H);
-    p.setPen(QPen(ps.Colours.Baseline, 1));
+    p.setPen(QPen(colours.Baseline, 1));
     p.drawLine(l.Plot.left(), l.Plot.top(), l.Plot.left(), l.Plot.bottom());
 
     const TraceSet &traces = Store().Traces;
@@ -81,7 +82,7 @@ void CSinWave::paintEvent(QPaintEvent *)
         job.Pitch = plot.Pitch();
         // Unlike the trace view, the lobes are filled even in the background colour.
         job.Fill = true;
-        job.FillColour = ps.Colours.Fill;
+        job.FillColour = colours.Fill;
         wave::DrawTrace(p, job);
     }
 

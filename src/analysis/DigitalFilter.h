@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QVector>
 
 /// Largest filter limit the operator can set, Hz; as the low-pass limit it means "off".
@@ -17,9 +18,17 @@ struct FilterSettings
 /// The filter dialog's limits and the record's timing from the current parameter set.
 FilterSettings CurrentFilterSettings();
 
+/// The settings with every limit at or above half the sampling rate switched
+/// off; dropped, when given, tells whether one was (the operator is to hear of it).
+FilterSettings WithoutLimitsBeyondNyquist(const FilterSettings &settings, bool *dropped = nullptr);
+
+/// What the analysis screen says when a limit was left out.
+QString LimitBeyondNyquistText();
+
 /// Low-pass, then high-pass, in place over the first min(length, sample
-/// count) samples of trace. An empty trace is skipped; a trace never changes
-/// its length. With both limits off the samples stay bit for bit as they were.
+/// count) samples of trace, leaving out a limit at or above half the sampling
+/// rate. An empty trace is skipped; a trace never changes its length. With
+/// both limits off the samples stay bit for bit as they were.
 void FilterTrace(QVector<float> &trace, const FilterSettings &settings);
 
 /// FilterTrace over count traces starting at traces.

@@ -66,6 +66,10 @@ CDlgZEB::CDlgZEB(QWidget *parent)
     m_timer = new QTimer(this);
     connect(m_timer, &QTimer::timeout, this, &CDlgZEB::UpdateTime);
     m_timer->start(kClockTickMs);
+    m_versionTimer = new QTimer(this);
+    m_versionTimer->setSingleShot(true);
+    m_versionTimer->setInterval(kVersionWaitMs);
+    connect(m_versionTimer, &QTimer::timeout, this, [this] { EndVersionWait(0); });
 
     show();
     if (!settingsNote.isEmpty()) {
@@ -126,15 +130,24 @@ void CDlgZEB::UpdateTime()
 
 int CDlgZEB::GetVersion()
 {
+    // No waiting here: this runs inside the socket's connected signal, often
+    // inside connectToHost itself. A wait would run the task screens nested
+    // below it, and the acquisition screen deletes the socket when it goes.
     QUdpSocket *socket = InstrumentSocket();
     m_answer = -1;
+    m_busy = true;
     if (socket)
         socket->write(CommandFrame('b'));
-    WaitUntil([this] { return m_answer != -1; }, kVersionWaitMs);
-    if (m_answer < 0)
-        m_answer = 0;
-    m_busy = false;
+    m_versionTimer->start();
     return m_answer;
+}
+
+void CDlgZEB::EndVersionWait(int answer)
+{
+    m_versionTimer->stop();
+    if (m_answer < 0)
+        m_answer = answer;
+    m_busy = false;
 }
 
 void CDlgZEB::onSockRead()
@@ -150,8 +163,8 @@ void CDlgZEB::onSockRead()
         if (letter != 'b' && letter != 'B')
             continue;
         CurrentParams().HardwareVersionText = HardwareVersionText(quint8(datagram.at(4)));
-        m_answer = 1;
-        m_busy = false;
+        m_answer = -1;
+        EndVersionWait(1);
     }
 }
 
@@ -162,14 +175,14 @@ void CDlgZEB::onSockOK()
 
 void CDlgZEB::onSockFailed()
 {
-    m_answer = 0;
-    m_busy = false;
+    m_answer = -1;
+    EndVersionWait(0);
 }
 
 void CDlgZEB::OnSockError(QAbstractSocket::SocketError)
 {
-    m_answer = 0;
-    m_busy = false;
+    m_answer = -1;
+    EndVersionWait(0);
 }
 
 void CDlgZEB::RunTask(OpenChild child)
@@ -184,6 +197,9 @@ void CDlgZEB::RunTask(OpenChild child)
         screen(this);
     }
     m_openChild = ChildNone;
+    // The clock tick hides the launcher while a task screen is open (the
+    // version wait keeps it ticking); every task brings it back.
+    show();
 }
 
 void CDlgZEB::on_btnSample_clicked()
@@ -192,8 +208,14 @@ void CDlgZEB::on_btnSample_clicked()
         DisconnectSocketSignals(socket); // the acquisition screen takes the link over
     m_openChild = ChildAcquisition;
     m_timer->start(kClockTickMs);
+    // The reply to a version request still under way now goes to the
+    // acquisition screen, which asks for the version itself when it has none.
+    const bool versionPending = m_versionTimer->isActive();
+    m_versionTimer->stop();
     RunTask(ChildAcquisition);
     m_openChild = ChildNone;
+    if (versionPending)
+        EndVersionWait(CurrentParams().HardwareVersionText.isEmpty() ? 0 : 1);
     show();
     const QString saveNote = ParamSet::SaveResultText(CurrentParams().SaveSettings());
     if (!saveNote.isEmpty())

@@ -28,6 +28,8 @@ public:
 
 public slots:
     void reject() override;
+    /// Asks the unit for its version; the reply or the time-out ends the wait
+    /// later, through the event loop (returns -1, the pending answer).
     int GetVersion();
     void UpdateTime();
 
@@ -50,10 +52,13 @@ private:
     void DisconnectSocketSignals(QUdpSocket *socket);
     void StartConnection(QUdpSocket *socket);
     void RunTask(OpenChild child);
+    /// Ends the version wait with answer (1 received, 0 failed).
+    void EndVersionWait(int answer);
 
     std::unique_ptr<Ui::CDlgZEB> ui;
     int m_answer = -1;
     QTimer *m_timer = nullptr;
+    QTimer *m_versionTimer = nullptr; ///< ends an unanswered version request
     bool m_busy = false;
     int m_openChild = ChildNone;
     FocusGrid *m_grid = nullptr;

@@ -67,13 +67,10 @@ QDlgKeyNum::QDlgKeyNum(const QString &title, float initial, int digits, float mi
     const QString start = NumberLocale().toString(double(initial), 'f', decimals);
     const int limit = TakesLongEntry(title) ? kSensorEntryLength : kEntryLength;
     ui->editValue->setMaxLength(std::max(limit, int(start.size())));
+    // The operator edits the value from its end: a digit is added there and
+    // Back takes one character away, so a slip costs one key, not the value.
     ui->editValue->setText(start);
-    // The first key replaces the old value, as on the text keyboard, unless
-    // the operator touched the entry to place the cursor.
-    ui->editValue->selectAll();
-    m_replaceAll = true;
-    ui->editValue->installEventFilter(this);
-    connect(ui->editValue, &QLineEdit::cursorPositionChanged, this, [this] { m_replaceAll = false; });
+    ui->editValue->end(false);
 
     if (IsExponentTitle(title)) {
         ui->tBtnDot->setEnabled(false);
@@ -214,17 +211,12 @@ void QDlgKeyNum::KeyPressed(QAbstractButton *key)
         ui->editValue->setText(key->text());
         return;
     }
-    if (m_replaceAll)
-        ui->editValue->clear();
-    m_replaceAll = false;
+    const QString before = ui->editValue->text();
     ui->editValue->insert(key->text());
-}
-
-bool QDlgKeyNum::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == ui->editValue && event->type() == QEvent::MouseButtonPress)
-        m_replaceAll = false;
-    return QDialog::eventFilter(watched, event);
+    // The validator and the entry's length drop a key that makes the number
+    // longer than the range allows; a key that does nothing must say why.
+    if (ui->editValue->text() == before && key != ui->tBtnDot)
+        RefuseRange();
 }
 
 void QDlgKeyNum::Refuse(const QString &message)
@@ -248,15 +240,23 @@ void QDlgKeyNum::on_tBtnOK_clicked()
         return;
     }
     bool ok = false;
-    const float typed = NumberLocale().toFloat(entry, &ok);
-    // A lone "." or "-" is no number: refused like a number out of range
-    // rather than taken for 0.
+    float typed = NumberLocale().toFloat(entry, &ok);
+    // A dot typed into an emptied entry is read as the 0 it abbreviates.
+    if (!ok && entry == QLatin1String(".")) {
+        typed = 0.0f;
+        ok = true;
+    }
     if (ok && typed >= m_minimum && typed <= m_maximum) {
         value = typed;
         releaseKeyboard();
         accept();
         return;
     }
+    RefuseRange();
+}
+
+void QDlgKeyNum::RefuseRange()
+{
     const QLocale c = NumberLocale();
     const QString low = c.toString(double(m_minimum), 'f', decimals);
     const QString high = c.toString(double(m_maximum), 'f', decimals);
@@ -275,9 +275,6 @@ void QDlgKeyNum::on_tBtnBack_clicked()
         KeyPressed(ui->tBtnBack);
         return;
     }
-    if (m_replaceAll)
-        ui->editValue->clear();
-    m_replaceAll = false;
     ui->editValue->backspace();
 }
 

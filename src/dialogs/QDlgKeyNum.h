@@ -52,7 +52,6 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void on_tBtnOK_clicked();
@@ -79,6 +78,8 @@ private:
     void PickAndConfirm();
     void ConfirmIfOpen();
     void Refuse(const QString &message);
+    /// The range message, with the limits in the keypad's decimals.
+    void RefuseRange();
 
     std::array<QAbstractButton *, kItemCount> m_items{};
     std::array<int, kItemCount> m_keyCodes{};
@@ -88,5 +89,4 @@ private:
     float m_maximum = 0.0f;
     int m_mode = 0;
     FocusGrid *m_grid = nullptr;
-    bool m_replaceAll = false; ///< the next key replaces the whole entry
 };

@@ -174,7 +174,8 @@ void CShowWave::DrawFrameAndLabels(QPainter &p)
     const int W = l.Widget.right();
     const int H = l.Widget.bottom();
 
-    p.fillRect(l.Widget, ps.Colours.Background);
+    const DisplayColours colours = DrawableColours(ps.Colours);
+    p.fillRect(l.Widget, colours.Background);
     p.setPen(QPen(Qt::black, kFramePen));
     p.setBrush(Qt::NoBrush);
     p.drawRect(0, 0, W, H);
@@ -185,7 +186,7 @@ void CShowWave::DrawFrameAndLabels(QPainter &p)
     const int colWidth = static_cast<int>(l.ColumnWidth);
     for (int i = 0; i < l.Columns; ++i) {
         const int cx = static_cast<int>(l.Centre(i));
-        p.setPen(QPen(ps.Colours.Baseline, 1));
+        p.setPen(QPen(colours.Baseline, 1));
         p.drawLine(cx, l.Plot.top(), cx, l.Plot.bottom());
 
         const int channel = wave::ChannelOfColumn(m_perPage, m_page, i);
@@ -225,14 +226,15 @@ wave::TraceJob CShowWave::SpecFor(int channelIndex, int column) const
     job.PlotTop = m_layout.Plot.top();
     job.Pitch = m_pitch;
     job.Line = Qt::black;
-    job.FillColour = CurrentParams().Colours.Fill;
+    job.FillColour = DrawableColours(CurrentParams().Colours).Fill;
     return job;
 }
 
 void CShowWave::DrawTraces(QPainter &p)
 {
     const ParamSet &ps = CurrentParams();
-    const bool fill = ps.Colours.Fill != ps.Colours.Background;
+    const DisplayColours colours = DrawableColours(ps.Colours);
+    const bool fill = colours.Fill != colours.Background;
     p.save();
     p.setClipRect(wave::TraceArea(m_layout));
     for (int i = 0; i < m_columns; ++i) {
@@ -318,7 +320,8 @@ void CShowWave::DrawOverlay(QPainter &p)
         job.FirstJ = 0;
         job.Line = kRed;
         job.FillColour = kRed;
-        job.Fill = ps.Colours.Fill != ps.Colours.Background;
+        const DisplayColours colours = DrawableColours(ps.Colours);
+        job.Fill = colours.Fill != colours.Background;
         p.save();
         p.setClipRect(wave::TraceArea(m_layout));
         m_drawTrace(p, job);

@@ -9,7 +9,7 @@
 namespace {
 constexpr int kDialogPointSize = 20;
 constexpr int kCommandPointSize = 23;
-constexpr int kRowLength = 6; // Left and Right jump a row of the grid
+constexpr int kColumnLength = 6; // the buttons stand in columns of six: Left and Right jump a column
 constexpr int kSmallSpread = 12;
 const QColor kLocked(255, 0, 0);
 const QColor kHighlighted(0, 255, 255);
@@ -145,10 +145,10 @@ void CDlgCHLock::keyPressEvent(QKeyEvent *event)
         MoveHighlight(m_highlight + 1 >= n ? 0 : m_highlight + 1);
         return;
     case Qt::Key_Left:
-        MoveHighlight(m_highlight - kRowLength < 0 ? m_highlight - kRowLength + n : m_highlight - kRowLength);
+        MoveHighlight(m_highlight - kColumnLength < 0 ? m_highlight - kColumnLength + n : m_highlight - kColumnLength);
         return;
     case Qt::Key_Right:
-        MoveHighlight(m_highlight + kRowLength >= n ? m_highlight + kRowLength - n : m_highlight + kRowLength);
+        MoveHighlight(m_highlight + kColumnLength >= n ? m_highlight + kColumnLength - n : m_highlight + kColumnLength);
         return;
     default:
         Refresh();

@@ -30,7 +30,6 @@
 namespace {
 
 constexpr int kClockTickMs = 1000;
-constexpr int kStatusNoteMs = 4000;
 constexpr int kThemeCount = 3;
 constexpr int kBatteryLowest = kBatteryRedLevel; // this level and below shows red
 constexpr int kFullBattery = 10;
@@ -110,10 +109,6 @@ CDlgMain::CDlgMain(QWidget *parent)
     m_timer->setObjectName(QStringLiteral("clockTimer"));
     m_timer->setInterval(kClockTickMs);
     connect(m_timer, &QTimer::timeout, this, &CDlgMain::UpdateTime);
-    m_noteTimer = new QTimer(this);
-    m_noteTimer->setSingleShot(true);
-    m_noteTimer->setInterval(kStatusNoteMs);
-    connect(m_noteTimer, &QTimer::timeout, this, &CDlgMain::RefreshStatus);
 
     // Left and Right walk the commands; Alt and a caption's letter runs one.
     m_grid = new FocusGrid(this, {ui->btnSet, ui->btnRead, ui->btnAnalysis, ui->btnAutoCheck,
@@ -256,6 +251,7 @@ void CDlgMain::PlaceNotice()
 
 void CDlgMain::ShowNotice(const QString &text)
 {
+    m_note = text;
     m_notice->setText(text);
     PlaceNotice();
     m_notice->show();
@@ -429,9 +425,8 @@ RecordProgress *CDlgMain::ReadProgress()
 
 void CDlgMain::ShowStatusNote(const QString &text)
 {
-    m_note = text;
-    ui->btnShow6->setText(LiteralCaption(text));
-    m_noteTimer->start();
+    // Over the fields, never in them: the record's name stays what it is.
+    ShowNotice(text);
 }
 
 void CDlgMain::NewPicture()
@@ -448,7 +443,7 @@ void CDlgMain::NewPicture()
         return;
     const QString summary = QcSummary(m_quality);
     QTimer::singleShot(0, this, [this, summary] {
-        const QString note = m_noteTimer->isActive() ? m_note + QLatin1Char(' ') + summary : summary;
+        const QString note = m_notice->isVisible() ? m_note + QLatin1Char(' ') + summary : summary;
         ShowStatusNote(note);
     });
 }
@@ -741,6 +736,21 @@ bool CDlgMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == this && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
+        // The connection window is modeless and this screen holds the
+        // keyboard: its keys (Enter, the arrows, Esc) go to it while it shows.
+        if (m_linkDialog && m_linkDialog->isVisible() && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            switch (key->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+            case Qt::Key_Left:
+            case Qt::Key_Right:
+            case Qt::Key_Escape:
+                QCoreApplication::sendEvent(m_linkDialog, event);
+                return true;
+            default:
+                break;
+            }
+        }
         const bool up = key->key() == Qt::Key_Up;
         if ((up || key->key() == Qt::Key_Down) && key->modifiers() == Qt::NoModifier) {
             if (CurrentParams().CurrentChannel > 0)

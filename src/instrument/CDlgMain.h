@@ -117,7 +117,6 @@ private:
     InstrumentLink *m_link = nullptr;
     std::unique_ptr<Ui::CDlgMain> ui;
     QTimer *m_timer = nullptr;
-    QTimer *m_noteTimer = nullptr; ///< ends a status note
     std::unique_ptr<AcquisitionCore> m_core;
     FocusGrid *m_grid = nullptr;
     std::unique_ptr<RecordProgressWindow> m_readProgress;
@@ -127,5 +126,5 @@ private:
     QString m_dateSheet;    ///< the date field's last style, set again only when it changes
     bool m_darkFields = false; ///< the theme's status colour needs light text
     QcReport m_quality;        ///< the check of the picture on screen
-    QString m_note;            ///< the status note showing while the note timer runs
+    QString m_note;            ///< the passing notice last shown
 };

@@ -49,9 +49,10 @@ void CShowNoise::paintEvent(QPaintEvent *event)
 {
     QWidget::paintEvent(event);
     const ParamSet &ps = CurrentParams();
+    const QColor background = DrawableColours(ps.Colours).Background;
     QPainter p(this);
     p.setPen(QPen(Qt::black, 1));
-    p.setBrush(ps.Colours.Background);
+    p.setBrush(background);
     p.drawRect(0, 0, width() - 1, height() - 1);
 
     const QVector<noise::Extremes> extremes =
@@ -96,7 +97,7 @@ void CShowNoise::paintEvent(QPaintEvent *event)
     const QString text = NoiseText(m_excursion);
     QPainterPath outline;
     outline.addText(baseline, labelFont, text);
-    p.strokePath(outline, QPen(ps.Colours.Background, kTextRimWidth));
+    p.strokePath(outline, QPen(background, kTextRimWidth));
     p.setPen(kNoiseTextColour);
     p.setFont(labelFont);
     p.drawText(baseline, text);

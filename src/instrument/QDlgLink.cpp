@@ -1,6 +1,7 @@
 #include "instrument/QDlgLink.h"
 #include "ui_QDlgLink.h"
 
+#include "dialogs/FocusGrid.h"
 #include "dialogs/ScreenSetup.h"
 #include "instrument/LinkOwner.h"
 #include "model/TraceStore.h"
@@ -33,7 +34,8 @@ QDlgLink::QDlgLink(LinkDialogOwner *owner, QWidget *parent)
     look.BaseSheet = QString::fromUtf8(kBaseSheet);
     look.FontPointSize = kDialogPointSize;
     look.FullScreen = false;
-    // A modeless window over the acquisition screen: the screen keeps the keyboard.
+    // A modeless window over the acquisition screen: the screen keeps the
+    // keyboard and hands this window the keys it answers.
     look.GrabKeyboard = false;
     for (QPushButton *b : {ui->btnReTry, ui->btnCancel}) {
         b->setFont(ScreenFont(kButtonPointSize));
@@ -48,6 +50,12 @@ QDlgLink::QDlgLink(LinkDialogOwner *owner, QWidget *parent)
     connect(m_timer, &QTimer::timeout, this, &QDlgLink::UpdateTime);
     m_timer->start();
     ui->btnReTry->setEnabled(false);
+
+    // Arrows walk the two buttons, Enter presses the focused one.
+    m_grid = new FocusGrid(this, {ui->btnReTry, ui->btnCancel});
+    m_grid->SetSkipUnavailable(true);
+    m_grid->SetIgnoreTab(true);
+    m_grid->SetGrabOnRefresh(false);
 }
 
 QDlgLink::~QDlgLink() = default;
@@ -68,6 +76,8 @@ void QDlgLink::ShowResult(const QString &text)
     ui->btnReTry->setEnabled(true);
     ui->btnCancel->setEnabled(true);
     m_showingResult = true;
+    // A failure is answered by a retry, the likely next step.
+    m_grid->SetIndex(0);
 }
 
 void QDlgLink::CloseOnSuccess()
@@ -94,6 +104,8 @@ void QDlgLink::on_btnReTry_clicked()
 {
     ui->lbShow->setText(ConnectingText());
     ui->btnReTry->setEnabled(false);
+    // The focus must not stay on a disabled button: Enter would do nothing.
+    m_grid->SetIndex(1);
     for (int i = 0; i < kEventPasses; ++i)
         QCoreApplication::processEvents();
     if (m_owner)
@@ -115,6 +127,13 @@ void QDlgLink::keyPressEvent(QKeyEvent *event)
         closeQuietly();
         return;
     }
-    // Enter must not close the window through a default button.
+    // Enter and the arrows are the focus grid's; a default button must not
+    // close the window.
     event->accept();
+}
+
+void QDlgLink::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    m_grid->SetIndex(ui->btnReTry->isEnabled() ? 0 : 1);
 }

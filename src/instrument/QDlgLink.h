@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <memory>
 
+class FocusGrid;
 class LinkDialogOwner;
 class QTimer;
 
@@ -45,6 +46,7 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void closeQuietly();
@@ -53,4 +55,5 @@ private:
     bool m_showingResult = false;
     QTimer *m_timer = nullptr;
     std::unique_ptr<Ui::QDlgLink> ui;
+    FocusGrid *m_grid = nullptr;
 };

@@ -83,6 +83,35 @@ struct Writer
 
 } // namespace
 
+namespace {
+bool Drawable(const QColor &c)
+{
+    switch (c.spec()) {
+    case QColor::Rgb:
+    case QColor::Hsv:
+    case QColor::Cmyk:
+    case QColor::Hsl:
+    case QColor::ExtendedRgb:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+DisplayColours DrawableColours(const DisplayColours &stored)
+{
+    const DisplayColours defaults;
+    DisplayColours shown = stored;
+    if (!Drawable(shown.Background))
+        shown.Background = defaults.Background;
+    if (!Drawable(shown.Baseline))
+        shown.Baseline = defaults.Baseline;
+    if (!Drawable(shown.Fill))
+        shown.Fill = defaults.Fill;
+    return shown;
+}
+
 ParamSet::ParamSet()
     : SoftwareVersion(QStringLiteral(ZEB_VERSION))
 {

@@ -79,7 +79,8 @@ private slots:
 
     void filterWithDefaultsLeavesTracesBitIdentical();
     void filterTwiceFiltersTwice();
-    void highPassAtOrAboveNyquistGivesZeros();
+    void limitAtOrAboveNyquistIsLeftOutAloud_data();
+    void limitAtOrAboveNyquistIsLeftOutAloud();
     void notANumberDoesNotHang();
     void recordComesBackHoweverTheScreenIsLeft_data();
     void recordComesBackHoweverTheScreenIsLeft();
@@ -281,13 +282,54 @@ void TstCDlgAnalysis::filterTwiceFiltersTwice()
     QVERIFY(SameBits(Store().Traces, m_raw));
 }
 
-void TstCDlgAnalysis::highPassAtOrAboveNyquistGivesZeros()
+void TstCDlgAnalysis::limitAtOrAboveNyquistIsLeftOutAloud_data()
 {
-    CurrentParams().HighPassLimit = 1000; // Nyquist at 500 us
+    QTest::addColumn<float>("interval");
+    QTest::addColumn<int>("low");
+    QTest::addColumn<int>("high");
+    QTest::addColumn<int>("keptLow");  // what filters the record: the limits below Nyquist
+    QTest::addColumn<int>("keptHigh");
+    QTest::newRow("1000 us, high-pass 500") << 1000.0f << 10000 << 500 << 10000 << 0;
+    QTest::newRow("500 us, high-pass 1000") << 500.0f << 10000 << 1000 << 10000 << 0;
+    QTest::newRow("500 us, high-pass 999") << 500.0f << 10000 << 999 << 10000 << 999;
+    QTest::newRow("125 us, low-pass 4000") << 125.0f << 4000 << 0 << 10000 << 0;
+    QTest::newRow("250 us, low-pass 3000 left out, high-pass 10 kept") << 250.0f << 3000 << 10 << 10000 << 10;
+    QTest::newRow("2000 us, low-pass 249") << 2000.0f << 249 << 0 << 249 << 0;
+}
+
+void TstCDlgAnalysis::limitAtOrAboveNyquistIsLeftOutAloud()
+{
+    QFETCH(float, interval);
+    QFETCH(int, low);
+    QFETCH(int, high);
+    QFETCH(int, keptLow);
+    QFETCH(int, keptHigh);
+    analysis_test::PutSinesOnScreen(kChannels, kSamples, interval);
+    m_raw = Store().Traces;
+    TraceSet expected = m_raw;
+    FilterSettings kept;
+    kept.IntervalUs = interval;
+    kept.SampleCount = kSamples;
+    kept.LowPassHz = keptLow;
+    kept.HighPassHz = keptHigh;
+    FilterTraces(expected.data(), kChannels, kept);
+    CurrentParams().LowPassLimit = low;
+    CurrentParams().HighPassLimit = high;
+
     CDlgAnalysis dlg;
-    Filter(dlg);
-    for (int c = 0; c < kChannels; ++c)
-        QCOMPARE(Store().Traces[c], QVector<float>(kSamples, 0.0f));
+    ModalDriver driver;
+    driver.Expect([](ModalDialog &d) { d.Key(Qt::Key_Return); }); // the filter dialog's OK
+    const bool leftOut = keptLow != low || keptHigh != high;
+    if (leftOut)
+        driver.Expect([](ModalDialog &d) {
+            QCOMPARE(d.Text(QStringLiteral("labelMsg")), QStringLiteral("滤波频率超过采样频率的一半，滤波无效！"));
+            d.Key(Qt::Key_Return);
+        });
+    QTest::keyClick(&dlg, Qt::Key_F, Qt::AltModifier);
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QCOMPARE(driver.Answered(), leftOut ? 2 : 1);
+    QVERIFY(SameBits(Store().Traces, expected));
+    QVERIFY(!SameBits(Store().Traces[0], QVector<float>(kSamples, 0.0f))); // never flattened
 }
 
 void TstCDlgAnalysis::notANumberDoesNotHang()
@@ -372,7 +414,7 @@ void TstCDlgAnalysis::filterDialogKeypads()
     driver.Expect([&](ModalDialog &d) {
         titles << d.Text(QStringLiteral("lbTitle"));
         QCOMPARE(d.Text(QStringLiteral("editValue")), QStringLiteral("0"));
-        d.Type(QStringLiteral("10001"));
+        d.Retype(QStringLiteral("10001"));
         d.Key(Qt::Key_Return, Qt::AltModifier);
         // Refused, and still open; 10000 is the top of the range.
         QVERIFY(d.IsOpen());
@@ -388,7 +430,7 @@ void TstCDlgAnalysis::filterDialogKeypads()
     driver.Expect([&](ModalDialog &d) {
         titles << d.Text(QStringLiteral("lbTitle"));
         QCOMPARE(d.Text(QStringLiteral("editValue")), QStringLiteral("10000"));
-        d.Type(QStringLiteral("120"));
+        d.Retype(QStringLiteral("120"));
         d.Key(Qt::Key_Return, Qt::AltModifier);
     });
     CDlgSetFilt filter;

@@ -253,7 +253,7 @@ private slots:
         ModalDriver driver;
         driver.Expect([](ModalDialog &d) {
             QCOMPARE(d.Text(QStringLiteral("lbTitle")), QStringLiteral("最低频率(Hz):"));
-            d.Type(QStringLiteral("10"));
+            d.Retype(QStringLiteral("10"));
             d.Key(Qt::Key_Return, Qt::AltModifier);
         });
         QTest::keyClick(&dlg, Qt::Key_L, Qt::AltModifier);
@@ -266,7 +266,7 @@ private slots:
 
         // A highest frequency below the lowest is refused and changes nothing.
         driver.Expect([](ModalDialog &d) {
-            d.Type(QStringLiteral("5"));
+            d.Retype(QStringLiteral("5"));
             d.Key(Qt::Key_Return, Qt::AltModifier);
         });
         driver.Expect([](ModalDialog &d) {
@@ -281,7 +281,7 @@ private slots:
         // A cancelled keypad changes nothing either; the velocity step is taken.
         driver.Expect([](ModalDialog &d) { d.Key(Qt::Key_Escape); });
         driver.Expect([](ModalDialog &d) {
-            d.Type(QStringLiteral("2.5"));
+            d.Retype(QStringLiteral("2.5"));
             d.Key(Qt::Key_Return, Qt::AltModifier);
         });
         QTest::keyClick(&dlg, Qt::Key_N, Qt::AltModifier);

@@ -20,14 +20,6 @@ namespace {
 const QString kFetching = QStringLiteral("硬件版本: 正在获取中……");
 const QString kFailed = QStringLiteral("硬件版本: <b><font color =red>获取失败</font></b>");
 
-CDlgZEB *findLauncher()
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *d = qobject_cast<CDlgZEB *>(w))
-            return d;
-    return nullptr;
-}
-
 QString hardLabel(const CDlgZEB &dlg)
 {
     return dlg.findChild<QLabel *>(QStringLiteral("lbHardVer"))->text();
@@ -72,20 +64,12 @@ private slots:
     void silentUnitFailsThenRetryRecovers()
     {
         m_sim->SetFault('b', UnitSimulator::Fault::NoReply, 0, 1);
-        // The version wait starts inside the constructor, with the launcher shown.
-        bool busyWhileWaiting = false;
-        QString labelWhileWaiting;
-        QTimer::singleShot(200, [&] {
-            if (CDlgZEB *d = findLauncher()) {
-                busyWhileWaiting = d->IsBusy();
-                labelWhileWaiting = hardLabel(*d);
-            }
-        });
+        // The version wait runs with the launcher shown and answering.
         CDlgZEB dlg;
-        QVERIFY(busyWhileWaiting);
-        QCOMPARE(labelWhileWaiting, kFetching);
+        QVERIFY(dlg.IsBusy());
+        QCOMPARE(hardLabel(dlg), kFetching);
         // The next clock tick after the 5 s wait shows the failure.
-        QTRY_COMPARE_WITH_TIMEOUT(hardLabel(dlg), kFailed, ScaledTimeout(3000));
+        QTRY_COMPARE_WITH_TIMEOUT(hardLabel(dlg), kFailed, ScaledTimeout(8000));
         QCOMPARE(dlg.Answer(), 0);
         QVERIFY(!dlg.IsBusy());
 
@@ -129,18 +113,13 @@ private slots:
             QCOMPARE(d.Text(QStringLiteral("labelMsg")), QStringLiteral("操作正在进行中，暂时无法退出，请稍候再试！"));
             d.Key(Qt::Key_Return);
         });
-        bool pressed = false;
-        QTimer::singleShot(200, [&] {
-            if (CDlgZEB *d = findLauncher()) {
-                pressed = d->IsBusy();
-                QTest::keyClick(d, Qt::Key_Escape);
-            }
-        });
         CDlgZEB dlg;
-        QVERIFY(pressed);
+        QVERIFY(dlg.IsBusy());
+        QTest::keyClick(&dlg, Qt::Key_Escape);
         QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
         QVERIFY(dlg.isVisible());
         QCOMPARE(dlg.result(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsBusy(), ScaledTimeout(9000));
 
         // Once the wait is over, Esc closes the launcher.
         QSignalSpy finished(&dlg, &QDialog::finished);
@@ -185,6 +164,44 @@ private slots:
         QTest::keyClick(&dlg, Qt::Key_E, Qt::AltModifier);
         QTest::keyClick(&dlg, Qt::Key_D, Qt::AltModifier);
         QCOMPARE(opened, (QStringList{"acquisition", "export", "delete"}));
+    }
+
+    // The operator may open the acquisition screen before the unit has told
+    // its version; that screen deletes the socket when it goes, and the
+    // launcher must carry on without it.
+    void acquisitionDuringTheVersionWait()
+    {
+        m_sim->SetFault('b', UnitSimulator::Fault::NoReply, 0, 1);
+        CurrentParams().HardwareVersionText.clear();
+        int opened = 0;
+        Screens().Acquisition = [&](QWidget *) {
+            ++opened;
+            DeleteInstrumentSocket();
+        };
+        CDlgZEB dlg;
+        QVERIFY(dlg.IsBusy());
+        QTest::keyClick(&dlg, Qt::Key_S, Qt::AltModifier);
+        QCOMPARE(opened, 1);
+        QVERIFY(!InstrumentSocket());
+        QVERIFY(dlg.isVisible());
+        QVERIFY(!dlg.IsBusy());
+        QTRY_COMPARE_WITH_TIMEOUT(hardLabel(dlg), kFailed, ScaledTimeout(3000));
+        // Nothing of the old wait is left to fire; a retry works on a new socket.
+        dlg.findChild<QPushButton *>(QStringLiteral("btnUpdate"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(hardLabel(dlg), QStringLiteral("硬件版本: D2.1 H2.3"), ScaledTimeout(5000));
+        QCOMPARE(dlg.Answer(), 1);
+    }
+
+    // The clock ticks on through the version wait and hides the launcher
+    // under an open task screen; it must come back when the task ends.
+    void launcherComesBackAfterATaskDuringTheVersionWait()
+    {
+        m_sim->SetFault('b', UnitSimulator::Fault::NoReply, 0, 1);
+        Screens().DeleteProjects = [](QWidget *) { QTest::qWait(1500); };
+        CDlgZEB dlg;
+        QVERIFY(dlg.IsBusy());
+        QTest::keyClick(&dlg, Qt::Key_D, Qt::AltModifier);
+        QVERIFY(dlg.isVisible());
     }
 
     void disabledButtonsIgnoreTheirShortcut()

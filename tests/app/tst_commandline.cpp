@@ -157,8 +157,8 @@ private slots:
         QVERIFY(CommandLineUsage().contains(QStringLiteral("--usb-stick DIR")));
         // The stick's folder stands in for a mounted stick; the platform is
         // only built here, never installed, so nothing runs.
-        QCOMPARE(MakeSystemPlatform(stick.path())->FindUsbStick(), stick.path());
-        QCOMPARE(MakeSystemPlatform(missing)->FindUsbStick(), QString());
+        QCOMPARE(MakeSystemPlatform(nullptr, stick.path())->FindUsbStick(), stick.path());
+        QCOMPARE(MakeSystemPlatform(nullptr, missing)->FindUsbStick(), QString());
     }
 
     // An installed program keeps its settings and records in a folder it is

@@ -188,7 +188,7 @@ ModalDriver::Handler Keypad(const QString &title, const QString &value)
         if (value.startsWith(QLatin1String("tBtn")))
             QVERIFY(k.Click(value));
         else
-            k.Type(value);
+            k.Retype(value);
         QVERIFY(k.Click(QStringLiteral("tBtnOK")));
     };
 }

@@ -205,7 +205,7 @@ void TestCDlgSet::keypadsStoreWhatWasEntered()
         if (input.startsWith(QLatin1String("tBtn")))
             QVERIFY(d.Click(input));
         else
-            d.Type(input);
+            d.Retype(input);
         QVERIFY(d.Click("tBtnOK"));
         if (d.IsOpen())
             d.Key(Qt::Key_Escape);
@@ -244,7 +244,7 @@ void TestCDlgSet::cancelChangesNothing()
     ModalDriver driver;
     if (cancelKey.isEmpty()) {
         driver.Expect([](ModalDialog &d) {
-            d.Type(QStringLiteral("1"));
+            d.Retype(QStringLiteral("1"));
             d.Key(Qt::Key_Escape);
         });
     } else {

@@ -38,8 +38,11 @@ private slots:
     void rangeIsInclusive_data();
     void rangeIsInclusive();
     void refusesEmptyInput();
-    void loneDotIsNoNumber();
-    void validatorKeepsTheDecimals();
+    void keysEditTheValueAtTheCursor_data();
+    void keysEditTheValueAtTheCursor();
+    void loneDotReadsAsZero();
+    void digitBeyondTheRangeIsRefusedAloud_data();
+    void digitBeyondTheRangeIsRefusedAloud();
     void dotKeyFollowsDecimalsAndTitle();
     void entryLengthDependsOnTheTitle();
     void physicalKeysInNumberMode();
@@ -99,7 +102,7 @@ void TestKeyNum::rangeIsInclusive()
     ModalDriver driver;
     QString refusal;
     driver.Expect([&](ModalDialog &d) {
-        d.Type(typed);
+        d.Retype(typed);
         QCOMPARE(d.Text(QStringLiteral("editValue")), typed);
         d.Key(Qt::Key_Return, Qt::AltModifier);
         if (d.IsOpen())
@@ -126,7 +129,7 @@ void TestKeyNum::refusesEmptyInput()
     ModalDriver driver;
     bool stayedOpen = false;
     driver.Expect([&stayedOpen](ModalDialog &d) {
-        d.Key(Qt::Key_Backspace); // the whole selected value goes
+        d.Key(Qt::Key_Backspace); // the value "0" was one character
         QCOMPARE(d.Text(QStringLiteral("editValue")), QString());
         QVERIFY(d.Click(QStringLiteral("tBtnOK")));
         stayedOpen = d.IsOpen();
@@ -144,37 +147,121 @@ void TestKeyNum::refusesEmptyInput()
     QVERIFY(stayedOpen);
 }
 
-void TestKeyNum::loneDotIsNoNumber()
+void TestKeyNum::keysEditTheValueAtTheCursor_data()
 {
+    QTest::addColumn<float>("start");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<int>("cursor"); // -1: where the keypad puts it
+    QTest::addColumn<QString>("keys"); // '<' is Back
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<float>("value");
+    QTest::newRow("opens at the end") << 2.0f << 1 << -1 << "" << "2.0" << 2.0f;
+    QTest::newRow("Back takes one character") << 2.0f << 1 << -1 << "<" << "2." << 2.0f;
+    QTest::newRow("a digit follows the value") << 12.0f << 0 << -1 << "3" << "123" << 123.0f;
+    QTest::newRow("Back, then a digit") << 2.0f << 1 << -1 << "<5" << "2.5" << 2.5f;
+    QTest::newRow("inserted where the cursor is") << 25.0f << 0 << 1 << "0" << "205" << 205.0f;
+    QTest::newRow("Back before the cursor") << 25.0f << 0 << 1 << "<" << "5" << 5.0f;
+}
+
+void TestKeyNum::keysEditTheValueAtTheCursor()
+{
+    QFETCH(float, start);
+    QFETCH(int, decimals);
+    QFETCH(int, cursor);
+    QFETCH(QString, keys);
+    QFETCH(QString, entry);
+    QFETCH(float, value);
+    QDlgKeyNum k(QStringLiteral("偏移距(m):"), start, decimals, 0.0f, 500.0f);
+    QCOMPARE(Edit(k)->cursorPosition(), Edit(k)->text().size());
+    QVERIFY(!Edit(k)->hasSelectedText());
+    if (cursor >= 0)
+        Edit(k)->setCursorPosition(cursor);
     ModalDriver driver;
-    driver.Expect([](ModalDialog &d) {
-        d.Key(Qt::Key_Period);
+    driver.Expect([&](ModalDialog &d) {
+        for (const QChar c : keys) {
+            if (c == QLatin1Char('<'))
+                QVERIFY(d.Click(QStringLiteral("tBtnBack")));
+            else
+                QVERIFY(d.Click(QStringLiteral("tBtn") + c));
+        }
+        QCOMPARE(d.Text(QStringLiteral("editValue")), entry);
+        QVERIFY(d.Click(QStringLiteral("tBtnOK")));
+    });
+    QCOMPARE(k.exec(), int(QDialog::Accepted));
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QCOMPARE(k.value, value);
+}
+
+void TestKeyNum::loneDotReadsAsZero()
+{
+    const auto enterDot = [](ModalDialog &d) {
+        d.Retype(QStringLiteral("."));
         QCOMPARE(d.Text(QStringLiteral("editValue")), QStringLiteral("."));
         d.Key(Qt::Key_Return, Qt::AltModifier);
-        QVERIFY(d.IsOpen());
-        d.Key(Qt::Key_Escape);
-    });
+        if (d.IsOpen())
+            d.Key(Qt::Key_Escape);
+    };
+    ModalDriver driver;
+    driver.Expect(enterDot);
+    QDlgKeyNum zeroAllowed(QStringLiteral("偏移距(m):"), 4.0f, 1, 0.0f, 500.0f);
+    QCOMPARE(zeroAllowed.exec(), int(QDialog::Accepted));
+    QCOMPARE(zeroAllowed.value, 0.0f);
+    // Where 0 is out of range, the dot is refused as 0 would be.
+    driver.Expect(enterDot);
     QString refusal;
     driver.Expect([&refusal](ModalDialog &d) {
         refusal = d.Text(QStringLiteral("labelMsg"));
         d.Key(Qt::Key_Return);
     });
-    QDlgKeyNum k(QStringLiteral("偏移距(m):"), 4.0f, 1, 1.0f, 500.0f);
-    QCOMPARE(k.exec(), int(QDialog::Rejected));
+    QDlgKeyNum fromOne(QStringLiteral("偏移距(m):"), 4.0f, 1, 1.0f, 500.0f);
+    QCOMPARE(fromOne.exec(), int(QDialog::Rejected));
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
-    QVERIFY(refusal.startsWith(QStringLiteral("输入范围有误")));
+    QCOMPARE(refusal, QStringLiteral("输入范围有误,请输入1.0到500.0之间的值(包含1.0和500.0)!"));
 }
 
-void TestKeyNum::validatorKeepsTheDecimals()
+void TestKeyNum::digitBeyondTheRangeIsRefusedAloud_data()
 {
-    QDlgKeyNum k(QStringLiteral("偏移距(m):"), 4.0f, 1, 0.0f, 500.0f);
-    k.show();
-    QTest::keyClicks(&k, QStringLiteral("1.25"));
-    QCOMPARE(Edit(k)->text(), QStringLiteral("1.2"));
-    QDlgKeyNum k2(QStringLiteral("采样点数:"), 1024.0f, 0, 0.0f, 16384.0f);
-    k2.show();
-    QTest::keyClicks(&k2, QStringLiteral("2.5"));
-    QCOMPARE(Edit(k2)->text(), QStringLiteral("25"));
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<float>("start");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<float>("maximum");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("more whole digits than the maximum")
+        << "延迟(ms):" << 450.0f << 0 << 500.0f << "450" << "输入范围有误,请输入0到500之间的值(包含0和500)!";
+    QTest::newRow("more decimals than the keypad takes")
+        << "偏移距(m):" << 4.0f << 1 << 500.0f << "4.0" << "输入范围有误,请输入0.0到500.0之间的值(包含0.0和500.0)!";
+    QTest::newRow("longer than the entry")
+        << "偏移距(m):" << 1234567.0f << 0 << 1e9f << "1234567"
+        << "输入范围有误,请输入0到1000000000之间的值(包含0和1000000000)!";
+}
+
+void TestKeyNum::digitBeyondTheRangeIsRefusedAloud()
+{
+    QFETCH(QString, title);
+    QFETCH(float, start);
+    QFETCH(int, decimals);
+    QFETCH(float, maximum);
+    QFETCH(QString, entry);
+    QFETCH(QString, message);
+    ModalDriver driver;
+    QString after;
+    driver.Expect([&](ModalDialog &d) {
+        d.Key(Qt::Key_5);
+        after = d.Text(QStringLiteral("editValue"));
+        QVERIFY(d.IsOpen());
+        d.Key(Qt::Key_Escape);
+    });
+    QString shown;
+    driver.Expect([&shown](ModalDialog &d) {
+        shown = d.Text(QStringLiteral("labelMsg"));
+        d.Key(Qt::Key_Return);
+    });
+    QDlgKeyNum k(title, start, decimals, 0.0f, maximum);
+    QCOMPARE(k.exec(), int(QDialog::Rejected));
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+    QCOMPARE(shown, message);
+    QCOMPARE(after, entry);
 }
 
 void TestKeyNum::dotKeyFollowsDecimalsAndTitle()
@@ -217,6 +304,9 @@ void TestKeyNum::physicalKeysInNumberMode()
 {
     QDlgKeyNum k(QStringLiteral("偏移距(m):"), 4.0f, 1, 0.0f, 500.0f);
     k.show();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(&k, Qt::Key_Backspace);
+    QCOMPARE(Edit(k)->text(), QString());
     QTest::keyClick(&k, Qt::Key_7);
     QCOMPARE(k.HighlightIndex(), 9);
     QTest::keyClick(&k, Qt::Key_Period);
@@ -237,7 +327,7 @@ void TestKeyNum::escapeCancelsAndLeavesTheCallersValue()
     float spacing = 2.0f;
     ModalDriver driver;
     driver.Expect([](ModalDialog &d) {
-        d.Type(QStringLiteral("9"));
+        d.Retype(QStringLiteral("9"));
         d.Key(Qt::Key_Escape);
     });
     QDlgKeyNum k(QStringLiteral("道间距(m):"), spacing, 1, 0.0f, 500.0f);
@@ -287,8 +377,11 @@ void TestKeyNum::altReturnConfirmsAndReturnClicks()
 {
     ModalDriver driver;
     driver.Expect([](ModalDialog &d) {
-        // Right x4 reaches "2"; Return clicks it, Alt+Return confirms.
+        // Back empties "1024" and takes the highlight to Back (13); Right x5
+        // then reaches "2"; Return clicks it, Alt+Return confirms.
         for (int i = 0; i < 4; ++i)
+            d.Key(Qt::Key_Backspace);
+        for (int i = 0; i < 5; ++i)
             d.Key(Qt::Key_Right);
         d.Key(Qt::Key_Return);
         d.Key(Qt::Key_Return);

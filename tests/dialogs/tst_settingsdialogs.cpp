@@ -182,7 +182,7 @@ void TestSettingsDialogs::sensitivityKeepsItsRange()
     driver.Expect([&](ModalDialog &d) {
         QCOMPARE(d.Text("lbTitle"), QStringLiteral("灵敏度系数17:"));
         QCOMPARE(d.Text("editValue"), QStringLiteral("2.000"));
-        d.Type(typed);
+        d.Retype(typed);
         QVERIFY(d.Click("tBtnOK"));
         if (d.IsOpen())
             QVERIFY(d.Click("tBtnCancel"));

@@ -7,6 +7,8 @@
 #include "params/ParamSet.h"
 #include "support/TestProgramDir.h"
 
+#include <QDataStream>
+#include <QFile>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -105,6 +107,8 @@ private slots:
     void flatNegativeTraceAtTheClipLimit();
     void allZeroTraceLiesOnTheBaseline();
     void fillEqualToBackgroundFillsNothing();
+    void colourOutsideThePaletteDrawsItsDefault_data();
+    void colourOutsideThePaletteDrawsItsDefault();
     void currentChannelIsRedAndFilledInTheOverlay();
     void selfCheckDrawsAtHalfSize();
     void rebuildRefusedWhileSampling();
@@ -309,6 +313,62 @@ void TstShowWave::fillEqualToBackgroundFillsNothing()
         const int cx = static_cast<int>(l.Centre(i));
         QCOMPARE(CountColour(img, QRect(cx + 5, row, 100, 1), kWhite), 100);
     }
+}
+
+void TstShowWave::colourOutsideThePaletteDrawsItsDefault_data()
+{
+    QTest::addColumn<int>("slot"); // 0 background, 1 baseline
+    QTest::newRow("background") << 0;
+    QTest::newRow("baseline") << 1;
+}
+
+void TstShowWave::colourOutsideThePaletteDrawsItsDefault()
+{
+    QFETCH(int, slot);
+    TestProgramDir dir;
+    SetRecord(2, 400);
+    Store().Traces[0] = Square(400);
+    Store().Traces[1] = Square(400);
+    ParamSet &ps = CurrentParams();
+    ps.Colours.Background = QColor(10, 20, 30);
+    ps.Colours.Baseline = QColor(40, 50, 60);
+    ps.Colours.Fill = QColor(70, 80, 90);
+    const QColor stored = slot == 0 ? ps.Colours.Background : ps.Colours.Baseline;
+    ps.SaveSettings();
+
+    // A settings file whose colour record names a colour specification the
+    // toolkit does not have.
+    QFile file(ps.SettingsPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    file.close();
+    QByteArray record;
+    QDataStream(&record, QIODevice::WriteOnly) << qint8(QColor::Rgb) << quint16(0xFFFF)
+                                               << quint16(stored.red() * 0x101) << quint16(stored.green() * 0x101)
+                                               << quint16(stored.blue() * 0x101);
+    const int at = int(bytes.indexOf(record));
+    QVERIFY(at > 0);
+    bytes[at] = char(9);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    ResetParamSets();
+    CurrentParams().LoadSettings();
+    const QColor loaded = slot == 0 ? CurrentParams().Colours.Background : CurrentParams().Colours.Baseline;
+    QCOMPARE(int(loaded.spec()), 9); // kept as it was read
+
+    CShowWave hostile;
+    hostile.resize(800, 480);
+    const QImage drawn = Render(hostile);
+    (slot == 0 ? CurrentParams().Colours.Background : CurrentParams().Colours.Baseline) = QColor(255, 255, 255);
+    CShowWave plain;
+    plain.resize(800, 480);
+    QVERIFY(drawn == Render(plain));
+    // Saved again, the file still holds what it was given.
+    (slot == 0 ? CurrentParams().Colours.Background : CurrentParams().Colours.Baseline) = loaded;
+    CurrentParams().SaveSettings();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().mid(at, record.size()), bytes.mid(at, record.size()));
 }
 
 void TstShowWave::currentChannelIsRedAndFilledInTheOverlay()

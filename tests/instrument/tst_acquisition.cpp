@@ -134,6 +134,8 @@ private slots:
     void selfCheckParametersNeverReachTheOperatorsRecords();
     void pollsOnlyWhenTheLinkIsFree();
     void newSettingsAreSaved();
+    void settingsTheFrameCannotCarryRefuseTheShot_data();
+    void settingsTheFrameCannotCarryRefuseTheShot();
 
 private:
     void shoot();
@@ -649,6 +651,52 @@ void TstAcquisition::newSettingsAreSaved()
     QFile::remove(CurrentParams().SettingsPath());
     QVERIFY(!m_core->ApplySettings());
     QVERIFY(!QFile::exists(CurrentParams().SettingsPath()));
+}
+
+void TstAcquisition::settingsTheFrameCannotCarryRefuseTheShot_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<float>("delay");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("sample length past 16 bits") << 12 << 70000 << 0.0f << "采样长度为70000，仪器无法接受，请重新设置！";
+    QTest::newRow("sample length 0") << 24 << 0 << 0.0f << "采样长度为0，仪器无法接受，请重新设置！";
+    QTest::newRow("channel count -3") << -3 << 512 << 0.0f << "通道数量为-3，仪器无法接受，请重新设置！";
+    QTest::newRow("channel count 13") << 13 << 512 << 0.0f << "通道数量为13，仪器无法接受，请重新设置！";
+    QTest::newRow("delay past 16 bits") << 12 << 512 << 40000.0f << "延迟为40000ms，仪器无法接受，请重新设置！";
+}
+
+void TstAcquisition::settingsTheFrameCannotCarryRefuseTheShot()
+{
+    QFETCH(int, channels);
+    QFETCH(int, samples);
+    QFETCH(float, delay);
+    QFETCH(QString, message);
+    // A settings file that says so is read back as it is.
+    RecordHeader &h = CurrentParams().Header;
+    h.ChannelCount = channels;
+    h.SampleLength = samples;
+    h.Delay = delay;
+    CurrentParams().SaveSettings();
+    ResetParamSets();
+    PointAtLoopbackUnit(m_sim->Port());
+    CurrentParams().LoadSettings();
+    QCOMPARE(CurrentParams().Header.ChannelCount, channels);
+    QCOMPARE(CurrentParams().Header.SampleLength, samples);
+    QCOMPARE(CurrentParams().Header.Delay, delay);
+    ParamSet::CopyAcquisition(BackupParams(), CurrentParams());
+
+    const TraceSet before = markedPicture(12);
+    Store().Traces = before;
+    m_core->Sample();
+    QCOMPARE(m_owner->messages, QStringList{message});
+    QCOMPARE(m_owner->sequencesEnded, 0);
+    QCOMPARE(Store().AcqState, int(AcqIdle));
+    QVERIFY(Store().Traces == before);
+    // Nor does a visit to the settings screen hand the unit a wrapped copy.
+    QVERIFY(m_core->ApplySettings());
+    QCOMPARE(m_sim->CommandLog(), QStringList());
+    QCOMPARE(BackupParams().Header.SampleLength, samples);
 }
 
 QTEST_GUILESS_MAIN(TstAcquisition)

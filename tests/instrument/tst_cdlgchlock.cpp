@@ -35,6 +35,8 @@ class TstCDlgCHLock : public QObject
 private slots:
     void moves_data();
     void moves();
+    void arrowsMoveTheWayTheButtonsSit_data();
+    void arrowsMoveTheWayTheButtonsSit();
     void togglesColoursAndEscape();
     void twelveChannels();
 };
@@ -70,6 +72,58 @@ void TstCDlgCHLock::moves()
     QCOMPARE(d.focusWidget(), channelButton(d, highlight + 1));
     QCOMPARE(colourOf(channelButton(d, highlight + 1)), QStringLiteral("cyan"));
     QCOMPARE(colourOf(d.findChild<QPushButton *>(QStringLiteral("btnOK"))), QStringLiteral("white"));
+}
+
+void TstCDlgCHLock::arrowsMoveTheWayTheButtonsSit_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::newRow("24 channels") << 24;
+    QTest::newRow("12 channels") << 12;
+}
+
+void TstCDlgCHLock::arrowsMoveTheWayTheButtonsSit()
+{
+    QFETCH(int, channels);
+    TestProgramDir dir;
+    CurrentParams().Header.ChannelCount = channels;
+    CDlgCHLock d;
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    const auto at = [&d](int index) { return channelButton(d, index + 1)->geometry().center(); };
+    // Channels 1 to 6 run down the first column.
+    QVERIFY(at(0).y() < at(1).y() && at(0).x() == at(5).x());
+    // Every move that does not wrap lands on the neighbour the key points to.
+    QTest::keyClick(&d, Qt::Key_Down); // from confirm to channel 1
+    for (int from = 0; from < channels; ++from) {
+        QCOMPARE(d.HighlightIndex(), from);
+        const QPoint here = at(from);
+        const struct
+        {
+            Qt::Key key;
+            Qt::Key back;
+            int to;
+        } moves[] = {{Qt::Key_Down, Qt::Key_Up, from + 1},
+                     {Qt::Key_Up, Qt::Key_Down, from - 1},
+                     {Qt::Key_Right, Qt::Key_Left, from + 6},
+                     {Qt::Key_Left, Qt::Key_Right, from - 6}};
+        for (const auto &m : moves) {
+            const bool sameColumn = m.to / 6 == from / 6;
+            if (m.to < 0 || m.to >= channels || ((m.key == Qt::Key_Down || m.key == Qt::Key_Up) && !sameColumn))
+                continue; // a wrap
+            QTest::keyClick(&d, m.key);
+            QCOMPARE(d.HighlightIndex(), m.to);
+            QTest::keyClick(&d, m.back);
+            const QPoint there = at(m.to);
+            const QString what = QStringLiteral("from channel %1 to %2").arg(from + 1).arg(m.to + 1);
+            switch (m.key) {
+            case Qt::Key_Down: QVERIFY2(there.x() == here.x() && there.y() > here.y(), qPrintable(what)); break;
+            case Qt::Key_Up: QVERIFY2(there.x() == here.x() && there.y() < here.y(), qPrintable(what)); break;
+            case Qt::Key_Right: QVERIFY2(there.y() == here.y() && there.x() > here.x(), qPrintable(what)); break;
+            default: QVERIFY2(there.y() == here.y() && there.x() < here.x(), qPrintable(what)); break;
+            }
+        }
+        QTest::keyClick(&d, Qt::Key_Down);
+    }
 }
 
 void TstCDlgCHLock::togglesColoursAndEscape()

@@ -184,14 +184,17 @@ void TstCDlgMain::shotCheckMarksAndList()
     m_sim->SetSensorFault(10, reversed);
     auto screen = openScreen();
     QVERIFY(screen);
+    const QLabel *notice = screen->findChild<QLabel *>(QStringLiteral("lbNotice"));
+    QVERIFY(notice);
     {
         ModalDriver none;
         QTest::keyClick(screen.get(), Qt::Key_S, Qt::AltModifier);
-        QVERIFY(QTest::qWaitFor([&] { return ButtonText(*screen, "btnShow6").contains(QStringLiteral("质检")); },
+        QVERIFY(QTest::qWaitFor([&] { return notice->isVisible() && notice->text().contains(QStringLiteral("质检")); },
                                 ScaledTimeout(2000)));
         QVERIFY2(none.Finished(), qPrintable(none.Failure()));
     }
-    QCOMPARE(ButtonText(*screen, "btnShow6"), QStringLiteral("质检：2道异常"));
+    QCOMPARE(notice->text(), QStringLiteral("质检：2道异常"));
+    QVERIFY(!ButtonText(*screen, "btnShow6").contains(QStringLiteral("质检"))); // the name field is kept
     QVector<bool> expected(CurrentParams().ChannelsInUse(), false);
     expected[2] = expected[9] = true;
     QCOMPARE(screen->View()->ChannelMarks(), expected);

@@ -78,6 +78,7 @@ private slots:
     void failureEnablesRetryAndRetryDisablesItAgain();
     void cancelWhileWaitingIsRefused();
     void cancelAndEscapeClose();
+    void enterPressesTheFocusedButton();
     void closesOnTheTimerWhenTheLinkIsUp();
     void closesByItselfWhenTheUnitAnswers();
     void lostLinkShowsAgainAndRetryReconnects();
@@ -156,14 +157,38 @@ void TstQDlgLink::cancelAndEscapeClose()
 
     d.SetShowingResult(true);
     d.show();
-    QTest::keyClick(&d, Qt::Key_Return);
-    QVERIFY(d.isVisible());
     QTest::keyClick(&d, Qt::Key_A);
     QVERIFY(d.isVisible());
     QTest::keyClick(&d, Qt::Key_Escape);
     QVERIFY(!d.isVisible());
     QVERIFY(!d.IsShowingResult());
     QCOMPARE(owner.connects, 0);
+}
+
+void TstQDlgLink::enterPressesTheFocusedButton()
+{
+    TestProgramDir dir;
+    StandInOwner owner;
+    QDlgLink d(&owner);
+    d.SetShowingResult(true);
+    d.show();
+    // Connecting: retry is disabled, Enter reaches 取消.
+    QTest::keyClick(&d, Qt::Key_Return);
+    QVERIFY(!d.isVisible());
+
+    // A failure: Enter retries; the focus leaves the retry it disabled.
+    d.ShowResult(InstrumentLink::ConnectionLostText());
+    d.show();
+    QTest::keyClick(&d, Qt::Key_Return);
+    QCOMPARE(owner.connects, 1);
+    QCOMPARE(LabelText(d), QStringLiteral("正在连接中，请稍等……"));
+    QCOMPARE(d.focusWidget(), Button(d, "btnCancel"));
+
+    d.ShowResult(InstrumentLink::ConnectFailedText());
+    QTest::keyClick(&d, Qt::Key_Right);
+    QTest::keyClick(&d, Qt::Key_Enter);
+    QVERIFY(!d.isVisible());
+    QCOMPARE(owner.connects, 1);
 }
 
 void TstQDlgLink::closesOnTheTimerWhenTheLinkIsUp()

@@ -92,6 +92,14 @@ void ModalDialog::Type(const QString &text)
     }
 }
 
+void ModalDialog::Retype(const QString &text)
+{
+    const int length = Text(QStringLiteral("editValue")).size();
+    for (int i = 0; i < length; ++i)
+        Key(Qt::Key_Backspace);
+    Type(text);
+}
+
 bool ModalDialog::Click(const QString &objectName)
 {
     auto *b = Find<QAbstractButton>(objectName);

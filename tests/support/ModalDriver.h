@@ -33,6 +33,9 @@ public:
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     /// Types text key by key.
     void Type(const QString &text);
+    /// Empties the entry (editValue) with Backspace, then types text: what an
+    /// operator does to replace a number keypad's value.
+    void Retype(const QString &text);
     /// Clicks the button called objectName with the mouse (press and release);
     /// false when there is no such visible button.
     bool Click(const QString &objectName);

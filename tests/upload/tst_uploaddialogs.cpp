@@ -50,7 +50,7 @@ ModalDriver::Handler Keypad(const QString &title, const QString &value)
 {
     return [title, value](ModalDialog &d) {
         QCOMPARE(d.Text(QStringLiteral("lbTitle")), title);
-        d.Type(value);
+        d.Retype(value);
         QVERIFY(d.Click(QStringLiteral("tBtnOK")));
     };
 }

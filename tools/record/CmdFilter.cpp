@@ -14,7 +14,8 @@ namespace {
 const char kFilterHelp[] =
     "zeb-record filter FILE [--low HZ] [--high HZ] -o OUT\n"
     "  Writes OUT with every trace low-passed at HZ (10000: off, the default)\n"
-    "  and then high-passed at HZ (0: off, the default). OUT is never overwritten.\n";
+    "  and then high-passed at HZ (0: off, the default); a limit at or above half\n"
+    "  the sampling rate is left out with a warning. OUT is never overwritten.\n";
 
 int FilterUsage()
 {
@@ -63,6 +64,10 @@ int RunFilter(const ToolArgs &args)
     const int channels = std::min(int(record.Traces.size()), kMaxChannels);
     for (int c = 0; c < channels; ++c)
         traces[std::size_t(c)] = record.Traces[std::size_t(c)];
+    bool dropped = false;
+    WithoutLimitsBeyondNyquist(settings, &dropped);
+    if (dropped)
+        std::fprintf(stderr, "%s\n", LimitBeyondNyquistText().toUtf8().constData());
     FilterTraces(traces.data(), channels, settings);
 
     return WriteToolOutput(out, EncodeRecord(record.Blocks, traces));
