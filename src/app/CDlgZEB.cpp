@@ -53,7 +53,7 @@ CDlgZEB::CDlgZEB(QWidget *parent)
 
     ParamSet &params = CurrentParams();
     ui->lbVar->setText(QStringLiteral("软件版本: %1").arg(params.SoftwareVersion));
-    params.LoadSettings();
+    const QString settingsNote = ParamSet::LoadResultText(params.LoadSettings());
     CurrentPreferences().Load();
 
     QUdpSocket *socket = InstrumentSocket();
@@ -72,6 +72,11 @@ CDlgZEB::CDlgZEB(QWidget *parent)
     connect(m_versionTimer, &QTimer::timeout, this, [this] { EndVersionWait(0); });
 
     show();
+    if (!settingsNote.isEmpty()) {
+        // Once, over the launcher: the survey the next shots go into is not
+        // the one the file held.
+        QTimer::singleShot(0, this, [this, settingsNote] { ShowMessage(this, settingsNote); });
+    }
     StartConnection(socket);
 }
 
@@ -212,7 +217,9 @@ void CDlgZEB::on_btnSample_clicked()
     if (versionPending)
         EndVersionWait(CurrentParams().HardwareVersionText.isEmpty() ? 0 : 1);
     show();
-    CurrentParams().SaveSettings();
+    const QString saveNote = ParamSet::SaveResultText(CurrentParams().SaveSettings());
+    if (!saveNote.isEmpty())
+        ShowMessage(this, saveNote);
 }
 
 void CDlgZEB::on_btnFile_clicked()

@@ -195,6 +195,8 @@ void FileSelectDlg::ListAgain()
     } else if (m_mode == ModeChooseRecord) {
         // Empty for an empty project name or one that would leave the data root.
         m_folder = ProjectFolderOf(params, m_project);
+        if (!m_folder.isEmpty())
+            RemoveUnfinishedRecords(m_folder);
         m_entries = ListEntries(m_folder, params.RecordFileExt, EntryKind::Files, m_sortByName);
     } else {
         m_folder = DataRootPath(params);
@@ -378,6 +380,7 @@ void FileSelectDlg::RunProjectTask()
 {
     const bool exporting = m_mode == ModeExport;
     ProjectTaskResult result = ProjectTaskResult::Failed;
+    QStringList unconverted;
     {
         KeyboardGrabPause pause;
         // No second OK, page flip or Cancel while files are copied or removed:
@@ -390,10 +393,13 @@ void FileSelectDlg::RunProjectTask()
             b->setEnabled(false);
         ProjectTaskWindow window(this);
         window.SetPaceMs(m_paceMs);
-        if (exporting)
-            result = ProjectExport(CurrentParams(), m_selected, window).Run();
-        else
+        if (exporting) {
+            ProjectExport exporter(CurrentParams(), m_selected, window);
+            result = exporter.Run();
+            unconverted = exporter.Unconverted();
+        } else {
             result = DeleteProject(CurrentParams(), m_selected, window);
+        }
         for (QPushButton *b : buttons)
             b->setEnabled(true);
         m_busy = false;
@@ -401,6 +407,8 @@ void FileSelectDlg::RunProjectTask()
     const QString message = ProjectTaskMessage(result, exporting);
     if (!message.isEmpty())
         ShowMessage(this, message);
+    if (exporting && result == ProjectTaskResult::Done && !unconverted.isEmpty())
+        ShowMessage(this, UnconvertedRecordsMessage(unconverted));
     if (!exporting && result == ProjectTaskResult::Done) {
         ListAgain();
         ShowPage();

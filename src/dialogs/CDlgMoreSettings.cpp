@@ -2,6 +2,7 @@
 
 #include "FocusGrid.h"
 #include "SettingsLook.h"
+#include "params/ParamSet.h"
 #include "params/Preferences.h"
 
 #include <QHBoxLayout>
@@ -57,9 +58,10 @@ void CDlgMoreSettings::on_btnAutoSave_clicked()
 {
     Preferences &prefs = CurrentPreferences();
     prefs.AutoSave = !prefs.AutoSave;
-    if (!prefs.Save()) {
+    bool diskFull = false;
+    if (!prefs.Save(&diskFull)) {
         // Kept for this run; the operator must know it will not survive a restart.
-        ShowMessage(this, QStringLiteral("无法保存设置文件！"));
+        ShowMessage(this, ParamSet::SaveResultText(diskFull ? kSettingsDiskFull : kSettingsNotSaved));
     }
     UpdateCaptions();
     m_grid->Refresh();

@@ -20,6 +20,12 @@ namespace {
 
 constexpr int kClockTickMs = 1000;
 constexpr int kMoreSettingsKey = Qt::Key_G; // with Alt: "更多设置"
+// The touch way to "更多设置": a small button over the top right corner of
+// the colour button, whose caption stays clear in the middle of it. It
+// floats over the grid, so the twenty buttons keep their places.
+constexpr int kMoreButtonWidth = 64;
+constexpr int kMoreButtonHeight = 40;
+constexpr int kMoreButtonInset = 8;
 constexpr int kColumns = 5;
 constexpr int kStartIndex = 19; // btnOK
 constexpr int kHeaderTextLength = 8;
@@ -83,6 +89,14 @@ CDlgSet::CDlgSet(QWidget *parent)
     m_grid->SetSteps(1, kColumns);
     m_grid->SetIgnoreTab(true);
     m_grid->SetConfirm([this] { accept(); });
+
+    m_more = new QToolButton(this);
+    m_more->setObjectName(QStringLiteral("btnMoreSettings"));
+    m_more->setText(QStringLiteral("更多"));
+    m_more->setFixedSize(kMoreButtonWidth, kMoreButtonHeight);
+    m_more->setFocusPolicy(Qt::NoFocus); // the keyboard has Alt+G
+    m_more->setStyleSheet(QStringLiteral("QToolButton{font: 14pt; background-color: rgb(230, 230, 230);}"));
+    connect(m_more, &QToolButton::clicked, this, &CDlgSet::OpenMoreSettings);
 
     m_timer = new QTimer(this);
     connect(m_timer, &QTimer::timeout, this, &CDlgSet::UpdateTime);
@@ -154,6 +168,19 @@ void CDlgSet::resizeEvent(QResizeEvent *event)
     layout()->activate();
     for (QWidget *w : m_grid->Items())
         FitCaption(static_cast<QToolButton *>(w));
+    const QRect corner = ui->btnSetColor->geometry();
+    m_more->move(corner.right() - kMoreButtonInset - kMoreButtonWidth, corner.top() + kMoreButtonInset);
+    m_more->raise();
+}
+
+void CDlgSet::OpenMoreSettings()
+{
+    {
+        KeyboardGrabPause pause;
+        CDlgMoreSettings more(this);
+        more.exec();
+    }
+    Done();
 }
 
 void CDlgSet::Done()
@@ -170,14 +197,9 @@ void CDlgSet::keyPressEvent(QKeyEvent *event)
         return;
     }
     // The twenty buttons fill the screen: the program's own preferences
-    // are a key away instead.
+    // are a key (or the small corner button) away instead.
     if (event->key() == kMoreSettingsKey && event->modifiers() == Qt::AltModifier) {
-        {
-            KeyboardGrabPause pause;
-            CDlgMoreSettings more(this);
-            more.exec();
-        }
-        Done();
+        OpenMoreSettings();
         return;
     }
     QDialog::keyPressEvent(event);

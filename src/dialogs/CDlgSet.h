@@ -62,10 +62,13 @@ private:
     /// Gives button the largest caption font, up to the screen's, at which its caption fits.
     void FitCaption(QToolButton *button);
     void AskHeaderText(const QString &title, QString &field);
+    /// The program's own preferences ("更多设置").
+    void OpenMoreSettings();
 
     std::unique_ptr<Ui::CDlgSet> ui;
     FocusGrid *m_grid = nullptr;
     QTimer *m_timer = nullptr;
+    QToolButton *m_more = nullptr; ///< the touch way to OpenMoreSettings
     QString m_clockSheet; ///< colour part of btnSetTime's own sheet
     bool m_settingClock = false;
 };

@@ -7,8 +7,10 @@
 #include "model/TraceStore.h"
 #include "platform/Wait.h"
 #include "records/RecordFile.h"
+#include "records/ProjectListing.h"
 #include "records/RecordNaming.h"
 #include "records/ShotJournal.h"
+#include "params/DurableFile.h"
 #include "params/Preferences.h"
 
 #include <QCoreApplication>
@@ -51,6 +53,7 @@ const char kSaved[] = "保存文件成功！";
 const char kJournalFailed[] = "无法备份未保存的数据！";
 const char kAutoSaveFailed[] = "自动保存失败，数据仍在屏幕上，请手动保存！";
 const char kAutoSaved[] = "已自动保存:%1";
+const char kBatteryLow[] = "电池电量低，请及时保存数据！";
 
 /// The journal entry the operator turned down in this run (screens come and go).
 QString &declinedEntry()
@@ -115,7 +118,7 @@ QString UnsendableSettingText(const ParamSet &p)
     return {};
 }
 
-std::optional<CommandStates> CommandStatesFor(int acqState, bool channel1HasData)
+std::optional<CommandStates> CommandStatesFor(int acqState, bool channel1HasData, bool pictureSaved)
 {
     // Set, Read, Analysis, AutoCheck, Sample, Add, Clear, Save, Exit, UpLoad
     using Row = std::array<bool, 10>;
@@ -125,13 +128,18 @@ std::optional<CommandStates> CommandStatesFor(int acqState, bool channel1HasData
     static constexpr Row kSampledEmpty{1, 0, 0, 1, 1, 1, 1, 0, 1, 1};
     static constexpr Row kRecordLoaded{1, 1, 1, 0, 0, 0, 1, 0, 1, 1};
     static constexpr Row kSelfCheckData{1, 1, 1, 1, 1, 0, 1, 1, 1, 1};
+    // Saved as it arrived: open as after a save, and the shot can still be
+    // looked at, analysed, sent, or made the first of a stack.
+    static constexpr Row kSampledSaved{1, 1, 1, 1, 1, 1, 1, 0, 1, 1};
 
     const Row *row = nullptr;
     switch (acqState) {
     case AcqIdle: row = &kIdle; break;
     case AcqSampling: row = &kSampling; break;
     case AcqSampled:
-    case AcqStopRequested: row = channel1HasData ? &kSampledWithData : &kSampledEmpty; break;
+    case AcqStopRequested:
+        row = !channel1HasData ? &kSampledEmpty : pictureSaved ? &kSampledSaved : &kSampledWithData;
+        break;
     case AcqRecordLoaded: row = &kRecordLoaded; break;
     case AcqSelfCheckShown: row = &kSelfCheckData; break;
     default: return std::nullopt;
@@ -159,9 +167,14 @@ AcquisitionCore::AcquisitionCore(InstrumentLink &link, AcquisitionOwner &owner)
     , m_journal(std::make_unique<ShotJournal>(JournalFolderPath()))
 {
     // The journal reports from its own thread; these run on this one.
-    QObject::connect(m_journal.get(), &ShotJournal::Failed, m_journal.get(), [this] { journalFailed(); });
+    QObject::connect(m_journal.get(), &ShotJournal::Failed, m_journal.get(),
+                     [this](const QString &, bool diskFull) { journalFailed(diskFull); });
     QObject::connect(m_journal.get(), &ShotJournal::Written, m_journal.get(),
                      [this] { m_journalFailureTold = false; });
+    // Saves of the operator's project cut short in an earlier run.
+    const QString project = ProjectFolderOf(CurrentParams(), CurrentParams().Header.ProjectName);
+    if (!project.isEmpty())
+        RemoveUnfinishedRecords(project);
 }
 
 AcquisitionCore::~AcquisitionCore() = default;
@@ -174,6 +187,11 @@ QString AcquisitionCore::JournalFailedText()
 QString AcquisitionCore::AutoSaveFailedText()
 {
     return QString::fromUtf8(kAutoSaveFailed);
+}
+
+QString AcquisitionCore::BatteryLowText()
+{
+    return QString::fromUtf8(kBatteryLow);
 }
 
 QString AcquisitionCore::BusyText()
@@ -235,6 +253,7 @@ void AcquisitionCore::runSequence()
     const int channels = p.ChannelsInUse();
     m_sequenceRunning = true;
     m_triggered = false;
+    m_pictureSaved = false;
     m_sequenceClock.start();
     bool moved = false;   // the picture went to PreviousTraces
     bool newData = false; // at least one channel arrived
@@ -337,26 +356,42 @@ void AcquisitionCore::autoSave()
     const int result = name.isEmpty() ? int(RecordWriteFailed) : SaveRecordAs(p, name);
     if (result != RecordOk) {
         p.LastRecordName = previousName;
-        m_owner.ShowMessage(AutoSaveFailedText());
+        m_owner.ShowMessage(result == RecordDiskFull
+                                ? QStringLiteral("自动保存失败，%1，数据仍在屏幕上！").arg(DiskFullText())
+                                : AutoSaveFailedText());
         return;
     }
-    if (m_pictureEntry)
-        m_journal->MarkSaved(m_pictureEntry);
+    afterSaved(name);
+    // The picture stays for the operator to judge the shot, but the screen
+    // is open as after a save: a second Save would only write a copy. It is
+    // that record now, no longer an unsaved one (an upload bears its name).
+    p.CurrentRecordPath = RecordSavePath(p, name);
+    m_pictureSaved = true;
+    m_owner.RefreshButtons();
     m_owner.RefreshStatus();
     // No box: the next shot must not wait for a confirmation.
     m_owner.ShowStatusNote(QString::fromUtf8(kAutoSaved).arg(name));
 }
 
-void AcquisitionCore::journalFailed()
+void AcquisitionCore::afterSaved(const QString &name)
+{
+    if (m_pictureEntry)
+        m_journal->MarkSaved(m_pictureEntry);
+    m_pictureEntry = 0;
+    CurrentParams().LastRecordName = name;
+}
+
+void AcquisitionCore::journalFailed(bool diskFull)
 {
     if (m_journalFailureTold)
         return;
     m_journalFailureTold = true;
+    m_journalFailureDiskFull = diskFull;
     // A box opened in the middle of a shot would hold its waits up.
     if (Busy())
         m_journalFailurePending = true;
     else
-        m_owner.ShowMessage(JournalFailedText());
+        tellJournalFailure();
 }
 
 void AcquisitionCore::tellPendingJournalFailure()
@@ -364,7 +399,14 @@ void AcquisitionCore::tellPendingJournalFailure()
     if (!m_journalFailurePending)
         return;
     m_journalFailurePending = false;
-    m_owner.ShowMessage(JournalFailedText());
+    tellJournalFailure();
+}
+
+void AcquisitionCore::tellJournalFailure()
+{
+    m_owner.ShowMessage(m_journalFailureDiskFull
+                            ? QStringLiteral("%1，无法备份未保存的数据！").arg(DiskFullText())
+                            : JournalFailedText());
 }
 
 std::optional<JournalEntry> AcquisitionCore::UnsavedJournalEntry() const
@@ -522,6 +564,7 @@ void AcquisitionCore::Clear()
     store.ClearStack();
     p.LastRecordName.clear();
     m_pictureEntry = 0;
+    m_pictureSaved = false;
     m_link.SetWaiting(false);
     m_owner.Cleared();
 }
@@ -543,6 +586,8 @@ bool AcquisitionCore::UndoShot()
 {
     if (!Store().UndoStackedShot(CurrentParams().ChannelsInUse()))
         return false;
+    m_pictureSaved = false;
+    m_owner.RefreshButtons();
     m_owner.RefreshStatus();
     m_owner.RebuildView();
     keepInJournal();
@@ -596,8 +641,7 @@ int AcquisitionCore::Save(const QString &name)
         m_owner.ShowMessage(RecordResultMessage(result));
         return result;
     }
-    if (m_pictureEntry)
-        m_journal->MarkSaved(m_pictureEntry);
+    afterSaved(name);
     Clear();
     if (selfCheckData) {
         // The self-check's parameters leave with its data; the next settings
@@ -691,6 +735,7 @@ void AcquisitionCore::SelfCheck()
             store.Traces[c] = store.PreviousTraces[c];
         store.SelfCheckShown = true;
         store.AcqState = AcqSelfCheckShown;
+        m_pictureSaved = false;
     } else {
         store.SelfCheckShown = shownSelfCheck;
         store.AcqState = shownState;
@@ -726,7 +771,9 @@ bool AcquisitionCore::ApplySettings()
     ParamSet::CopyAcquisition(BackupParams(), CurrentParams());
     // The controller runs on batteries and may be switched off without ever
     // leaving this screen: the settings go to the file at once.
-    CurrentParams().SaveSettings();
+    const QString saveNote = ParamSet::SaveResultText(CurrentParams().SaveSettings());
+    if (!saveNote.isEmpty())
+        m_owner.ShowMessage(saveNote);
     if (store.LinkState == LinkUp)
         sendParameters();
     return true;
@@ -766,6 +813,8 @@ int AcquisitionCore::PollTick()
             const int b = m_link.GetBattery();
             if (b >= 0)
                 level = b;
+            if (b > kBatteryRedLevel)
+                m_batteryLowTold = false;
         } else if (before < 0) {
             m_batteryCounter = before; // the first poll stays due for the next tick
         }
@@ -773,6 +822,12 @@ int AcquisitionCore::PollTick()
     if (CurrentParams().HardwareVersionText.isEmpty() && mayPoll()) {
         LinkActiveForExchange active;
         m_link.GetVersion();
+    }
+    if (level >= 0 && level <= kBatteryRedLevel && !m_batteryLowTold) {
+        // Once per turn to red: the journal holds the shot, but only a saved
+        // record is in the project when the power goes.
+        m_batteryLowTold = true;
+        m_owner.ShowMessage(BatteryLowText());
     }
     return level;
 }

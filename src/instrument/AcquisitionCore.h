@@ -29,9 +29,13 @@ struct CommandStates
     bool SampleStops = false;
 };
 
+/// Battery level at and below which the battery shows red.
+constexpr int kBatteryRedLevel = 4;
+
 /// The command states for acqState, where channel 1's trace on screen has
-/// data or not; nothing for a state outside the table (the buttons then stay as they are).
-std::optional<CommandStates> CommandStatesFor(int acqState, bool channel1HasData);
+/// data or not and that picture is saved already (automatic saving) or not;
+/// nothing for a state outside the table (the buttons then stay as they are).
+std::optional<CommandStates> CommandStatesFor(int acqState, bool channel1HasData, bool pictureSaved = false);
 
 /// Why the unit cannot be given p's acquisition parameters (a channel count it
 /// does not take, a sample length or delay the parameter frame cannot carry),
@@ -93,6 +97,9 @@ public:
     /// ready to save. A result of RecordResult; a damaged entry is refused
     /// with its message and the screen stays as it was.
     int RestoreFromJournal(const JournalEntry &entry);
+    /// The picture on screen after a shot is saved already (automatic
+    /// saving): the screen is then open as after a save.
+    bool PictureSaved() const { return m_pictureSaved; }
     /// The journal of the pictures on screen.
     ShotJournal &Journal() const { return *m_journal; }
 
@@ -120,6 +127,8 @@ public:
     static QString JournalFailedText();
     /// The operator's message when an automatic save failed.
     static QString AutoSaveFailedText();
+    /// The operator's message when the battery turns red.
+    static QString BatteryLowText();
 
 private:
     void runSequence();
@@ -127,9 +136,12 @@ private:
     void keepInJournal();
     /// Saves the picture on screen under the next numbered name and leaves it there.
     void autoSave();
-    void journalFailed();
+    /// What every successful save does afterwards, manual or automatic.
+    void afterSaved(const QString &name);
+    void journalFailed(bool diskFull);
     /// Tells the operator about a journal failure held back while a shot ran.
     void tellPendingJournalFailure();
+    void tellJournalFailure();
     /// Polls the trigger state; false when the sequence is to end at once (a stop).
     bool waitForTrigger();
     /// Polls the finish state; false when the sequence is to end without data.
@@ -156,4 +168,7 @@ private:
     quint64 m_pictureEntry = 0;       ///< journal entry of the picture on screen; 0 none
     bool m_journalFailureTold = false; ///< until an entry is written again
     bool m_journalFailurePending = false;
+    bool m_journalFailureDiskFull = false;
+    bool m_pictureSaved = false;
+    bool m_batteryLowTold = false; ///< until the battery is above red again
 };

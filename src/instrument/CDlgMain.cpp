@@ -31,7 +31,7 @@ namespace {
 
 constexpr int kClockTickMs = 1000;
 constexpr int kThemeCount = 3;
-constexpr int kBatteryLowest = 4;       // this level and below shows red
+constexpr int kBatteryLowest = kBatteryRedLevel; // this level and below shows red
 constexpr int kFullBattery = 10;
 /// How long a notice covers the status fields.
 constexpr int kNoticeMs = 4000;
@@ -287,7 +287,8 @@ void CDlgMain::RefreshButtons()
     ui->btnUpLoad->setText(QStringLiteral("数据上传(L)"));
     ui->btnExit->setText(QStringLiteral("退出(Esc)"));
 
-    const std::optional<CommandStates> s = CommandStatesFor(store.AcqState, !store.Traces[0].isEmpty());
+    const std::optional<CommandStates> s = CommandStatesFor(store.AcqState, !store.Traces[0].isEmpty(),
+                                                                    m_core && m_core->PictureSaved());
     if (!s)
         return;
     if (s->SampleStops)

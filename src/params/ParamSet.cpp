@@ -2,13 +2,15 @@
 
 #include "ZebVersion.h"
 #include "model/WorkStateReset.h"
+#include "params/DurableFile.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QBuffer>
+#include <QFileInfo>
 #include <cmath>
 
 namespace {
@@ -16,6 +18,11 @@ namespace {
 const int kDefaultLayoutSizes[16] = {60, 50, 50, 60, 50, 50, 50, 50, 50, 50, 50, 50, 17, 26, 24, 20};
 const int kFontSizeIndex = 12; // the last four layout sizes are the font point sizes
 const int kDefaultGroupGains[4] = {0, 24, 48, 60};
+// Beside the settings file: the copy of the last good save, a damaged file
+// put aside, and the hidden name a save is written under.
+const char kCopySuffix[] = ".bak";
+const char kSetAsideSuffix[] = ".damaged";
+const char kSavingSuffix[] = ".saving";
 const char kHeaderDateFormat[] = "yyyy-MM-dd";
 const char kHeaderTimeFormat[] = "hh:mm:ss";
 const char kUnsavedTimeFormat[] = "hhmm";
@@ -154,62 +161,120 @@ QString ParamSet::ProjectFolderPath() const
     return DataRoot + QLatin1Char('/') + Header.ProjectName + QLatin1Char('.') + ProjectFolderExt;
 }
 
+QString ParamSet::SettingsCopyPath() const
+{
+    return SettingsPath() + QLatin1String(kCopySuffix);
+}
+
+QString ParamSet::SetAsideSettingsPath() const
+{
+    return SettingsPath() + QLatin1String(kSetAsideSuffix);
+}
+
 int ParamSet::LoadSettings()
 {
     DataRoot = ProgramDir() + QLatin1Char('/') + DataFolderName;
     QDir().mkpath(DataRoot);
 
-    QFile file(SettingsPath());
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo::exists(SettingsPath())) {
         ResetWorkState();
         return 1;
     }
+    if (readSettingsFile(SettingsPath()))
+        return 1;
+    // Kept for a look, never read again; the name is free for the next save.
+    QFile::remove(SetAsideSettingsPath());
+    if (!QFile::rename(SettingsPath(), SetAsideSettingsPath()))
+        QFile::remove(SettingsPath());
+    if (QFileInfo::exists(SettingsCopyPath()) && readSettingsFile(SettingsCopyPath()))
+        return kSettingsRestored;
+    ResetWorkState();
+    return -1;
+}
+
+bool ParamSet::readSettingsFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
     QDataStream in(&file);
     prepareStream(in);
     QString tag;
     in >> tag;
-    if (in.status() == QDataStream::Ok && tag == SettingsFormatTag) {
-        // Read into a copy: a file that ends early or is damaged must not
-        // leave the set half overwritten.
-        ParamSet loaded = *this;
-        Reader r{in};
-        streamSavedItems(r, loaded);
-        if (in.status() == QDataStream::Ok) {
-            // The unit is programmed with each group's first gain; every
-            // channel's samples must be converted with that same gain from
-            // the start, not only after the next save.
-            loaded.EqualiseGainGroups();
-            *this = loaded;
-            return 1;
-        }
-    }
-    file.close();
-    QFile::remove(SettingsPath());
-    ResetWorkState();
-    return -1;
+    if (in.status() != QDataStream::Ok || tag != SettingsFormatTag)
+        return false;
+    // Read into a copy: a file that ends early or is damaged must not leave
+    // the set half overwritten.
+    ParamSet loaded = *this;
+    Reader r{in};
+    streamSavedItems(r, loaded);
+    if (in.status() != QDataStream::Ok)
+        return false;
+    // The unit is programmed with each group's first gain; every channel's
+    // samples must be converted with that same gain from the start, not
+    // only after the next save.
+    loaded.EqualiseGainGroups();
+    *this = loaded;
+    return true;
 }
 
 int ParamSet::SaveSettings()
 {
     EqualiseGainGroups();
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QDataStream out(&buffer);
+        prepareStream(out);
+        out << SettingsFormatTag;
+        Writer w{out};
+        streamSavedItems(w, *this);
+    }
     // Written beside the old file and renamed over it, so a power cut while
-    // saving leaves either the old settings or the new ones, never a mix.
-    QSaveFile file(SettingsPath());
-    // Where the directory refuses a temporary file but the settings file is
-    // writable, writing the file in place still beats not saving at all.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
+    // saving leaves either the old settings or the new ones, never a mix;
+    // then the copy that a damaged file is replaced with at the next start.
+    const QFileInfo info(SettingsPath());
+    const auto write = [&bytes, &info](const QString &path) {
+        const QString temp = info.absolutePath() + QStringLiteral("/.") + QFileInfo(path).fileName()
+            + QLatin1String(kSavingSuffix);
+        QString problem;
+        const WriteOutcome outcome = WriteFileDurably(path, temp, bytes, ExistingFile::Replace, QByteArray(), &problem);
+        if (outcome != WriteOutcome::Written)
+            qWarning("settings: %s", qUtf8Printable(problem));
+        return outcome;
+    };
+    const WriteOutcome outcome = write(SettingsPath());
+    // The settings themselves are saved; a copy that cannot be written only
+    // leaves the previous copy for a damaged file to fall back on.
+    if (outcome == WriteOutcome::Written && write(SettingsCopyPath()) != WriteOutcome::Written)
+        QFile::remove(SettingsCopyPath());
+    switch (outcome) {
+    case WriteOutcome::Written:
         return 1;
-    QDataStream out(&file);
-    prepareStream(out);
-    out << SettingsFormatTag;
-    Writer w{out};
-    streamSavedItems(w, *this);
-    if (out.status() == QDataStream::Ok)
-        file.commit();
-    else
-        file.cancelWriting();
-    return 1;
+    case WriteOutcome::DiskFull:
+        return kSettingsDiskFull;
+    default:
+        return kSettingsNotSaved;
+    }
+}
+
+QString ParamSet::LoadResultText(int result)
+{
+    if (result == kSettingsRestored)
+        return QStringLiteral("设置文件已损坏，已恢复上次保存的设置");
+    if (result < 0)
+        return QStringLiteral("设置文件已损坏，已恢复默认设置");
+    return QString();
+}
+
+QString ParamSet::SaveResultText(int result)
+{
+    if (result == kSettingsDiskFull)
+        return QStringLiteral("%1，无法保存设置文件！").arg(DiskFullText());
+    if (result < 0)
+        return QStringLiteral("无法保存设置文件！");
+    return QString();
 }
 
 QString ParamSet::UnsavedMark()

@@ -11,6 +11,13 @@
 /// Channels that share one amplifier gain.
 constexpr int kGainGroupSize = 6;
 
+/// LoadSettings: the file was damaged and the copy of the last save was loaded.
+constexpr int kSettingsRestored = 2;
+/// SaveSettings: the file could not be written.
+constexpr int kSettingsNotSaved = -1;
+/// SaveSettings: the file could not be written for lack of space.
+constexpr int kSettingsDiskFull = -2;
+
 /// Survey and acquisition parameters carried by every record.
 struct RecordHeader
 {
@@ -136,11 +143,20 @@ public:
     /// current record path and upload mode, and tells the work-state listeners
     /// (the trace store resets its stacking state); leaves the record blocks alone.
     void ResetWorkState();
-    /// 1 when read or missing, −1 when a foreign or damaged file was discarded.
+    /// 1 when read or missing; a foreign or damaged file is set aside
+    /// (SetAsideSettingsPath()) and then kSettingsRestored when the copy of
+    /// the last good save was loaded instead, −1 when the defaults stand.
     /// Gains read are equalised per group of six, as the unit applies them.
     int LoadSettings();
-    /// Always 1; an unwritable file is left as it was.
+    /// 1 once the settings file and then its copy are written; otherwise
+    /// kSettingsNotSaved, or kSettingsDiskFull when the disk had no room, and
+    /// the old file stays as it was.
     int SaveSettings();
+    /// The operator's message for a LoadSettings result; empty when there
+    /// is nothing to tell.
+    static QString LoadResultText(int result);
+    /// The operator's message for a SaveSettings result; empty on success.
+    static QString SaveResultText(int result);
     /// The name the record on screen goes by: the base name of the current
     /// record path, cut before its first "."; for a picture marked unsaved,
     /// UnsavedMark() followed by the hour and minute it was taken ("未保存1432"),
@@ -165,11 +181,20 @@ public:
 
     /// Path of the settings file in the program directory.
     QString SettingsPath() const;
+    /// The copy of the settings file that every successful save writes too.
+    QString SettingsCopyPath() const;
+    /// Where a settings file that cannot be read is put aside.
+    QString SetAsideSettingsPath() const;
     /// Project folder of the header's project below the data root.
     QString ProjectFolderPath() const;
 
     /// Copies header (without date and time), colours, gains and sensor block.
     static void CopyAcquisition(ParamSet &target, const ParamSet &source);
+
+private:
+    /// Reads the settings file at path into the set; false (and the set
+    /// unchanged) when it is not a whole file of the current format.
+    bool readSettingsFile(const QString &path);
 };
 
 /// The set every screen uses.

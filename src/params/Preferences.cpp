@@ -1,10 +1,12 @@
 #include "Preferences.h"
 
+#include "DurableFile.h"
+
 #include "ParamSet.h"
 
 #include <QFile>
 #include <QLoggingCategory>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QSet>
 
 Q_LOGGING_CATEGORY(lcPreferences, "zeb.params.preferences")
@@ -98,7 +100,7 @@ bool Preferences::Load()
     return true;
 }
 
-bool Preferences::Save() const
+bool Preferences::Save(bool *diskFull) const
 {
     QByteArray text(kFileComment);
     VisitKeys(*this, [&text](const char *key, const auto &member) {
@@ -108,9 +110,14 @@ bool Preferences::Save() const
         text += it.key().toUtf8() + '=' + it.value().toUtf8() + '\n';
 
     // A power cut while saving leaves the old preferences or the new ones.
-    QSaveFile file(FilePath());
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        qCWarning(lcPreferences) << "cannot write" << FilePath() << file.errorString();
+    const QFileInfo info(FilePath());
+    const QString temp = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".saving");
+    QString problem;
+    const WriteOutcome outcome = WriteFileDurably(FilePath(), temp, text, ExistingFile::Replace, QByteArray(), &problem);
+    if (diskFull)
+        *diskFull = outcome == WriteOutcome::DiskFull;
+    if (outcome != WriteOutcome::Written) {
+        qCWarning(lcPreferences) << "cannot write" << FilePath() << problem;
         return false;
     }
     return true;

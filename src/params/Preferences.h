@@ -32,8 +32,9 @@ public:
     /// file exists but cannot be read (the defaults stand then as well).
     bool Load();
     /// Writes the file through a temporary name; false when it could not be
-    /// written (the old file then stays as it was).
-    bool Save() const;
+    /// written (the old file then stays as it was), diskFull telling whether
+    /// the disk had no room.
+    bool Save(bool *diskFull = nullptr) const;
 
     /// Path of the preferences file in the program directory.
     static QString FilePath();

@@ -10,7 +10,9 @@
 #include <QStorageInfo>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 qint64 Platform::FreeBytes(const QString &path)
@@ -42,6 +44,24 @@ bool Platform::RenameFile(const QString &from, const QString &to)
 {
     // rename(2) replaces atomically; QFile::rename would refuse an existing target.
     return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+bool Platform::RenameToNewName(const QString &from, const QString &to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+#endif
+    // A file system without the no-replace rename: a hard link is refused
+    // just as well when the name is taken.
+    if (::link(source.constData(), target.constData()) != 0)
+        return false;
+    ::unlink(source.constData());
+    return true;
 }
 
 namespace {

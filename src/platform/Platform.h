@@ -78,6 +78,9 @@ public:
     virtual bool SyncFile(QFile &file);
     /// Gives the file at from the name to (replacing a file of that name).
     virtual bool RenameFile(const QString &from, const QString &to);
+    /// Gives the file at from the name to only when no file bears it yet
+    /// (errno EEXIST otherwise): a record is never put over another.
+    virtual bool RenameToNewName(const QString &from, const QString &to);
 
     // --- Network: the witness upload's server is the default gateway --------
     /// The interfaces that are up, with their IPv4 addresses, in the

@@ -47,6 +47,8 @@ ProjectExport::ProjectExport(const ParamSet &params, const QString &project, Pro
 ProjectTaskResult ProjectExport::Run()
 {
     m_plan.clear();
+    m_unconverted.clear();
+    m_noRoom = false;
     m_stick = CurrentPlatform().FindUsbStick();
     if (m_stick.isEmpty())
         return ProjectTaskResult::NoStick;
@@ -70,7 +72,9 @@ ProjectTaskResult ProjectExport::Run()
     CutBatches();
     const bool written = HasRoom() && PrepareFolders() && WritePlan() && FlushStick();
     m_observer.Finished();
-    return written ? ProjectTaskResult::Done : ProjectTaskResult::Failed;
+    if (written)
+        return ProjectTaskResult::Done;
+    return m_noRoom ? ProjectTaskResult::NoRoom : ProjectTaskResult::Failed;
 }
 
 bool ProjectExport::FindSource()
@@ -118,17 +122,30 @@ void ProjectExport::PlanSeg2Files()
 
 // A SEG-2 file's size is known once it is built; building each one here and
 // again when it is written keeps one record's bytes in memory, not a
-// project's. A record that cannot be converted counts nothing here and stops
-// the export when its turn comes, once the record files are on the stick.
+// project's. A record that cannot be converted is only left without its
+// SEG-2 file: its own file goes to the stick like every other, and the
+// operator is told which records have no SEG-2 copy.
 void ProjectExport::SizeSeg2Files()
 {
     for (PlannedCopy &c : m_plan) {
         if (!c.Converted)
             continue;
         QByteArray seg2;
-        Seg2FromRecordFile(c.Source, seg2);
+        QString problem;
+        if (Seg2FromRecordFile(c.Source, seg2, &problem) != RecordOk)
+            Unconvertible(c, problem);
         c.Size = seg2.size();
     }
+}
+
+void ProjectExport::Unconvertible(PlannedCopy &c, const QString &problem)
+{
+    qCWarning(lcRecords) << "exporting" << c.Source << "without its SEG-2 file:" << problem;
+    c.Skipped = true;
+    c.Size = 0;
+    const QString name = QFileInfo(c.Source).fileName();
+    if (!m_unconverted.contains(name))
+        m_unconverted << name;
 }
 
 // Old files stay until their batch is renamed: a batch may hold at most as
@@ -183,7 +200,7 @@ qint64 ProjectExport::RoomNeeded() const
     return std::max(std::max<qint64>(difference, 0) + largest, peak);
 }
 
-bool ProjectExport::HasRoom() const
+bool ProjectExport::HasRoom()
 {
     const qint64 needed = RoomNeeded();
     const qint64 free = CurrentPlatform().FreeBytes(m_stick);
@@ -193,6 +210,7 @@ bool ProjectExport::HasRoom() const
     }
     if (free < needed) {
         qCWarning(lcRecords) << "stick" << m_stick << "has" << free << "bytes free," << needed << "needed";
+        m_noRoom = true;
         return false;
     }
     return true;
@@ -218,10 +236,11 @@ bool ProjectExport::PrepareFolders()
 bool ProjectExport::WritePlan()
 {
     SafeWriteBatch batch(m_flushLimitMs);
-    const auto committed = [&batch] {
+    const auto committed = [this, &batch] {
         if (batch.Commit())
             return true;
         qCWarning(lcRecords) << "export failed:" << batch.Problem();
+        m_noRoom = batch.DiskFull();
         return false;
     };
     for (size_t i = 0; i < m_plan.size(); ++i) {
@@ -229,7 +248,7 @@ bool ProjectExport::WritePlan()
         if (c.StartsBatch && batch.Count() > 0 && !committed())
             return false;
         m_observer.Progress(int(i));
-        if (!AddToBatch(batch, c))
+        if (!AddToBatch(batch, m_plan[i]))
             return false;
     }
     if (!committed())
@@ -238,22 +257,26 @@ bool ProjectExport::WritePlan()
     return true;
 }
 
-bool ProjectExport::AddToBatch(SafeWriteBatch &batch, const PlannedCopy &c)
+bool ProjectExport::AddToBatch(SafeWriteBatch &batch, PlannedCopy &c)
 {
+    if (c.Skipped)
+        return true;
     bool added = false;
     if (c.Converted) {
         QByteArray seg2;
         QString problem;
         if (Seg2FromRecordFile(c.Source, seg2, &problem) != RecordOk) {
-            qCWarning(lcRecords) << "export failed: cannot convert" << c.Source << problem;
-            return false;
+            Unconvertible(c, problem);
+            return true;
         }
         added = batch.AddBytes(seg2, c.Folder, c.Name);
     } else {
         added = batch.AddCopy(c.Source, c.Folder, c.Name);
     }
-    if (!added)
+    if (!added) {
         qCWarning(lcRecords) << "export failed:" << batch.Problem();
+        m_noRoom = batch.DiskFull();
+    }
     return added;
 }
 

@@ -4,6 +4,7 @@
 #include "SafeWriteBatch.h"
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 class ParamSet;
@@ -18,8 +19,9 @@ class ParamSet;
 /// "SG2" receives a SEG-2 file of every record, for the processing programs
 /// in the office. These are written only once the record files are safely on
 /// the stick, and are part of the same export: the one question covers both
-/// folders, the space check counts both, and a record that cannot be
-/// converted fails the export like a file that cannot be copied.
+/// folders and the space check counts both. A record that cannot be
+/// converted is exported without its SEG-2 file and named in
+/// Unconverted(); only a file that cannot be written fails the export.
 class ProjectExport
 {
 public:
@@ -41,7 +43,12 @@ public:
         qint64 Replaces = 0; ///< bytes of the file of that name it replaces
         bool StartsBatch = false; ///< the files before it are flushed and renamed first
         bool Converted = false;   ///< the SEG-2 file of the record at Source, not a copy
+        bool Skipped = false;     ///< a SEG-2 file the record cannot give
     };
+
+    /// File names of the records exported without a SEG-2 file (they cannot
+    /// be converted), in the order they were met.
+    const QStringList &Unconverted() const { return m_unconverted; }
 
     /// Stick folder the project goes to (known once Run has found the stick).
     QString TargetFolder() const { return m_target; }
@@ -53,10 +60,11 @@ private:
     void SizeSeg2Files();
     void CutBatches();
     qint64 RoomNeeded() const;
-    bool HasRoom() const;
+    bool HasRoom();
+    void Unconvertible(PlannedCopy &c, const QString &problem);
     bool PrepareFolders();
     bool WritePlan();
-    bool AddToBatch(SafeWriteBatch &batch, const PlannedCopy &c);
+    bool AddToBatch(SafeWriteBatch &batch, PlannedCopy &c);
     bool FlushStick();
 
     const ParamSet &m_params;
@@ -68,4 +76,6 @@ private:
     QString m_target;
     QString m_seg2Target;
     std::vector<PlannedCopy> m_plan;
+    QStringList m_unconverted;
+    bool m_noRoom = false; ///< the export failed for lack of room on the stick
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 /// How exporting or deleting a project ended.
 enum class ProjectTaskResult {
@@ -9,11 +10,15 @@ enum class ProjectTaskResult {
     NoProject, ///< the project is not an existing folder of the data root
     Declined,  ///< the operator said no to the question
     Failed,    ///< something could not be written, flushed or removed
+    NoRoom,    ///< the stick has no room for the export
 };
 
 /// The operator's message for the end of an export (exporting) or a
 /// deletion; empty when there is nothing to say (declined).
 QString ProjectTaskMessage(ProjectTaskResult result, bool exporting);
+/// The second message of an export that left records without a SEG-2 file
+/// (their file names); empty when there are none.
+QString UnconvertedRecordsMessage(const QStringList &records);
 
 /// What exporting and deleting a project need from the screen that runs
 /// them: the questions, a progress display and a wait that keeps the screen

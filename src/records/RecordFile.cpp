@@ -4,6 +4,7 @@
 #include "RecordProgress.h"
 #include "SafeWriteBatch.h"
 #include "model/TraceStore.h"
+#include "params/DurableFile.h"
 #include "params/ParamSet.h"
 
 #include <QDateTime>
@@ -21,16 +22,9 @@ namespace {
 
 const char kDateFormat[] = "yyyy-MM-dd";
 const char kTimeFormat[] = "hh:mm:ss";
-
-int writeFailed(QFile &file, const char *what)
-{
-    qCWarning(lcRecords) << "writing" << file.fileName() << "failed:" << what << file.errorString();
-    file.close();
-    // Only ever a file this call created (NewOnly): a half-written record
-    // would otherwise block the name and show up in the browser as damaged.
-    file.remove();
-    return RecordWriteFailed;
-}
+// Hidden (leading dot) and with an extension of its own: no listing of
+// records ever takes it for one.
+const char kUnfinishedSuffix[] = ".saving";
 
 } // namespace
 
@@ -76,6 +70,7 @@ int SaveRecordAs(ParamSet &params, const QString &name)
         qCWarning(lcRecords) << "cannot create project folder" << folder;
         return RecordWriteFailed;
     }
+    RemoveUnfinishedRecords(folder);
     if (QFileInfo::exists(path))
         return RecordExists;
     return WriteRecord(params, path);
@@ -117,26 +112,49 @@ int WriteRecordFile(const RecordBlocks &blocks, const TraceSet &traces, const QS
 
     QByteArray bytes = EncodeRecord(blocks, traces);
     std::memcpy(bytes.data(), kWritingMark, kMarkSize);
-
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::NewOnly)) {
-        qCWarning(lcRecords) << "cannot create" << path << file.errorString();
+    // The final name only ever holds a whole record: a power cut in the
+    // middle leaves a hidden temporary, which the next visit to the folder
+    // clears away, not a damaged file that blocks the name.
+    QString problem;
+    const WriteOutcome outcome = WriteFileDurably(path, UnfinishedRecordPath(path), bytes, ExistingFile::Keep,
+                                                  QByteArray(kIdentMark, kMarkSize), &problem);
+    switch (outcome) {
+    case WriteOutcome::Written:
+        return RecordOk;
+    case WriteOutcome::NameTaken:
+        qCWarning(lcRecords) << "not writing over" << path;
         return RecordWriteFailed;
+    case WriteOutcome::DiskFull:
+        qCWarning(lcRecords) << "writing" << path << "failed, the disk is full:" << problem;
+        return RecordDiskFull;
+    case WriteOutcome::Failed:
+        break;
     }
-    if (file.write(bytes) != bytes.size())
-        return writeFailed(file, "record");
-    if (!SyncFileToDisk(file))
-        return writeFailed(file, "sync");
-    // Only a file whose every byte is already on the disk gets its mark.
-    if (!file.seek(0) || file.write(kIdentMark, kMarkSize) != kMarkSize)
-        return writeFailed(file, "mark");
-    if (!SyncFileToDisk(file))
-        return writeFailed(file, "sync of the mark");
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        return writeFailed(file, "close");
-    SyncDirectory(QFileInfo(path).absolutePath());
-    return RecordOk;
+    qCWarning(lcRecords) << "writing" << path << "failed:" << problem;
+    return RecordWriteFailed;
+}
+
+QString UnfinishedRecordPath(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1String(kUnfinishedSuffix);
+}
+
+int RemoveUnfinishedRecords(const QString &folder)
+{
+    int removed = 0;
+    const QString suffix = QLatin1String(kUnfinishedSuffix);
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(suffix))
+            continue;
+        // The shot itself is in the journal: it was kept there before any save began.
+        if (QFile::remove(folder + QLatin1Char('/') + name))
+            ++removed;
+        else
+            qCWarning(lcRecords) << "cannot remove the unfinished record" << name << "in" << folder;
+    }
+    return removed;
 }
 
 int LoadRecordBytes(const QString &path, QByteArray &bytes, bool *opened)

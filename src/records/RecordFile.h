@@ -31,14 +31,21 @@ int SaveRecordAs(ParamSet &params, const QString &name);
 
 /// Writes the current record (record blocks of params, traces on screen) to
 /// path, stamped with the moment of saving. Never overwrites an existing file.
-/// Returns RecordOk once the complete file is on the disk, RecordWriteFailed
-/// otherwise (and then leaves no file behind).
+/// Returns RecordOk once the complete file is on the disk, RecordDiskFull
+/// when the disk had no room, RecordWriteFailed otherwise (and then leaves
+/// no file behind).
 int WriteRecord(ParamSet &params, const QString &path);
 
 /// Writes a record file of blocks (date and time as they are) and traces to
 /// path, as WriteRecord does: never over an existing file, RecordOk once the
 /// complete file is on the disk, otherwise RecordWriteFailed and no file.
 int WriteRecordFile(const RecordBlocks &blocks, const TraceSet &traces, const QString &path);
+
+/// The hidden name a record is written under until it is whole.
+QString UnfinishedRecordPath(const QString &path);
+/// Removes what saves cut short (a crash, a power cut) left in a project
+/// folder; returns how many.
+int RemoveUnfinishedRecords(const QString &folder);
 
 /// Reads the record at path into params and the traces on screen. The path
 /// becomes params' current record path once the file opens; nothing else

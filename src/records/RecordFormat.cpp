@@ -1,6 +1,7 @@
 #include "RecordFormat.h"
 
 #include "RecordProgress.h"
+#include "params/DurableFile.h"
 #include "params/TextCodec.h"
 
 #include <QtEndian>
@@ -105,6 +106,8 @@ QString RecordResultMessage(int code)
         return QStringLiteral("转换文件失败，记录超出格式范围！");
     case RecordNotPlaceable:
         return QStringLiteral("打开文件失败，无法确定检波器排列！");
+    case RecordDiskFull:
+        return QStringLiteral("保存文件失败，%1！").arg(DiskFullText());
     case RecordWriteFailed:
     default:
         return QStringLiteral("保存文件失败，无法写入文件！");

@@ -21,6 +21,7 @@ enum RecordResult : int {
     RecordExists = -5,         ///< saving under a name the project already has
     RecordNotConvertible = -6, ///< the record cannot be expressed in an exchange format
     RecordNotPlaceable = -7,   ///< a foreign record whose traces cannot be placed on one even spread
+    RecordDiskFull = -8,       ///< the file could not be written: its disk has no room left
 };
 
 /// The operator's message for a result code; empty for RecordOk.

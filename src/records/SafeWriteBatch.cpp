@@ -2,6 +2,8 @@
 
 #include "RecordFormat.h"
 #include "RecordLog.h"
+#include "params/DurableFile.h"
+#include "platform/Platform.h"
 #include "platform/Wait.h"
 
 #include <QDateTime>
@@ -11,6 +13,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -92,6 +95,17 @@ bool openTemporary(QFile &file, const QString &folder, const QString &name, QStr
     return false;
 }
 
+// Through the platform, so that a test can fail or hang any write. A write
+// that stops short without another reason is a disk that filled up.
+bool writeAll(QFile &out, const char *data, qint64 size)
+{
+    errno = 0;
+    const qint64 n = CurrentPlatform().WriteToFile(out, data, size);
+    if (n >= 0 && n < size && errno == 0)
+        errno = ENOSPC;
+    return n == size;
+}
+
 int newFileResult(SafeWriteBatch &batch, bool added, QString *problem)
 {
     if (added && batch.Commit())
@@ -100,7 +114,7 @@ int newFileResult(SafeWriteBatch &batch, bool added, QString *problem)
         return RecordExists;
     if (problem)
         *problem = batch.Problem();
-    return RecordWriteFailed;
+    return batch.DiskFull() ? RecordDiskFull : RecordWriteFailed;
 }
 
 } // namespace
@@ -128,11 +142,12 @@ bool SafeWriteBatch::Fail(const QString &problem, bool nameTaken)
 {
     m_problem = problem;
     m_nameTaken = nameTaken;
+    m_diskFull = false;
     m_failed = true;
     return false;
 }
 
-bool SafeWriteBatch::Add(const QString &folder, const QString &name, const Writer &write)
+bool SafeWriteBatch::Add(const QString &folder, const QString &name, qint64 size, const Writer &write)
 {
     if (m_failed)
         return false;
@@ -142,12 +157,16 @@ bool SafeWriteBatch::Add(const QString &folder, const QString &name, const Write
     const QFileInfo target(pending->Target);
     QString why;
     bool written = false;
+    bool diskFull = false;
     if (m_oldFile == OldFile::Keep && (target.exists() || target.isSymLink())) {
         Fail(QStringLiteral("%1 exists already").arg(pending->Target), true);
     } else if (!openTemporary(pending->File, folder, name, &why)) {
         Fail(why);
-    } else if (!write(pending->File, pending->Expected, &why)) {
-        Fail(why.isEmpty() ? QStringLiteral("cannot write %1: %2").arg(pending->Target, pending->File.errorString()) : why);
+    } else if (!RunWriter(pending->File, size, write, pending->Expected, &why, &diskFull)) {
+        if (why.isEmpty())
+            why = QStringLiteral("cannot write %1").arg(pending->Target);
+        Fail(why);
+        m_diskFull = diskFull || spaceRanOut(folder, size);
         pending->File.close();
         QFile::remove(pending->File.fileName());
     } else {
@@ -162,14 +181,64 @@ bool SafeWriteBatch::Add(const QString &folder, const QString &name, const Write
     return true;
 }
 
+bool SafeWriteBatch::RunWriter(QFile &file, qint64 size, const Writer &write, qint64 &expected, QString *why,
+                               bool *diskFull)
+{
+    if (m_flushLimitMs == kNoFlushLimit) {
+        errno = 0;
+        const bool ok = write(file, expected, why);
+        *diskFull = !ok && (file.error() == QFileDevice::ResourceError || IsDiskFullError(errno));
+        return ok;
+    }
+    // On a thread of its own, like the flush: a stick that hangs in a write
+    // must not freeze the screen. The job writes through a copy of the
+    // descriptor and owns what it reports into, so that a write given up
+    // on can finish unobserved after this batch has removed its file.
+    struct Outcome
+    {
+        qint64 Expected = 0;
+        QString Why;
+        bool DiskFull = false;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    const int fd = ::dup(file.handle());
+    if (fd < 0) {
+        *why = QStringLiteral("cannot write %1: %2").arg(file.fileName(), QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    const JobOutcome result = runFlush(
+        [fd, write, outcome] {
+            QFile out;
+            if (!out.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+                ::close(fd);
+                return false;
+            }
+            errno = 0;
+            const bool ok = write(out, outcome->Expected, &outcome->Why);
+            outcome->DiskFull = !ok && (out.error() == QFileDevice::ResourceError || IsDiskFullError(errno));
+            return ok;
+        },
+        m_flushLimitMs, size);
+    if (result == JobOutcome::TimedOut) {
+        *why = QStringLiteral("writing %1 took too long").arg(file.fileName());
+        return false;
+    }
+    expected = outcome->Expected;
+    *why = outcome->Why;
+    *diskFull = outcome->DiskFull;
+    return result == JobOutcome::Succeeded;
+}
+
 bool SafeWriteBatch::AddCopy(const QString &source, const QString &folder, const QString &name)
 {
     const QFileInfo info(source);
     const QDateTime modified = info.lastModified();
-    const auto copy = [&](QFile &out, qint64 &expected, QString *why) {
+    const bool isFile = info.isFile();
+    // Owns everything it touches: it may run on a thread of its own.
+    const auto copy = [source, modified, isFile](QFile &out, qint64 &expected, QString *why) {
         // Only a regular file: a device or a pipe might never end.
         QFile in(source);
-        if (!info.isFile() || !in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        if (!isFile || !in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
             *why = QStringLiteral("cannot read %1").arg(source);
             return false;
         }
@@ -184,7 +253,7 @@ bool SafeWriteBatch::AddCopy(const QString &source, const QString &folder, const
             }
             if (n == 0)
                 break;
-            if (out.write(buffer.constData(), n) != n)
+            if (!writeAll(out, buffer.constData(), n))
                 return false;
             total += n;
         }
@@ -195,24 +264,30 @@ bool SafeWriteBatch::AddCopy(const QString &source, const QString &folder, const
             *why = QStringLiteral("%1 changed while it was copied").arg(source);
         return total == expected;
     };
-    return Add(folder, name, copy);
+    return Add(folder, name, info.size(), copy);
 }
 
 bool SafeWriteBatch::AddBytes(const QByteArray &bytes, const QString &folder, const QString &name)
 {
-    return Add(folder, name, [&bytes](QFile &out, qint64 &expected, QString *) {
+    return Add(folder, name, bytes.size(), [bytes](QFile &out, qint64 &expected, QString *) {
         expected = bytes.size();
-        return out.write(bytes) == bytes.size();
+        return writeAll(out, bytes.constData(), bytes.size());
     });
 }
 
 bool SafeWriteBatch::AddFilled(const FileFiller &fill, qint64 expectedSize, const QString &folder,
                                const QString &name)
 {
-    return Add(folder, name, [&](QFile &out, qint64 &expected, QString *why) {
+    return Add(folder, name, expectedSize, [fill, expectedSize](QFile &out, qint64 &expected, QString *why) {
         expected = expectedSize;
         return fill(out.fileName(), why);
     });
+}
+
+bool SafeWriteBatch::spaceRanOut(const QString &folder, qint64 wanted) const
+{
+    const qint64 free = CurrentPlatform().FreeBytes(folder);
+    return free >= 0 && free < std::max<qint64>(wanted, 1);
 }
 
 bool SafeWriteBatch::FlushAll()
@@ -226,9 +301,13 @@ bool SafeWriteBatch::FlushAll()
             fds.push_back(fd);
     }
     const bool complete = fds.size() == m_pending.size();
+    auto full = std::make_shared<std::atomic<bool>>(false);
     const JobOutcome outcome = runFlush(
-        [fds] {
+        [fds, full] {
+            errno = 0;
             const bool flushed = flushFiles(fds);
+            // A file system that allocates late says "no room" only here.
+            full->store(!flushed && IsDiskFullError(errno));
             for (int fd : fds)
                 ::close(fd);
             return flushed;
@@ -236,8 +315,11 @@ bool SafeWriteBatch::FlushAll()
         m_flushLimitMs, m_bytes);
     if (outcome == JobOutcome::TimedOut)
         return Fail(QStringLiteral("flushing %1 files to the disk took too long").arg(m_pending.size()));
-    if (!complete || outcome != JobOutcome::Succeeded)
-        return Fail(QStringLiteral("cannot flush %1 files to the disk").arg(m_pending.size()));
+    if (!complete || outcome != JobOutcome::Succeeded) {
+        Fail(QStringLiteral("cannot flush %1 files to the disk").arg(m_pending.size()));
+        m_diskFull = full->load();
+        return false;
+    }
     return true;
 }
 

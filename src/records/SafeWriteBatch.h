@@ -40,6 +40,11 @@ using FileFiller = std::function<bool(const QString &tempPath, QString *problem)
 /// files as they were and makes the batch fail; so does destroying a batch
 /// that was not committed.
 ///
+/// With a flush limit, the writes too run on a thread of their own within
+/// the limit (for the bytes they write at kSlowestBytesPerSecond), so that
+/// a device that hangs in a write fails the batch instead of freezing the
+/// screen. Every write goes through the platform (CurrentPlatform()).
+///
 /// A batch of one is the plain safe write; larger batches save a flush per
 /// file, which on a journalling or flash file system is most of the cost.
 class SafeWriteBatch
@@ -68,11 +73,18 @@ public:
     const QString &Problem() const { return m_problem; }
     /// The batch failed last because a name was taken (OldFile::Keep).
     bool NameTaken() const { return m_nameTaken; }
+    /// The batch failed last because the disk had no room left.
+    bool DiskFull() const { return m_diskFull; }
 
 private:
     struct Pending;
     using Writer = std::function<bool(QFile &out, qint64 &expected, QString *problem)>;
-    bool Add(const QString &folder, const QString &name, const Writer &write);
+    /// size: the bytes the writer will write, for its time limit.
+    bool Add(const QString &folder, const QString &name, qint64 size, const Writer &write);
+    /// Runs write into file: on this thread without a limit, otherwise on a
+    /// thread of its own within the limit for size bytes.
+    bool RunWriter(QFile &file, qint64 size, const Writer &write, qint64 &expected, QString *why, bool *diskFull);
+    bool spaceRanOut(const QString &folder, qint64 wanted) const;
     bool Fail(const QString &problem, bool nameTaken = false);
     bool FlushAll();
     bool SizesHold();
@@ -85,6 +97,7 @@ private:
     qint64 m_bytes = 0; ///< written by the pending files
     bool m_failed = false;
     bool m_nameTaken = false;
+    bool m_diskFull = false;
     QString m_problem;
     std::vector<std::unique_ptr<Pending>> m_pending;
 };
@@ -100,7 +113,8 @@ bool SafeWriteBytes(const QByteArray &bytes, const QString &folder, const QStrin
 /// A batch of one that never replaces anything: creates the file at path from
 /// what fill writes (expectedSize bytes), waiting for the disk on this thread.
 /// RecordOk; RecordExists when path is taken (before or meanwhile);
-/// RecordWriteFailed otherwise, with the reason in problem.
+/// RecordDiskFull when the disk had no room; RecordWriteFailed otherwise,
+/// with the reason in problem.
 int WriteNewFile(const QString &path, qint64 expectedSize, const FileFiller &fill,
                  QString *problem = nullptr);
 /// The same for bytes that are already in memory.

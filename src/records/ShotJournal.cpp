@@ -3,6 +3,7 @@
 #include "RecordFile.h"
 #include "RecordLog.h"
 #include "SafeWriteBatch.h"
+#include "params/DurableFile.h"
 #include "platform/Platform.h"
 #include "params/ParamSet.h"
 
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -116,11 +118,12 @@ quint64 ShotJournal::Record(const JournalPicture &picture, const QDateTime &take
     // when it changes them, so this copy stays as it was handed over.
     Enqueue([this, sequence, picture, taken] {
         QString problem;
-        if (Write(sequence, picture, taken, &problem)) {
+        bool diskFull = false;
+        if (Write(sequence, picture, taken, &problem, &diskFull)) {
             emit Written(sequence);
         } else {
             qCWarning(lcRecords) << "journal entry" << sequence << "not written:" << problem;
-            emit Failed(problem);
+            emit Failed(problem, diskFull);
         }
         Prune();
     });
@@ -170,8 +173,10 @@ void ShotJournal::Run()
     }
 }
 
-bool ShotJournal::Write(quint64 sequence, const JournalPicture &picture, const QDateTime &taken, QString *problem)
+bool ShotJournal::Write(quint64 sequence, const JournalPicture &picture, const QDateTime &taken, QString *problem,
+                        bool *diskFull)
 {
+    *diskFull = false;
     if (!QDir().mkpath(m_folder) || !QFileInfo(m_folder).isDir()) {
         *problem = QStringLiteral("cannot create the journal folder %1").arg(m_folder);
         return false;
@@ -194,26 +199,34 @@ bool ShotJournal::Write(quint64 sequence, const JournalPicture &picture, const Q
 
     Platform &platform = CurrentPlatform();
     QFile file(temp);
-    const auto fail = [&](const QString &what) {
+    const auto fail = [&](const QString &what, qint64 written = -1, qint64 wanted = 1) {
+        const int err = errno;
+        *diskFull = FailedForLackOfSpace(file, written, wanted, err, m_folder);
         *problem = what + QStringLiteral(": ") + file.errorString();
         file.close();
         QFile::remove(temp);
         return false;
     };
+    errno = 0;
     if (!platform.CreateNewFile(file))
         return fail(QStringLiteral("cannot create %1").arg(temp));
-    if (platform.WriteToFile(file, header, kEntryHeaderSize) != kEntryHeaderSize)
-        return fail(QStringLiteral("writing the entry header"));
+    qint64 n = platform.WriteToFile(file, header, kEntryHeaderSize);
+    if (n != kEntryHeaderSize)
+        return fail(QStringLiteral("writing the entry header"), n, kEntryHeaderSize);
     for (qint64 at = 0; at < record.size(); at += kWriteChunk) {
         const qint64 size = std::min(kWriteChunk, record.size() - at);
-        if (platform.WriteToFile(file, record.constData() + at, size) != size)
-            return fail(QStringLiteral("writing the record"));
+        errno = 0;
+        n = platform.WriteToFile(file, record.constData() + at, size);
+        if (n != size)
+            return fail(QStringLiteral("writing the record"), n, record.size() - at);
     }
+    errno = 0;
     if (!platform.SyncFile(file))
         return fail(QStringLiteral("flushing the entry"));
     file.close();
     if (file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("closing the entry"));
+    errno = 0;
     if (!platform.RenameFile(temp, target))
         return fail(QStringLiteral("renaming the entry to %1").arg(target));
     SyncDirectory(m_folder);

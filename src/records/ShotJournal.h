@@ -96,13 +96,15 @@ public:
 signals:
     /// The entry of sequence is whole on the disk.
     void Written(quint64 sequence);
-    /// An entry could not be written; problem says why (for the log).
-    void Failed(const QString &problem);
+    /// An entry could not be written; problem says why (for the log),
+    /// diskFull whether the disk had no room left.
+    void Failed(const QString &problem, bool diskFull);
 
 private:
     void Enqueue(std::function<void()> job);
     void Run();
-    bool Write(quint64 sequence, const JournalPicture &picture, const QDateTime &taken, QString *problem);
+    bool Write(quint64 sequence, const JournalPicture &picture, const QDateTime &taken, QString *problem,
+               bool *diskFull);
     void Rename(quint64 sequence);
     void Prune();
     void RemoveTemporaries();

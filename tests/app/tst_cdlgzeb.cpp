@@ -217,15 +217,41 @@ private slots:
         QCOMPARE(driver.Answered(), 0);
     }
 
-    void foreignSettingsFileIsReplaced()
+    // A settings file that cannot be read is put aside; the copy of the
+    // last good save takes its place when there is one, and the operator is
+    // told once what the survey now is.
+    void damagedSettingsAreToldOnce_data()
     {
+        QTest::addColumn<bool>("withCopy");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no copy") << false << QStringLiteral("设置文件已损坏，已恢复默认设置");
+        QTest::newRow("copy of the last save") << true << QStringLiteral("设置文件已损坏，已恢复上次保存的设置");
+    }
+    void damagedSettingsAreToldOnce()
+    {
+        QFETCH(bool, withCopy);
+        QFETCH(QString, message);
+        if (withCopy) {
+            CurrentParams().Header.ProjectName = QStringLiteral("NORTH");
+            QCOMPARE(CurrentParams().SaveSettings(), 1);
+            CurrentParams().Header.ProjectName = QStringLiteral("QUARTZON"); // as at a fresh start
+        }
         QFile f(m_dir->file("ZEB.ini"));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QByteArray("\x00\x00\x00\x02\x00\x31", 6));
         f.close();
+        ModalDriver driver;
+        driver.Expect([&](ModalDialog &d) {
+            QCOMPARE(d.Text(QStringLiteral("labelMsg")), message);
+            d.Key(Qt::Key_Return);
+        });
         CDlgZEB dlg;
         QVERIFY(!QFile::exists(m_dir->file("ZEB.ini")));
+        QVERIFY(QFile::exists(m_dir->file("ZEB.ini.damaged")));
+        QCOMPARE(CurrentParams().Header.ProjectName, withCopy ? QStringLiteral("NORTH") : QStringLiteral("QUARTZON"));
+        QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
         QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsBusy(), ScaledTimeout(5000));
+        QCOMPARE(driver.Answered(), 1);
     }
 
 private:

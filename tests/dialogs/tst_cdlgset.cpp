@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTimer>
 #include <QToolButton>
+#include <QLayout>
 #include <QtTest>
 
 namespace {
@@ -96,7 +97,8 @@ private slots:
     void settingTheClock();
     void childDialogsLeaveTheScreenOpen_data();
     void childDialogsLeaveTheScreenOpen();
-    void moreSettingsBehindAltG();
+    void moreSettingsByKeyOrTouch_data();
+    void moreSettingsByKeyOrTouch();
 
 private:
     std::unique_ptr<TestProgramDir> m_dir;
@@ -425,11 +427,29 @@ void TestCDlgSet::childDialogsLeaveTheScreenOpen()
 }
 
 QTEST_MAIN(TestCDlgSet)
-void TestCDlgSet::moreSettingsBehindAltG()
+void TestCDlgSet::moreSettingsByKeyOrTouch_data()
 {
+    QTest::addColumn<bool>("touch");
+    QTest::newRow("Alt+G") << false;
+    QTest::newRow("corner button") << true;
+}
+
+void TestCDlgSet::moreSettingsByKeyOrTouch()
+{
+    QFETCH(bool, touch);
     CDlgSet screen;
     screen.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
     const QRect okPlace = screen.findChild<QToolButton *>(QStringLiteral("btnOK"))->geometry();
+    // The corner button floats over the colour button's corner: the twenty
+    // stay in their grid, and no other caption is covered.
+    auto *more = screen.findChild<QToolButton *>(QStringLiteral("btnMoreSettings"));
+    QVERIFY(more && more->isVisible());
+    QCOMPARE(screen.layout()->count(), 20);
+    QCOMPARE(screen.layout()->indexOf(more), -1);
+    const auto *colour = screen.findChild<QToolButton *>(QStringLiteral("btnSetColor"));
+    QVERIFY(colour->geometry().contains(more->geometry()));
+    QVERIFY(!more->geometry().contains(colour->geometry().center()));
     ModalDriver driver;
     driver.Expect([](ModalDialog &d) {
         QCOMPARE(d.Title(), QStringLiteral("更多设置"));
@@ -438,7 +458,10 @@ void TestCDlgSet::moreSettingsBehindAltG()
         QCOMPARE(d.Text(QStringLiteral("btnAutoSave")), QStringLiteral("自动保存\n开启"));
         QVERIFY(d.Click(QStringLiteral("btnOK")));
     });
-    QTest::keyClick(&screen, Qt::Key_G, Qt::AltModifier);
+    if (touch)
+        QTest::mouseClick(more, Qt::LeftButton);
+    else
+        QTest::keyClick(&screen, Qt::Key_G, Qt::AltModifier);
     QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
     QVERIFY(CurrentPreferences().AutoSave);
     Preferences stored;

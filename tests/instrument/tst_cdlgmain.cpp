@@ -409,7 +409,13 @@ void TstCDlgMain::batteryOnTheFirstTickThenEvery61()
     auto *bar = screen->findChild<QProgressBar *>(QStringLiteral("lbBattery"));
     QCOMPARE(bar->value(), 10);
     m_sim->SetBattery(4);
+    ModalDriver driver; // red: the operator is told once to save
+    driver.Expect([](ModalDialog &d) {
+        QCOMPARE(d.Text(QStringLiteral("labelMsg")), AcquisitionCore::BatteryLowText());
+        d.Key(Qt::Key_Return);
+    });
     screen->UpdateTime();
+    QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
     QCOMPARE(bar->value(), 4);
     QVERIFY(bar->styleSheet().contains(QStringLiteral("chunk{background-color: red")));
     m_sim->SetBattery(5);

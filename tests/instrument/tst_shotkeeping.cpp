@@ -12,6 +12,7 @@
 #include "params/Preferences.h"
 #include "records/RecordFile.h"
 #include "records/ShotJournal.h"
+#include "support/FakePlatform.h"
 #include "support/TestProgramDir.h"
 
 #include <QDir>
@@ -78,6 +79,8 @@ private slots:
     void tenUnsavedShotsAllComeBack();
     void journalFailureToldOnceAndTheShotStays();
     void failedAutomaticSaveKeepsTheShot();
+    void fullDiskIsNamed();
+    void redBatteryToldOncePerTurn();
 
 private:
     void openCore();
@@ -144,13 +147,15 @@ void TstShotKeeping::automaticSavingOverManyShots()
         for (int c = 1; c <= channels; ++c)
             unit[c - 1] = ExpectedTrace(*m_sim, c, CurrentParams());
         sent << unit;
-        // The shot stays on screen, named on the status line, no box.
+        // The shot stays on screen, named on the status line, no box; the
+        // screen is open as after a save, and Save would only write a copy.
         QVERIFY(!Store().Traces[0].isEmpty());
         QCOMPARE(m_owner->notes.size(), s + 1);
+        const auto open = CommandStatesFor(Store().AcqState, true, m_core->PictureSaved());
+        QVERIFY(open && !open->Save && open->Exit && open->Set && open->Read && open->Sample && open->Add);
     }
     QCOMPARE(m_owner->messages, QStringList());
     QCOMPARE(m_owner->notes.last(), QStringLiteral("已自动保存:0100"));
-    QCOMPARE(CurrentParams().LastRecordName, QStringLiteral("0100"));
 
     QStringList expectedNames;
     for (int s = 1; s <= kShots; ++s)
@@ -169,6 +174,11 @@ void TstShotKeeping::automaticSavingOverManyShots()
     // Saved pictures are not offered back.
     m_core->Journal().WaitIdle();
     QVERIFY(!m_core->UnsavedJournalEntry());
+    // A stacked shot is the operator's to save again.
+    m_core->StartStacking({});
+    shoot();
+    QVERIFY(!m_core->PictureSaved());
+    QCOMPARE(m_owner->notes.size(), kShots);
 }
 
 void TstShotKeeping::tenUnsavedShotsAllComeBack()
@@ -237,6 +247,52 @@ void TstShotKeeping::failedAutomaticSaveKeepsTheShot()
     // The journal holds it, unsaved.
     m_core->Journal().WaitIdle();
     QVERIFY(m_core->UnsavedJournalEntry());
+}
+
+void TstShotKeeping::fullDiskIsNamed()
+{
+    // The journal meets a disk that fills up in the middle of its write.
+    ScopedFakePlatform platform;
+    platform->FailFileStep(FakePlatform::FileStep::Write, 1, true);
+    shoot();
+    m_core->Journal().WaitIdle();
+    QTRY_COMPARE(m_owner->messages.size(), 1);
+    QCOMPARE(m_owner->messages.first(), QStringLiteral("磁盘空间不足，无法备份未保存的数据！"));
+
+    // Then the automatic save does (the journal, kept out of the way, has told already).
+    QVERIFY(QDir(JournalFolderPath()).removeRecursively());
+    QFile blocker(JournalFolderPath());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    CurrentPreferences().AutoSave = true;
+    platform->FailFileStep(FakePlatform::FileStep::Write, 1, true);
+    shoot();
+    m_core->Journal().WaitIdle();
+    QCoreApplication::processEvents();
+    QCOMPARE(m_owner->messages, (QStringList{QStringLiteral("磁盘空间不足，无法备份未保存的数据！"),
+                                             QStringLiteral("自动保存失败，磁盘空间不足，数据仍在屏幕上！")}));
+    QVERIFY(!Store().Traces[0].isEmpty());
+    QVERIFY(!m_core->PictureSaved());
+    QCOMPARE(QDir(CurrentParams().ProjectFolderPath()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TstShotKeeping::redBatteryToldOncePerTurn()
+{
+    constexpr int kTicksBetweenPolls = 61;
+    const auto tick = [this](int ticks) {
+        for (int t = 0; t < ticks; ++t)
+            m_core->PollTick();
+    };
+    m_sim->SetBattery(kBatteryRedLevel);
+    tick(1);
+    QCOMPARE(m_owner->messages, QStringList{AcquisitionCore::BatteryLowText()});
+    tick(2 * kTicksBetweenPolls); // still red: not again
+    QCOMPARE(m_owner->messages.size(), 1);
+    m_sim->SetBattery(kBatteryRedLevel + 1);
+    tick(kTicksBetweenPolls);
+    m_sim->SetBattery(kBatteryRedLevel - 1);
+    tick(kTicksBetweenPolls);
+    QCOMPARE(m_owner->messages.size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TstShotKeeping)

@@ -2,6 +2,7 @@
 #include "params/ParamSet.h"
 #include "params/TextCodec.h"
 #include "platform/Wait.h"
+#include "support/FakePlatform.h"
 #include "support/TestProgramDir.h"
 
 #include <QElapsedTimer>
@@ -216,7 +217,10 @@ private slots:
     void damagedFileChangesNothing();
     void dateAndTimeAreNotStored();
     void outOfListValuesRoundTrip();
-    void unwritableFileIsIgnored();
+    void unwritableFileIsReported();
+    void failedSaveKeepsTheOldFile_data();
+    void failedSaveKeepsTheOldFile();
+    void damagedFileFallsBackToTheLastSave();
     void copyAcquisitionCopiesTheRecordBlocks();
     void resetWorkStateKeepsRecordBlocks();
     void recordTitle_data();
@@ -396,14 +400,78 @@ void TstParamSet::outOfListValuesRoundTrip()
     QCOMPARE(q.ChannelsInUse(), 0);
 }
 
-void TstParamSet::unwritableFileIsIgnored()
+void TstParamSet::unwritableFileIsReported()
 {
     TestProgramDir dir;
     ParamSet &p = CurrentParams();
     // A directory in the way of the settings file: nothing can be written.
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ZEB.ini")));
-    QCOMPARE(p.SaveSettings(), 1);
+    QCOMPARE(p.SaveSettings(), kSettingsNotSaved);
+    QCOMPARE(ParamSet::SaveResultText(kSettingsNotSaved), QStringLiteral("无法保存设置文件！"));
     QVERIFY(QFileInfo(dir.file("ZEB.ini")).isDir());
+}
+
+void TstParamSet::failedSaveKeepsTheOldFile_data()
+{
+    using Step = FakePlatform::FileStep;
+    QTest::addColumn<int>("step");
+    QTest::addColumn<bool>("diskFull");
+    QTest::addColumn<int>("result");
+    QTest::newRow("create") << int(Step::Create) << false << kSettingsNotSaved;
+    QTest::newRow("write") << int(Step::Write) << false << kSettingsNotSaved;
+    QTest::newRow("disk full") << int(Step::Write) << true << kSettingsDiskFull;
+    QTest::newRow("flush") << int(Step::Sync) << false << kSettingsNotSaved;
+    QTest::newRow("rename") << int(Step::Rename) << false << kSettingsNotSaved;
+}
+
+void TstParamSet::failedSaveKeepsTheOldFile()
+{
+    QFETCH(int, step);
+    QFETCH(bool, diskFull);
+    QFETCH(int, result);
+    TestProgramDir dir;
+    ParamSet &p = CurrentParams();
+    QCOMPARE(p.SaveSettings(), 1);
+    const QByteArray before = readFile(dir.file("ZEB.ini"));
+    ScopedFakePlatform platform;
+    platform->FailFileStep(FakePlatform::FileStep(step), 1, diskFull);
+    p.Header.ProjectName = QStringLiteral("NEW");
+    QCOMPARE(p.SaveSettings(), result);
+    QCOMPARE(readFile(dir.file("ZEB.ini")), before);
+    QCOMPARE(readFile(p.SettingsCopyPath()), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary left
+    QCOMPARE(ParamSet::SaveResultText(result).contains(QStringLiteral("磁盘空间不足")), diskFull);
+}
+
+// A damaged file is put aside and the copy of the last good save loaded,
+// the operator told so; without a copy the defaults stand.
+void TstParamSet::damagedFileFallsBackToTheLastSave()
+{
+    TestProgramDir dir;
+    Sample s;
+    s.apply(CurrentParams());
+    QCOMPARE(CurrentParams().SaveSettings(), 1);
+    const ParamSet saved = CurrentParams();
+    const QByteArray full = readFile(dir.file("ZEB.ini"));
+    QCOMPARE(readFile(CurrentParams().SettingsCopyPath()), full);
+    for (const int cut : {0, 3, 30, int(full.size()) / 2, int(full.size()) - 1}) {
+        ResetParamSets();
+        writeFile(dir.file("ZEB.ini"), full.left(cut));
+        ParamSet &p = CurrentParams();
+        QCOMPARE(p.LoadSettings(), kSettingsRestored);
+        compareSaved(p, saved);
+        QVERIFY(!QFile::exists(dir.file("ZEB.ini")));
+        QCOMPARE(readFile(p.SetAsideSettingsPath()), full.left(cut));
+        QCOMPARE(ParamSet::LoadResultText(kSettingsRestored), QStringLiteral("设置文件已损坏，已恢复上次保存的设置"));
+    }
+    // A damaged copy is no better than none.
+    writeFile(CurrentParams().SettingsCopyPath(), full.left(40));
+    writeFile(dir.file("ZEB.ini"), full.left(41));
+    ResetParamSets();
+    QCOMPARE(CurrentParams().LoadSettings(), -1);
+    compareSaved(CurrentParams(), ParamSet());
+    QVERIFY(!ParamSet::LoadResultText(-1).isEmpty());
+    QVERIFY(ParamSet::LoadResultText(1).isEmpty());
 }
 
 void TstParamSet::copyAcquisitionCopiesTheRecordBlocks()

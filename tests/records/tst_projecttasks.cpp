@@ -59,6 +59,8 @@ QMap<QString, QByteArray> readFolder(const QString &folder)
 
 } // namespace
 
+Q_DECLARE_METATYPE(ProjectTaskResult)
+
 class TstProjectTasks : public QObject
 {
     Q_OBJECT
@@ -172,20 +174,24 @@ private slots:
         // Records and SEG-2 files from these on keep their old bytes.
         QTest::addColumn<int>("recordsUntouched");
         QTest::addColumn<int>("seg2Untouched");
-        QTest::newRow("directory where a record goes") << "directory" << 4 << 1;
+        QTest::addColumn<ProjectTaskResult>("result");
+        const auto failed = ProjectTaskResult::Failed;
+        QTest::newRow("directory where a record goes") << "directory" << 4 << 1 << failed;
         // Still in the batch of the first four: none of them is renamed.
-        QTest::newRow("source turns unreadable at the 5th file") << "source" << 1 << 1;
-        QTest::newRow("too little room") << "room" << 1 << 1;
-        QTest::newRow("flush fails") << "flush" << 8 << 8;
-        QTest::newRow("directory where a SEG-2 file goes") << "seg2 directory" << 8 << 4;
-        // Converted in the batch of all seven SEG-2 files: none of them is renamed.
-        QTest::newRow("damaged record") << "damaged" << 8 << 1;
+        QTest::newRow("source turns unreadable at the 5th file") << "source" << 1 << 1 << failed;
+        QTest::newRow("too little room") << "room" << 1 << 1 << ProjectTaskResult::NoRoom;
+        QTest::newRow("flush fails") << "flush" << 8 << 8 << failed;
+        QTest::newRow("directory where a SEG-2 file goes") << "seg2 directory" << 8 << 4 << failed;
+        // Writes on the stick, through the platform: all records go in one batch.
+        QTest::newRow("a write fails") << "write" << 1 << 1 << failed;
+        QTest::newRow("the stick fills up") << "full" << 1 << 1 << ProjectTaskResult::NoRoom;
     }
     void failuresKeepTheOldFiles()
     {
         QFETCH(QString, failure);
         QFETCH(int, recordsUntouched);
         QFETCH(int, seg2Untouched);
+        QFETCH(ProjectTaskResult, result);
         QMap<QString, QByteArray> oldRecords;
         QMap<QString, QByteArray> oldSeg2;
         for (int i = 1; i <= 7; ++i) {
@@ -212,16 +218,17 @@ private slots:
             };
         } else if (failure == "room") {
             (*m_platform)->SetFreeBytes(1000);
-        } else if (failure == "damaged") {
-            QVERIFY(WriteBytes(m_source + "/R5.QDW", recordBytes(5).left(700)));
+        } else if (failure == "write" || failure == "full") {
+            (*m_platform)->FailFileStep(FakePlatform::FileStep::Write, 3, failure == "full");
         } else {
             (*m_platform)->SetFlushResult(false);
         }
         const QMap<QString, QByteArray> newRecords = readFolder(m_source);
         const QMap<QString, QByteArray> newSeg2 = seg2Files(m_source);
 
-        QCOMPARE(exportProject(observer), ProjectTaskResult::Failed);
+        QCOMPARE(exportProject(observer), result);
         QCOMPARE(ProjectTaskMessage(ProjectTaskResult::Failed, true), QStringLiteral("导出文件失败！"));
+        QCOMPARE(ProjectTaskMessage(ProjectTaskResult::NoRoom, true), QStringLiteral("导出文件失败，磁盘空间不足！"));
         QCOMPARE(observer.Finishes, observer.Maximum >= 0 ? 1 : 0);
         const struct
         {
@@ -279,13 +286,60 @@ private slots:
         needed += largest;
         RecordingObserver observer;
         (*m_platform)->SetFreeBytes(needed - 1);
-        QCOMPARE(exportProject(observer), ProjectTaskResult::Failed);
+        QCOMPARE(exportProject(observer), ProjectTaskResult::NoRoom);
         QCOMPARE(readFolder(m_target), oldRecords);
         QCOMPARE(readFolder(m_seg2), oldSeg2);
         (*m_platform)->SetFreeBytes(needed);
         QCOMPARE(exportProject(observer), ProjectTaskResult::Done);
         QCOMPARE(readFolder(m_target), recordFiles(7));
         QCOMPARE(readFolder(m_seg2), seg2);
+    }
+
+    // Records the SEG-2 writer cannot take go to the stick as they are and
+    // are named afterwards; the export itself succeeds.
+    void unconvertibleRecordsAreNamedNotFatal()
+    {
+        QVERIFY(WriteBytes(m_source + "/R5.QDW", recordBytes(5).left(700)));
+        QByteArray other = recordBytes(2);
+        other[40] = 7; // another kind of record
+        QVERIFY(WriteBytes(m_source + "/R2.QDW", other));
+        RecordingObserver observer;
+        ProjectExport task(CurrentParams(), kAwkwardName, observer);
+        QCOMPARE(task.Run(), ProjectTaskResult::Done);
+        QCOMPARE(readFolder(m_target), readFolder(m_source));
+        QMap<QString, QByteArray> seg2 = seg2Files(m_source);
+        seg2.remove("R2.sg2");
+        seg2.remove("R5.sg2");
+        QCOMPARE(readFolder(m_seg2), seg2);
+        QCOMPARE(task.Unconverted(), (QStringList{"R2.QDW", "R5.QDW"}));
+        const QString message = UnconvertedRecordsMessage(task.Unconverted());
+        QVERIFY(message.contains("R2.QDW") && message.contains("R5.QDW"));
+        QVERIFY(UnconvertedRecordsMessage({}).isEmpty());
+        QCOMPARE(observer.Finishes, 1);
+    }
+
+    // A stick that stops answering in the middle of a write: the event loop
+    // keeps running, the time limit ends the export as a failure, and what
+    // was on the stick before is intact.
+    void hangingStickEndsTheExport()
+    {
+        QVERIFY(MakeFolderWith(m_target, {{"R1.QDW", "old one"}}));
+        (*m_platform)->HangFileStep(FakePlatform::FileStep::Write, 3);
+        RecordingObserver observer;
+        ProjectExport task(CurrentParams(), kAwkwardName, observer);
+        task.SetFlushLimitMs(300);
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(20);
+        QCOMPARE(task.Run(), ProjectTaskResult::Failed);
+        QVERIFY(ticks > 0);
+        QCOMPARE((*m_platform)->HangingCalls(), 1);
+        QCOMPARE(readFolder(m_target), (QMap<QString, QByteArray>{{"R1.QDW", "old one"}}));
+        QCOMPARE(observer.Finishes, 1);
+        (*m_platform)->ClearFileFault();
+        QTRY_COMPARE((*m_platform)->HangingCalls(), 0);
+        QCOMPARE(readFolder(m_target), (QMap<QString, QByteArray>{{"R1.QDW", "old one"}}));
     }
 
     void exportRefusesWithoutStickOrProject()

@@ -2,14 +2,20 @@
 // read back, and every way a write can fail reported as a failure with no
 // file left that could pass for a record.
 #include "RecordTestUtil.h"
+#include "support/FakePlatform.h"
 #include "support/TestProgramDir.h"
 
 #include "params/TextCodec.h"
 #include "records/RecordFile.h"
 
 #include <QDateTime>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QtEndian>
 #include <QtTest>
+
+#include <csignal>
+#include <cstdio>
 
 
 namespace {
@@ -64,6 +70,39 @@ void prepareRecord()
         for (int i = 0; i < length; ++i)
             t[i] = ch + i / 1024.0f;
         Store().Traces[ch] = t;
+    }
+}
+
+QStringList everyFile(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+const char kSaverOption[] = "--save-for-ever";
+
+/// The child the kill test starts: saves numbered records of 24 channels
+/// into the project folder below its program directory for ever, saying
+/// each name once its save has returned (names of earlier children are
+/// stepped over).
+int runSaver(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    SetProgramDir(QString::fromLocal8Bit(argv[2]));
+    CurrentParams().LoadSettings();
+    prepareRecord();
+    CurrentParams().Header.ChannelCount = 24;
+    CurrentParams().Header.SampleLength = 4096;
+    for (int ch = 0; ch < kMaxChannels; ++ch)
+        Store().Traces[ch] = QVector<float>(4096, float(ch));
+    for (int n = 1;; ++n) {
+        const QString name = QStringLiteral("K%1").arg(n, 5, 10, QLatin1Char('0'));
+        const int saved = SaveRecordAs(CurrentParams(), name);
+        if (saved == RecordExists)
+            continue; // saved by an earlier child
+        if (saved != RecordOk)
+            return 1;
+        std::printf("%s\n", qPrintable(name));
+        std::fflush(stdout);
     }
 }
 
@@ -297,7 +336,113 @@ private slots:
         // And the name is free again for the next try.
         QCOMPARE(WriteRecord(CurrentParams(), path), 1);
     }
+
+    // Every step of a save failing, through the platform: never a file
+    // under the record's name, no temporary left, the name free again, and
+    // a disk that filled up named as such.
+    void everyFailingStepLeavesNoRecord_data()
+    {
+        using Step = FakePlatform::FileStep;
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("occurrence");
+        QTest::addColumn<bool>("diskFull");
+        QTest::addColumn<int>("result");
+        QTest::newRow("create") << int(Step::Create) << 1 << false << int(RecordWriteFailed);
+        QTest::newRow("write") << int(Step::Write) << 1 << false << int(RecordWriteFailed);
+        QTest::newRow("disk full") << int(Step::Write) << 1 << true << int(RecordDiskFull);
+        QTest::newRow("flush of the data") << int(Step::Sync) << 1 << false << int(RecordWriteFailed);
+        QTest::newRow("mark") << int(Step::Write) << 2 << false << int(RecordWriteFailed);
+        QTest::newRow("flush of the mark") << int(Step::Sync) << 2 << false << int(RecordWriteFailed);
+        QTest::newRow("rename") << int(Step::Rename) << 1 << false << int(RecordWriteFailed);
+    }
+    void everyFailingStepLeavesNoRecord()
+    {
+        QFETCH(int, step);
+        QFETCH(int, occurrence);
+        QFETCH(bool, diskFull);
+        QFETCH(int, result);
+        TestProgramDir dir;
+        CurrentParams().LoadSettings();
+        prepareRecord();
+        ScopedFakePlatform platform;
+        platform->FailFileStep(FakePlatform::FileStep(step), occurrence, diskFull);
+        QCOMPARE(SaveRecordAs(CurrentParams(), QStringLiteral("S1")), result);
+        QCOMPARE(platform->FileStepCalls(FakePlatform::FileStep(step)), occurrence);
+        const QString folder = QFileInfo(RecordSavePath(CurrentParams(), QStringLiteral("S1"))).absolutePath();
+        QCOMPARE(everyFile(folder), QStringList());
+        if (diskFull)
+            QVERIFY(RecordResultMessage(result).contains(QStringLiteral("磁盘空间不足")));
+        platform->ClearFileFault();
+        QCOMPARE(SaveRecordAs(CurrentParams(), QStringLiteral("S1")), int(RecordOk));
+        QCOMPARE(everyFile(folder), QStringList{QStringLiteral("S1.QDW")});
+    }
+
+    // What a save cut short left is cleared when the project is next saved
+    // into; a record of that name is never touched.
+    void unfinishedSavesAreCleared()
+    {
+        TestProgramDir dir;
+        CurrentParams().LoadSettings();
+        prepareRecord();
+        const QString path = RecordSavePath(CurrentParams(), QStringLiteral("T1"));
+        const QString folder = QFileInfo(path).absolutePath();
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(WriteBytes(UnfinishedRecordPath(path), "BAD half a record"));
+        QVERIFY(WriteBytes(folder + QStringLiteral("/T0.QDW"), "kept"));
+        QCOMPARE(SaveRecordAs(CurrentParams(), QStringLiteral("T1")), int(RecordOk));
+        QCOMPARE(everyFile(folder), (QStringList{QStringLiteral("T0.QDW"), QStringLiteral("T1.QDW")}));
+        QCOMPARE(readAll(folder + QStringLiteral("/T0.QDW")), QByteArray("kept"));
+    }
+
+    // A save killed at random moments (fixed seed): every record under its
+    // name is whole, every save reported done is there, and what is left
+    // besides is one hidden temporary at most, gone at the next save.
+    void killedWhileSaving()
+    {
+        TestProgramDir dir;
+        QRandomGenerator rng(2107);
+        constexpr int kRuns = 30;
+        constexpr int kLongestDelayUs = 40000;
+        CurrentParams().LoadSettings();
+        const QString folder = CurrentParams().DataRoot + QStringLiteral("/北山.PRO");
+        QStringList reported;
+        for (int run = 0; run < kRuns; ++run) {
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(), {QLatin1String(kSaverOption), dir.path()});
+            QVERIFY(child.waitForStarted(ScaledTimeout(10000)));
+            QVERIFY(child.waitForReadyRead(ScaledTimeout(10000)));
+            QThread::usleep(rng.bounded(kLongestDelayUs));
+            ::kill(pid_t(child.processId()), SIGKILL);
+            QVERIFY(child.waitForFinished(ScaledTimeout(10000)));
+            for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
+                if (!line.isEmpty())
+                    reported << QString::fromUtf8(line) + QStringLiteral(".QDW");
+
+            const QStringList records = QDir(folder).entryList({QStringLiteral("*.QDW")}, QDir::Files);
+            for (const QString &name : reported)
+                QVERIFY2(records.contains(name), qPrintable(name));
+            for (const QString &name : records) {
+                QByteArray bytes;
+                QCOMPARE(LoadRecordBytes(folder + QLatin1Char('/') + name, bytes), int(RecordOk));
+                QVERIFY2(bytes.size() == 646 + 4 * 24 * 4096 && bytes.startsWith("VRK"), qPrintable(name));
+                QCOMPARE(ParseRecord(bytes).Result, int(RecordOk));
+            }
+            QVERIFY(everyFile(folder).size() <= records.size() + 1);
+            // The next child's first save clears it; the last run's, here.
+            if (run == kRuns - 1) {
+                RemoveUnfinishedRecords(folder);
+                QCOMPARE(everyFile(folder), records);
+            }
+        }
+    }
 };
 
-QTEST_GUILESS_MAIN(TestRecordWrite)
+int main(int argc, char **argv)
+{
+    if (argc >= 3 && qstrcmp(argv[1], kSaverOption) == 0)
+        return runSaver(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestRecordWrite test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_recordwrite.moc"

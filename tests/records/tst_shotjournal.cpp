@@ -261,6 +261,7 @@ void TstShotJournal::aFailedStepLeavesNoEntry()
     journal.Record(pictureFor(1, 24, 16384), takenAt(1));
     journal.WaitIdle();
     QTRY_COMPARE(failed.count(), 1);
+    QCOMPARE(failed.first().at(1).toBool(), diskFull); // the operator hears which
     QCOMPARE(written.count(), 0);
     QCOMPARE(platform->FileStepCalls(FakePlatform::FileStep(step)), occurrence);
     QCOMPARE(allFiles(folder()), QStringList()); // no entry, no temporary

@@ -51,6 +51,16 @@ bool FakePlatform::FlushVolume(const QString &path, int timeoutMs)
     return m_flushResult;
 }
 
+FakePlatform::~FakePlatform()
+{
+    // A write given up on still runs on its own thread: it must leave this
+    // object before the object goes.
+    ClearFileFault();
+    QMutexLocker lock(&m_fileMutex);
+    while (m_hanging > 0)
+        m_released.wait(&m_fileMutex);
+}
+
 void FakePlatform::FailFileStep(FileStep step, int occurrence, bool diskFull)
 {
     QMutexLocker lock(&m_fileMutex);
@@ -58,6 +68,20 @@ void FakePlatform::FailFileStep(FileStep step, int occurrence, bool diskFull)
     m_failStep = int(step);
     m_failOccurrence = occurrence;
     m_failDiskFull = diskFull;
+    m_hang = false;
+}
+
+void FakePlatform::HangFileStep(FileStep step, int occurrence)
+{
+    FailFileStep(step, occurrence);
+    QMutexLocker lock(&m_fileMutex);
+    m_hang = true;
+}
+
+int FakePlatform::HangingCalls() const
+{
+    QMutexLocker lock(&m_fileMutex);
+    return m_hanging;
 }
 
 void FakePlatform::ClearFileFault()
@@ -65,6 +89,8 @@ void FakePlatform::ClearFileFault()
     QMutexLocker lock(&m_fileMutex);
     m_fileCalls.fill(0);
     m_failStep = -1;
+    m_hang = false;
+    m_released.wakeAll();
 }
 
 int FakePlatform::FileStepCalls(FileStep step) const
@@ -80,6 +106,13 @@ bool FakePlatform::Fails(FileStep step, bool *diskFull)
     const bool fails = m_failStep == int(step) && calls == m_failOccurrence;
     if (diskFull)
         *diskFull = fails && m_failDiskFull;
+    if (fails && m_hang) {
+        ++m_hanging;
+        while (m_hang)
+            m_released.wait(&m_fileMutex);
+        --m_hanging;
+        m_released.wakeAll();
+    }
     return fails;
 }
 
@@ -104,6 +137,11 @@ bool FakePlatform::SyncFile(QFile &file)
 bool FakePlatform::RenameFile(const QString &from, const QString &to)
 {
     return !Fails(FileStep::Rename) && Platform::RenameFile(from, to);
+}
+
+bool FakePlatform::RenameToNewName(const QString &from, const QString &to)
+{
+    return !Fails(FileStep::Rename) && Platform::RenameToNewName(from, to);
 }
 
 ScopedFakePlatform::ScopedFakePlatform()

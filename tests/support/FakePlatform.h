@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QMutex>
+#include <QWaitCondition>
 #include <QString>
 #include <QStringList>
 
@@ -60,6 +61,11 @@ public:
     /// diskFull a write stores half its bytes and reports that, as a disk
     /// that fills up does. One fault at a time; ClearFileFault() ends it.
     void FailFileStep(FileStep step, int occurrence = 1, bool diskFull = false);
+    /// The occurrence-th call of step hangs, as a stick that stops answering
+    /// does, until ClearFileFault() (or the platform's end); it then fails.
+    void HangFileStep(FileStep step, int occurrence = 1);
+    /// Calls hanging right now.
+    int HangingCalls() const;
     void ClearFileFault();
     /// Calls of step since the fault was set (or the start).
     int FileStepCalls(FileStep step) const;
@@ -67,6 +73,8 @@ public:
     qint64 WriteToFile(QFile &file, const char *data, qint64 size) override;
     bool SyncFile(QFile &file) override;
     bool RenameFile(const QString &from, const QString &to) override;
+    /// Counted and failed as a Rename step.
+    bool RenameToNewName(const QString &from, const QString &to) override;
 
     /// Every command that would have run, in order.
     const QList<Command> &Commands() const { return m_commands; }
@@ -74,8 +82,16 @@ public:
     QStringList CommandLines() const;
 
 private:
-    /// Counts a call of step; true when this one is to fail.
+    /// Counts a call of step; true when this one is to fail (after its hang).
     bool Fails(FileStep step, bool *diskFull = nullptr);
+
+public:
+    ~FakePlatform() override;
+
+private:
+    QWaitCondition m_released;
+    bool m_hang = false;
+    int m_hanging = 0;
 
     mutable QMutex m_fileMutex; // the journal writes from its own thread
     std::array<int, 4> m_fileCalls{};

@@ -2,11 +2,13 @@
 // program's own code. Input records may be QDW, SEG-2, SEG-Y or SU files.
 // The commands and exit codes are listed by --help (and in the README).
 #include "RecordTool.h"
+#include "params/DurableFile.h"
 
 #include "records/RecordImport.h"
 #include "ZebVersion.h"
 
 #include <QFile>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -105,7 +107,11 @@ bool put(const QByteArray &bytes)
 int FinishOutput(bool written)
 {
     if (!written || std::fflush(stdout) != 0) {
-        std::fputs("zeb-record: cannot write the output\n", stderr);
+        // A full disk is named as the program names it, not as "cannot write".
+        if (IsDiskFullError(errno))
+            std::fprintf(stderr, "zeb-record: %s\n", DiskFullText().toUtf8().constData());
+        else
+            std::fputs("zeb-record: cannot write the output\n", stderr);
         return kExitOutput;
     }
     return EXIT_SUCCESS;
