@@ -243,7 +243,11 @@ private slots:
             if (k % 2 == 0) {
                 QThread::msleep(random.bounded(quint32(runMs[which] + 1)));
             } else {
-                while (writing().isEmpty() && p.state() == QProcess::Running)
+                // waitForFinished(0) notices the tool's end, which state()
+                // alone never does without an event loop.
+                QElapsedTimer patience;
+                patience.start();
+                while (writing().isEmpty() && !p.waitForFinished(0) && patience.elapsed() < ScaledTimeout(10000))
                     QThread::usleep(100);
                 QThread::usleep(random.bounded(2000u));
             }
