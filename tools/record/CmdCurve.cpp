@@ -24,26 +24,8 @@ struct Options
     DispersionGrid Grid;
 };
 
-bool TakeNumber(const ToolArgs &args, int &i, double &out)
-{
-    if (i + 1 >= args.size())
-        return false;
-    bool ok = false;
-    out = args.at(++i).toDouble(&ok);
-    return ok && std::isfinite(out);
-}
-
 bool ParseOptions(const ToolArgs &args, Options &o)
 {
-    struct Bound
-    {
-        const char *Name;
-        double DispersionGrid::*Field;
-    };
-    static const Bound kBounds[] = {
-        {"--fmin", &DispersionGrid::FMin}, {"--fmax", &DispersionGrid::FMax}, {"--df", &DispersionGrid::Df},
-        {"--vmin", &DispersionGrid::VMin}, {"--vmax", &DispersionGrid::VMax}, {"--dv", &DispersionGrid::Dv},
-    };
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args.at(i);
         if (a == QLatin1String("-o")) {
@@ -52,15 +34,11 @@ bool ParseOptions(const ToolArgs &args, Options &o)
             o.Output = args.at(++i);
             continue;
         }
-        const Bound *bound = nullptr;
-        for (const Bound &b : kBounds)
-            if (a == QLatin1String(b.Name))
-                bound = &b;
-        if (bound) {
-            if (!TakeNumber(args, i, o.Grid.*(bound->Field)))
-                return false;
+        const int grid = TakeGridOption(args, i, o.Grid);
+        if (grid < 0)
+            return false;
+        if (grid > 0)
             continue;
-        }
         if (a.startsWith(QLatin1Char('-')))
             return false;
         o.Inputs << a;

@@ -15,12 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-/// The PNG's size: the larger of the instrument's screens, a little taller.
-const QSize kImageSize(1024, 640);
-
-/// A value that must follow an option, as a finite number.
 bool TakeNumber(const ToolArgs &args, int &i, double &out)
 {
     if (i + 1 >= args.size())
@@ -30,14 +24,7 @@ bool TakeNumber(const ToolArgs &args, int &i, double &out)
     return ok && std::isfinite(out);
 }
 
-struct Options
-{
-    QString Record;
-    QString Image;
-    DispersionGrid Grid;
-};
-
-bool ParseOptions(const ToolArgs &args, Options &o)
+int TakeGridOption(const ToolArgs &args, int &i, DispersionGrid &grid)
 {
     struct Bound
     {
@@ -48,6 +35,26 @@ bool ParseOptions(const ToolArgs &args, Options &o)
         {"--fmin", &DispersionGrid::FMin}, {"--fmax", &DispersionGrid::FMax}, {"--df", &DispersionGrid::Df},
         {"--vmin", &DispersionGrid::VMin}, {"--vmax", &DispersionGrid::VMax}, {"--dv", &DispersionGrid::Dv},
     };
+    for (const Bound &b : kBounds)
+        if (args.at(i) == QLatin1String(b.Name))
+            return TakeNumber(args, i, grid.*(b.Field)) ? 1 : -1;
+    return 0;
+}
+
+namespace {
+
+/// The PNG's size: the larger of the instrument's screens, a little taller.
+const QSize kImageSize(1024, 640);
+
+struct Options
+{
+    QString Record;
+    QString Image;
+    DispersionGrid Grid;
+};
+
+bool ParseOptions(const ToolArgs &args, Options &o)
+{
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args.at(i);
         if (a == QLatin1String("-o")) {
@@ -56,15 +63,11 @@ bool ParseOptions(const ToolArgs &args, Options &o)
             o.Image = args.at(++i);
             continue;
         }
-        const Bound *bound = nullptr;
-        for (const Bound &b : kBounds)
-            if (a == QLatin1String(b.Name))
-                bound = &b;
-        if (bound) {
-            if (!TakeNumber(args, i, o.Grid.*(bound->Field)))
-                return false;
+        const int grid = TakeGridOption(args, i, o.Grid);
+        if (grid < 0)
+            return false;
+        if (grid > 0)
             continue;
-        }
         if (a.startsWith(QLatin1Char('-')) || !o.Record.isEmpty())
             return false;
         o.Record = a;

@@ -26,15 +26,6 @@ struct Options
     int Modes = 1;
 };
 
-bool TakeNumber(const ToolArgs &args, int &i, double &out)
-{
-    if (i + 1 >= args.size())
-        return false;
-    bool ok = false;
-    out = args.at(++i).toDouble(&ok);
-    return ok && std::isfinite(out);
-}
-
 bool ParseOptions(const ToolArgs &args, Options &o)
 {
     for (int i = 0; i < args.size(); ++i) {

@@ -23,6 +23,7 @@ extern const char kExitCodeTable[];
 
 /// A command's arguments, after the command name, decoded as file names are.
 using ToolArgs = QStringList;
+struct DispersionGrid;
 
 /// Prints the usage text to standard error; kExitUsage.
 int UsageError();
@@ -58,6 +59,11 @@ int RunFilter(const ToolArgs &args);   // CmdFilter.cpp
 int RunDispersion(const ToolArgs &args);
 /// Phase velocities of a layered model (CmdForward.cpp): 0, 64 usage, 65 a model that cannot be computed.
 int RunForward(const ToolArgs &args);
+/// The value after an option (i moves onto it), as a finite number.
+bool TakeNumber(const ToolArgs &args, int &i, double &out);
+/// A --fmin/--fmax/--df/--vmin/--vmax/--dv option at i with its value:
+/// 1 taken (i on the value), 0 not such an option, −1 a bad value.
+int TakeGridOption(const ToolArgs &args, int &i, DispersionGrid &grid);
 /// The combined curve of several records with Vs30 (CmdCurve.cpp).
 int RunCurve(const ToolArgs &args);
 /// The quality check of every channel as CSV (CmdQc.cpp).
