@@ -52,8 +52,8 @@ struct DisplayColours
     QColor Fill{0, 0, 0};
 };
 
-/// The colours to draw with: a stored colour whose specification lies outside
-/// the ones the toolkit knows (a damaged settings file) would paint black, so
+/// The colours to draw with: a stored colour whose colour-type byte is not
+/// one the toolkit knows (a damaged settings file) would paint black, so
 /// it gives way to its default here; the stored set keeps it unchanged.
 DisplayColours DrawableColours(const DisplayColours &stored);
 

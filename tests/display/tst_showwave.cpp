@@ -336,7 +336,7 @@ void TstShowWave::colourOutsideThePaletteDrawsItsDefault()
     const QColor stored = slot == 0 ? ps.Colours.Background : ps.Colours.Baseline;
     ps.SaveSettings();
 
-    // A settings file whose colour record names a colour specification the
+    // A settings file whose colour record carries a colour-type byte the
     // toolkit does not have.
     QFile file(ps.SettingsPath());
     QVERIFY(file.open(QIODevice::ReadOnly));
