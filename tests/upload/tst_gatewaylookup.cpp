@@ -48,6 +48,8 @@ void TstGatewayLookup::gateway_data()
     QTest::addColumn<Interfaces>("interfaces");
     QTest::addColumn<QByteArray>("table");
     QTest::addColumn<QString>("gateway");
+    // Addresses as a controller's network has them; they are only text to
+    // read here: nothing in this test opens a socket.
     const NetworkInterfaceAddresses lo{QStringLiteral("lo"), {QStringLiteral("127.0.0.1")}};
     const NetworkInterfaceAddresses eth0{QStringLiteral("eth0"), {QStringLiteral("192.168.0.50")}};
     const NetworkInterfaceAddresses wlan0{QStringLiteral("wlan0"), {QStringLiteral("10.0.0.7")}};
