@@ -52,6 +52,12 @@ bool FailedForLackOfSpace(const QFileDevice &file, qint64 written, qint64 wanted
 WriteOutcome WriteFileDurably(const QString &path, const QString &tempPath, const QByteArray &bytes,
                               ExistingFile existing, const QByteArray &finalMark, QString *problem)
 {
+    return WriteFileDurably(path, tempPath, QByteArrayList{bytes}, existing, finalMark, problem);
+}
+
+WriteOutcome WriteFileDurably(const QString &path, const QString &tempPath, const QByteArrayList &pieces,
+                              ExistingFile existing, const QByteArray &finalMark, QString *problem)
+{
     Platform &platform = CurrentPlatform();
     const QString folder = QFileInfo(path).absolutePath();
     QFile file(tempPath);
@@ -71,12 +77,14 @@ WriteOutcome WriteFileDurably(const QString &path, const QString &tempPath, cons
     errno = 0;
     if (!platform.CreateNewFile(file))
         return fail(QStringLiteral("cannot create %1").arg(tempPath), -1, 1, errno);
-    for (qint64 at = 0; at < bytes.size(); at += kWriteChunk) {
-        const qint64 size = std::min(kWriteChunk, bytes.size() - at);
-        errno = 0;
-        const qint64 n = platform.WriteToFile(file, bytes.constData() + at, size);
-        if (n != size)
-            return fail(QStringLiteral("cannot write %1").arg(tempPath), n, bytes.size() - at, errno);
+    for (const QByteArray &bytes : pieces) {
+        for (qint64 at = 0; at < bytes.size(); at += kWriteChunk) {
+            const qint64 size = std::min(kWriteChunk, bytes.size() - at);
+            errno = 0;
+            const qint64 n = platform.WriteToFile(file, bytes.constData() + at, size);
+            if (n != size)
+                return fail(QStringLiteral("cannot write %1").arg(tempPath), n, bytes.size() - at, errno);
+        }
     }
     errno = 0;
     if (!platform.SyncFile(file))

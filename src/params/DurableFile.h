@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 
 class QFileDevice;
@@ -37,5 +38,10 @@ bool FailedForLackOfSpace(const QFileDevice &file, qint64 written, qint64 wanted
 /// that tests can make any one fail. On failure the temporary is removed,
 /// an old file of that name stays as it was, and problem says why.
 WriteOutcome WriteFileDurably(const QString &path, const QString &tempPath, const QByteArray &bytes,
+                              ExistingFile existing, const QByteArray &finalMark = QByteArray(),
+                              QString *problem = nullptr);
+/// The same for a file made of several pieces, each written as it is (a
+/// header need not be copied in front of the bytes it describes).
+WriteOutcome WriteFileDurably(const QString &path, const QString &tempPath, const QByteArrayList &pieces,
                               ExistingFile existing, const QByteArray &finalMark = QByteArray(),
                               QString *problem = nullptr);
