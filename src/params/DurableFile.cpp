@@ -27,6 +27,14 @@ void syncFolder(const QString &folder)
 
 } // namespace
 
+const char kDurableTemporarySuffix[] = ".saving";
+
+QString DurableTemporaryPath(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1String(kDurableTemporarySuffix);
+}
+
 QString DiskFullText()
 {
     return QStringLiteral("磁盘空间不足");

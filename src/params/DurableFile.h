@@ -31,6 +31,12 @@ bool IsDiskFullError(int error);
 bool FailedForLackOfSpace(const QFileDevice &file, qint64 written, qint64 wanted, int err,
                           const QString &folder);
 
+/// What the hidden name of a file being written ends in.
+extern const char kDurableTemporarySuffix[];
+/// The hidden name beside path that a durable write of it goes under until
+/// its rename (".NAME.saving"): no listing of the folder takes it for a file.
+QString DurableTemporaryPath(const QString &path);
+
 /// Writes bytes to path so that the name only ever holds a whole file:
 /// under a hidden temporary name beside it (tempPath), flushed, then, when
 /// finalMark is given, finalMark written over the first bytes and flushed
