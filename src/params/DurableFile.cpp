@@ -53,6 +53,11 @@ bool FailedForLackOfSpace(const QFileDevice &file, qint64 written, qint64 wanted
         return true;
     if (file.error() == QFileDevice::ResourceError || IsDiskFullError(err))
         return true;
+    return VolumeLacksRoom(folder, wanted);
+}
+
+bool VolumeLacksRoom(const QString &folder, qint64 wanted)
+{
     const qint64 free = CurrentPlatform().FreeBytes(folder);
     return free >= 0 && free < std::max<qint64>(wanted, 1);
 }

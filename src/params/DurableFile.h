@@ -23,6 +23,10 @@ QString DiskFullText();
 /// True for the system's error numbers of a full disk or a spent quota.
 bool IsDiskFullError(int error);
 
+/// Whether the volume that holds folder has fewer free bytes (asked of the
+/// platform) than wanted, at least one; false when that is unknown.
+bool VolumeLacksRoom(const QString &folder, qint64 wanted);
+
 /// Whether a failed write to file (written of wanted bytes, the system's
 /// error number err right after it) ran out of room: a short count, the
 /// toolkit's resource error, ENOSPC or EDQUOT (a short count with another
