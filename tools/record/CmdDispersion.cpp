@@ -5,10 +5,7 @@
 #include "analysis/DispersionImage.h"
 #include "analysis/DispersionPlot.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QFont>
-#include <QGuiApplication>
 #include <QImage>
 
 #include <cmath>
@@ -75,27 +72,10 @@ bool ParseOptions(const ToolArgs &args, Options &o)
     return !o.Record.isEmpty();
 }
 
-/// Draws the picture without a display (the offscreen platform gives the
-/// fonts) and writes it as PNG through the tool's safe write.
 int WriteImage(const DispersionImage &image, const QString &path)
 {
-    static char name[] = "zeb-record";
-    static char platform[] = "-platform";
-    static char offscreen[] = "offscreen";
-    static char *argv[] = {name, platform, offscreen, nullptr};
-    int argc = 3;
-    QGuiApplication app(argc, argv);
-    // The instrument's screens name the family "yaheikr"; the CJK font
-    // installed with the program draws it here as it does there.
-    QFont::insertSubstitutions(QStringLiteral("yaheikr"),
-                               {QStringLiteral("Microsoft YaHei"), QStringLiteral("WenQuanYi Micro Hei")});
-    QByteArray png;
-    QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !DispersionPlot(image, kImageSize).Draw().save(&buffer, "PNG")) {
-        std::fprintf(stderr, "zeb-record: cannot draw the image %s\n", QFile::encodeName(path).constData());
-        return kExitOutput;
-    }
-    return WriteToolOutput(path, png);
+    const QByteArray png = DrawPng([&] { return DispersionPlot(image, kImageSize).Draw(); }, path);
+    return png.isEmpty() ? kExitOutput : WriteToolOutput(path, png);
 }
 
 bool PrintCurve(const DispersionImage &image)

@@ -9,6 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QImage;
+
 /// Exit codes; kExitCodeTable lists them all for --help and the README.
 /// The reader's refusals: 1 not recognised or not openable, 2 damaged, 3 not
 /// a surface-wave record, and
@@ -45,6 +49,10 @@ int WriteToolOutput(const QString &path, const QByteArray &bytes);
 /// The same for an output that fill writes itself into the temporary file,
 /// which must then hold expectedSize bytes.
 int WriteToolOutput(const QString &path, qint64 expectedSize, const FileFiller &fill);
+/// A picture drawn by draw, encoded as PNG: drawn without a display (the
+/// offscreen platform gives the fonts, with the instrument's font family).
+/// Empty, with a message naming path, when it cannot be drawn.
+QByteArray DrawPng(const std::function<QImage()> &draw, const QString &path);
 /// Writes bytes to standard output; false when they could not all be written.
 bool put(const QByteArray &bytes);
 /// 0 when written and standard output flushes, otherwise kExitOutput with a message.
