@@ -38,6 +38,28 @@ int TakeGridOption(const ToolArgs &args, int &i, DispersionGrid &grid)
     return 0;
 }
 
+bool ParseGridCommand(const ToolArgs &args, QString &output, DispersionGrid &grid, QStringList &inputs)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1String("-o")) {
+            if (i + 1 >= args.size() || !output.isEmpty())
+                return false;
+            output = args.at(++i);
+            continue;
+        }
+        const int taken = TakeGridOption(args, i, grid);
+        if (taken < 0)
+            return false;
+        if (taken > 0)
+            continue;
+        if (a.startsWith(QLatin1Char('-')))
+            return false;
+        inputs << a;
+    }
+    return !inputs.isEmpty();
+}
+
 namespace {
 
 /// The PNG's size: the larger of the instrument's screens, a little taller.
@@ -52,24 +74,11 @@ struct Options
 
 bool ParseOptions(const ToolArgs &args, Options &o)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        if (a == QLatin1String("-o")) {
-            if (i + 1 >= args.size() || !o.Image.isEmpty())
-                return false;
-            o.Image = args.at(++i);
-            continue;
-        }
-        const int grid = TakeGridOption(args, i, o.Grid);
-        if (grid < 0)
-            return false;
-        if (grid > 0)
-            continue;
-        if (a.startsWith(QLatin1Char('-')) || !o.Record.isEmpty())
-            return false;
-        o.Record = a;
-    }
-    return !o.Record.isEmpty();
+    QStringList records;
+    if (!ParseGridCommand(args, o.Image, o.Grid, records) || records.size() != 1)
+        return false;
+    o.Record = records.first();
+    return true;
 }
 
 int WriteImage(const DispersionImage &image, const QString &path)

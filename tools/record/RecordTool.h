@@ -72,6 +72,10 @@ bool TakeNumber(const ToolArgs &args, int &i, double &out);
 /// A --fmin/--fmax/--df/--vmin/--vmax/--dv option at i with its value:
 /// 1 taken (i on the value), 0 not such an option, −1 a bad value.
 int TakeGridOption(const ToolArgs &args, int &i, DispersionGrid &grid);
+/// The line of a command on records with a dispersion grid: "-o OUT" at
+/// most once, the grid options and the inputs (at least one). False on a
+/// wrong line.
+bool ParseGridCommand(const ToolArgs &args, QString &output, DispersionGrid &grid, QStringList &inputs);
 /// The combined curve of several records with Vs30 (CmdCurve.cpp).
 int RunCurve(const ToolArgs &args);
 /// The quality check of every channel as CSV (CmdQc.cpp).
