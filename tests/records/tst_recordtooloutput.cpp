@@ -16,8 +16,6 @@
 #include <QThread>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -67,22 +65,6 @@ QByteArray readAll(const QString &path)
 QStringList temporaries(const QString &folder)
 {
     return QDir(folder).entryList({QStringLiteral(".*.zebpart")}, QDir::Files | QDir::Hidden);
-}
-
-/// Runs the tool as a child whose files may not grow beyond bytes, as on a full disk.
-int runOnFullDisk(const QStringList &args, rlim_t bytes)
-{
-    QProcess p;
-    p.setChildProcessModifier([bytes] {
-        struct rlimit limit {bytes, bytes};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        // A write beyond the limit then fails instead of killing the child.
-        ::signal(SIGXFSZ, SIG_IGN);
-    });
-    p.start(QStringLiteral(ZEB_RECORD_TOOL), args);
-    if (!p.waitForFinished(ScaledTimeout(60000)) || p.exitStatus() != QProcess::NormalExit)
-        return -1;
-    return p.exitCode();
 }
 
 void addWriterRows()
@@ -152,7 +134,7 @@ private slots:
         QVERIFY(QDir().mkpath(out));
         const Writer &w = kWriters[which];
         // Below any of the outputs of a 24-channel shot.
-        QCOMPARE(runOnFullDisk(w.args(record, out), kFullDiskBytes), 74);
+        QCOMPARE(WithFileSizeLimit(kFullDiskBytes, [&] { return RunRecordTool(w.args(record, out)).Code; }), 74);
         QVERIFY(QDir(out).entryList(QDir::Files | QDir::Hidden).isEmpty());
         // The same command with room to spare writes the file.
         QCOMPARE(RunRecordTool(w.args(record, out)).Code, 0);
