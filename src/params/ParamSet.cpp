@@ -41,6 +41,23 @@ void prepareStream(QDataStream &s)
     s.setFloatingPointPrecision(QDataStream::SinglePrecision);
 }
 
+// A colour record of a Qt 4.0 stream: the colour-type byte, then alpha, red,
+// green, blue and a padding word.
+const int kColourRecordSize = 11;
+
+template <typename Colour, typename Raw>
+struct ColourItem
+{
+    Colour &colour;
+    Raw &unreadable;
+};
+
+template <typename Colour, typename Raw>
+ColourItem<Colour, Raw> colourItem(Colour &c, Raw &raw)
+{
+    return {c, raw};
+}
+
 // Items 2 to 31 of the settings file, in file order, read or written by one
 // template so that the two directions can never disagree.
 template <typename Stream, typename Set>
@@ -53,7 +70,9 @@ void streamSavedItems(Stream &s, Set &p)
     s % h.SampleLength % h.TraceOrder;
     s % h.TraceSpacing % h.Offset % h.Delay % h.Filter;
     s % h.TriggerMethod % h.TriggerLevel;
-    s % p.Colours.Background % p.Colours.Baseline % p.Colours.Fill;
+    s % colourItem(p.Colours.Background, p.Colours.Unreadable[0])
+      % colourItem(p.Colours.Baseline, p.Colours.Unreadable[1])
+      % colourItem(p.Colours.Fill, p.Colours.Unreadable[2]);
     for (auto &g : p.Gains)
         s % g;
     s % p.Sensor.SensorType % p.Sensor.MeteringSignal % p.Sensor.SettingMethod;
@@ -72,12 +91,43 @@ struct Reader
 {
     QDataStream &s;
     template <typename T> Reader &operator%(T &v) { s >> v; return *this; }
+
+    // The record is read whole first: the toolkit would store any type byte
+    // in the colour, and one outside its enumeration must not get there.
+    Reader &operator%(ColourItem<QColor, QByteArray> &&item)
+    {
+        QByteArray raw(kColourRecordSize, '\0');
+        if (s.readRawData(raw.data(), raw.size()) != raw.size()) {
+            s.setStatus(QDataStream::ReadPastEnd);
+            return *this;
+        }
+        const int type = qint8(raw.at(0));
+        if (type < QColor::Invalid || type > QColor::ExtendedRgb) {
+            item.colour = QColor();
+            item.unreadable = raw;
+            return *this;
+        }
+        QDataStream record(raw);
+        prepareStream(record);
+        record >> item.colour;
+        item.unreadable.clear();
+        return *this;
+    }
 };
 
 struct Writer
 {
     QDataStream &s;
     template <typename T> Writer &operator%(const T &v) { s << v; return *this; }
+
+    Writer &operator%(const ColourItem<const QColor, const QByteArray> &item)
+    {
+        if (!item.colour.isValid() && item.unreadable.size() == kColourRecordSize)
+            s.writeRawData(item.unreadable.constData(), item.unreadable.size());
+        else
+            s << item.colour;
+        return *this;
+    }
 };
 
 } // namespace
@@ -85,16 +135,7 @@ struct Writer
 namespace {
 bool Drawable(const QColor &c)
 {
-    switch (c.spec()) {
-    case QColor::Rgb:
-    case QColor::Hsv:
-    case QColor::Cmyk:
-    case QColor::Hsl:
-    case QColor::ExtendedRgb:
-        return true;
-    default:
-        return false;
-    }
+    return c.isValid();
 }
 } // namespace
 

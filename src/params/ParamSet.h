@@ -2,6 +2,7 @@
 
 #include "model/Channels.h"
 
+#include <QByteArray>
 #include <QColor>
 #include <QDateTime>
 #include <QFont>
@@ -50,11 +51,17 @@ struct DisplayColours
     QColor Background{255, 255, 255};
     QColor Baseline{255, 255, 255};
     QColor Fill{0, 0, 0};
+    /// The colour records, in the order above, that a damaged settings file
+    /// gave a colour-type byte the toolkit does not have. Such a colour is
+    /// held as no colour (an out-of-range type in a QColor is undefined
+    /// behaviour the moment it is looked at) and its record is written back
+    /// as it was read until a colour is chosen for it.
+    std::array<QByteArray, 3> Unreadable;
 };
 
-/// The colours to draw with: a stored colour whose colour-type byte is not
-/// one the toolkit knows (a damaged settings file) would paint black, so
-/// it gives way to its default here; the stored set keeps it unchanged.
+/// The colours to draw with: a stored colour that is no colour (an invalid
+/// one, or one whose record was unreadable) would paint black, so it gives
+/// way to its default here; the stored set keeps it unchanged.
 DisplayColours DrawableColours(const DisplayColours &stored);
 
 struct SensorBlock

@@ -355,7 +355,7 @@ void TstShowWave::colourOutsideThePaletteDrawsItsDefault()
     ResetParamSets();
     CurrentParams().LoadSettings();
     const QColor loaded = slot == 0 ? CurrentParams().Colours.Background : CurrentParams().Colours.Baseline;
-    QCOMPARE(int(loaded.spec()), 9); // kept as it was read
+    QVERIFY(!loaded.isValid()); // held as no colour, its record kept aside
 
     CShowWave hostile;
     hostile.resize(800, 480);
@@ -369,6 +369,12 @@ void TstShowWave::colourOutsideThePaletteDrawsItsDefault()
     CurrentParams().SaveSettings();
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll().mid(at, record.size()), bytes.mid(at, record.size()));
+    file.close();
+    // A colour chosen for it takes the damaged record's place.
+    (slot == 0 ? CurrentParams().Colours.Background : CurrentParams().Colours.Baseline) = QColor(1, 2, 3);
+    CurrentParams().SaveSettings();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().at(at), char(QColor::Rgb));
 }
 
 void TstShowWave::currentChannelIsRedAndFilledInTheOverlay()
