@@ -351,17 +351,15 @@ void AcquisitionCore::keepInJournal()
 void AcquisitionCore::autoSave()
 {
     ParamSet &p = CurrentParams();
-    const QString previousName = p.LastRecordName;
     const QString name = SuggestedName();
     const int result = name.isEmpty() ? int(RecordWriteFailed) : SaveRecordAs(p, name);
     if (result != RecordOk) {
-        p.LastRecordName = previousName;
         m_owner.ShowMessage(result == RecordDiskFull
                                 ? QStringLiteral("自动保存失败，%1，数据仍在屏幕上！").arg(DiskFullText())
                                 : AutoSaveFailedText());
         return;
     }
-    afterSaved(name);
+    afterSaved();
     // The picture stays for the operator to judge the shot, but the screen
     // is open as after a save: a second Save would only write a copy. It is
     // that record now, no longer an unsaved one (an upload bears its name).
@@ -373,12 +371,11 @@ void AcquisitionCore::autoSave()
     m_owner.ShowStatusNote(QString::fromUtf8(kAutoSaved).arg(name));
 }
 
-void AcquisitionCore::afterSaved(const QString &name)
+void AcquisitionCore::afterSaved()
 {
     if (m_pictureEntry)
         m_journal->MarkSaved(m_pictureEntry);
     m_pictureEntry = 0;
-    CurrentParams().LastRecordName = name;
 }
 
 void AcquisitionCore::journalFailed(bool diskFull)
@@ -631,17 +628,13 @@ int AcquisitionCore::Save(const QString &name)
 {
     const TraceStore &store = Store();
     const bool selfCheckData = store.AcqState == AcqSelfCheckShown || store.SelfCheckShown;
-    ParamSet &p = CurrentParams();
-    const QString shownName = p.LastRecordName;
-    const int result = SaveRecordAs(p, name);
+    const int result = SaveRecordAs(CurrentParams(), name);
     if (result != RecordOk) {
-        // Nothing was written: the data and its parameters stay on screen,
-        // and so does its name; the name typed may be another record's.
-        p.LastRecordName = shownName;
+        // Nothing was written: the data, its parameters and its name stay on screen.
         m_owner.ShowMessage(RecordResultMessage(result));
         return result;
     }
-    afterSaved(name);
+    afterSaved();
     Clear();
     if (selfCheckData) {
         // The self-check's parameters leave with its data; the next settings

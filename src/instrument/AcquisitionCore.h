@@ -137,7 +137,7 @@ private:
     /// Saves the picture on screen under the next numbered name and leaves it there.
     void autoSave();
     /// What every successful save does afterwards, manual or automatic.
-    void afterSaved(const QString &name);
+    void afterSaved();
     void journalFailed(bool diskFull);
     /// Tells the operator about a journal failure held back while a shot ran.
     void tellPendingJournalFailure();
