@@ -81,11 +81,6 @@ private:
     bool m_was;
 };
 
-// What the unit takes and the parameter frame carries.
-constexpr int kSmallSpread = 12;
-constexpr int kMaxFrameSampleLength = 0xFFFF; // 16 bits
-constexpr float kFrameDelayLimitMs = 32768.0f; // negated into 16 signed bits
-
 /// How long the unit may take from the trigger to the finished record.
 double FinishLimitMs(const ParamSet &p, double graceMs)
 {
@@ -99,24 +94,6 @@ double FinishLimitMs(const ParamSet &p, double graceMs)
 }
 
 } // namespace
-
-QString UnsendableSettingText(const ParamSet &p)
-{
-    // The frame would carry a wrapped or defaulted value: the unit would then
-    // record something else than the screen expects, and the shot would wait
-    // for data that never comes or fetch nothing at all.
-    const RecordHeader &h = p.Header;
-    const auto refusal = [](const QString &setting, const QString &value) {
-        return QStringLiteral("%1为%2，仪器无法接受，请重新设置！").arg(setting, value);
-    };
-    if (h.ChannelCount != kSmallSpread && h.ChannelCount != kMaxChannels)
-        return refusal(QStringLiteral("通道数量"), QString::number(h.ChannelCount));
-    if (h.SampleLength < 1 || h.SampleLength > kMaxFrameSampleLength)
-        return refusal(QStringLiteral("采样长度"), QString::number(h.SampleLength));
-    if (!(std::fabs(h.Delay) < kFrameDelayLimitMs))
-        return refusal(QStringLiteral("延迟"), QString::number(double(h.Delay)) + QStringLiteral("ms"));
-    return {};
-}
 
 std::optional<CommandStates> CommandStatesFor(int acqState, bool channel1HasData, bool pictureSaved)
 {
@@ -774,12 +751,6 @@ bool AcquisitionCore::ApplySettings()
 
 int AcquisitionCore::sendParameters()
 {
-    // The next shot refuses such settings aloud; the unit is not given a
-    // wrapped copy of them in the meantime.
-    if (!UnsendableSettingText(CurrentParams()).isEmpty()) {
-        qCWarning(lcInstrument) << "parameters not sent:" << UnsendableSettingText(CurrentParams());
-        return 0;
-    }
     LinkActiveForExchange active;
     return m_link.SetPara(false);
 }
