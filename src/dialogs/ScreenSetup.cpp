@@ -74,6 +74,9 @@ bool WasClosed(const QWidget *widget)
 void SetTitleOnlyFlags(QWidget *dialog)
 {
     dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // Without a window manager the title bar never comes: every such window
+    // draws its own edge.
+    WindowBorder::AddTo(dialog);
 }
 
 void FixAtNaturalSize(QWidget *dialog)
@@ -101,7 +104,6 @@ void SetUpScreen(QWidget *screen, const ScreenLook &look)
     } else {
         SetTitleOnlyFlags(screen);
         FixAtNaturalSize(screen);
-        WindowBorder::AddTo(screen);
     }
     if (look.GrabKeyboard)
         screen->grabKeyboard();

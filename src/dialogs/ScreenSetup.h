@@ -58,7 +58,8 @@ void FitToDesktop(QWidget *screen, bool reserveMetering = true);
 /// widget never shown yet is not closed.
 bool WasClosed(const QWidget *widget);
 
-/// Gives dialog a title bar with its title only (no close button).
+/// Gives dialog a title bar with its title only (no close button) and a
+/// border of its own (WindowBorder).
 void SetTitleOnlyFlags(QWidget *dialog);
 
 /// Fixes dialog at the size its layout asks for.

@@ -81,11 +81,6 @@ private:
     bool m_was;
 };
 
-// What the unit takes and the parameter frame carries.
-constexpr int kSmallSpread = 12;
-constexpr int kMaxFrameSampleLength = 0xFFFF; // 16 bits
-constexpr float kFrameDelayLimitMs = 32768.0f; // negated into 16 signed bits
-
 /// How long the unit may take from the trigger to the finished record.
 double FinishLimitMs(const ParamSet &p, double graceMs)
 {
@@ -99,24 +94,6 @@ double FinishLimitMs(const ParamSet &p, double graceMs)
 }
 
 } // namespace
-
-QString UnsendableSettingText(const ParamSet &p)
-{
-    // The frame would carry a wrapped or defaulted value: the unit would then
-    // record something else than the screen expects, and the shot would wait
-    // for data that never comes or fetch nothing at all.
-    const RecordHeader &h = p.Header;
-    const auto refusal = [](const QString &setting, const QString &value) {
-        return QStringLiteral("%1为%2，仪器无法接受，请重新设置！").arg(setting, value);
-    };
-    if (h.ChannelCount != kSmallSpread && h.ChannelCount != kMaxChannels)
-        return refusal(QStringLiteral("通道数量"), QString::number(h.ChannelCount));
-    if (h.SampleLength < 1 || h.SampleLength > kMaxFrameSampleLength)
-        return refusal(QStringLiteral("采样长度"), QString::number(h.SampleLength));
-    if (!(std::fabs(h.Delay) < kFrameDelayLimitMs))
-        return refusal(QStringLiteral("延迟"), QString::number(double(h.Delay)) + QStringLiteral("ms"));
-    return {};
-}
 
 std::optional<CommandStates> CommandStatesFor(int acqState, bool channel1HasData, bool pictureSaved)
 {
@@ -351,17 +328,15 @@ void AcquisitionCore::keepInJournal()
 void AcquisitionCore::autoSave()
 {
     ParamSet &p = CurrentParams();
-    const QString previousName = p.LastRecordName;
     const QString name = SuggestedName();
     const int result = name.isEmpty() ? int(RecordWriteFailed) : SaveRecordAs(p, name);
     if (result != RecordOk) {
-        p.LastRecordName = previousName;
         m_owner.ShowMessage(result == RecordDiskFull
                                 ? QStringLiteral("自动保存失败，%1，数据仍在屏幕上！").arg(DiskFullText())
                                 : AutoSaveFailedText());
         return;
     }
-    afterSaved(name);
+    afterSaved();
     // The picture stays for the operator to judge the shot, but the screen
     // is open as after a save: a second Save would only write a copy. It is
     // that record now, no longer an unsaved one (an upload bears its name).
@@ -373,12 +348,11 @@ void AcquisitionCore::autoSave()
     m_owner.ShowStatusNote(QString::fromUtf8(kAutoSaved).arg(name));
 }
 
-void AcquisitionCore::afterSaved(const QString &name)
+void AcquisitionCore::afterSaved()
 {
     if (m_pictureEntry)
         m_journal->MarkSaved(m_pictureEntry);
     m_pictureEntry = 0;
-    CurrentParams().LastRecordName = name;
 }
 
 void AcquisitionCore::journalFailed(bool diskFull)
@@ -631,17 +605,13 @@ int AcquisitionCore::Save(const QString &name)
 {
     const TraceStore &store = Store();
     const bool selfCheckData = store.AcqState == AcqSelfCheckShown || store.SelfCheckShown;
-    ParamSet &p = CurrentParams();
-    const QString shownName = p.LastRecordName;
-    const int result = SaveRecordAs(p, name);
+    const int result = SaveRecordAs(CurrentParams(), name);
     if (result != RecordOk) {
-        // Nothing was written: the data and its parameters stay on screen,
-        // and so does its name; the name typed may be another record's.
-        p.LastRecordName = shownName;
+        // Nothing was written: the data, its parameters and its name stay on screen.
         m_owner.ShowMessage(RecordResultMessage(result));
         return result;
     }
-    afterSaved(name);
+    afterSaved();
     Clear();
     if (selfCheckData) {
         // The self-check's parameters leave with its data; the next settings
@@ -781,12 +751,6 @@ bool AcquisitionCore::ApplySettings()
 
 int AcquisitionCore::sendParameters()
 {
-    // The next shot refuses such settings aloud; the unit is not given a
-    // wrapped copy of them in the meantime.
-    if (!UnsendableSettingText(CurrentParams()).isEmpty()) {
-        qCWarning(lcInstrument) << "parameters not sent:" << UnsendableSettingText(CurrentParams());
-        return 0;
-    }
     LinkActiveForExchange active;
     return m_link.SetPara(false);
 }

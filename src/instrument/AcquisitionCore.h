@@ -37,11 +37,6 @@ constexpr int kBatteryRedLevel = 4;
 /// nothing for a state outside the table (the buttons then stay as they are).
 std::optional<CommandStates> CommandStatesFor(int acqState, bool channel1HasData, bool pictureSaved = false);
 
-/// Why the unit cannot be given p's acquisition parameters (a channel count it
-/// does not take, a sample length or delay the parameter frame cannot carry),
-/// naming the setting for the operator; empty when they can be sent.
-QString UnsendableSettingText(const ParamSet &p);
-
 /// The acquisition screen's logic without widgets: the shot sequence with its
 /// stop and give-up rules, stacking and undo, Clear, saving and reading
 /// records, the self-check's parameter juggling, applying new settings and
@@ -137,7 +132,7 @@ private:
     /// Saves the picture on screen under the next numbered name and leaves it there.
     void autoSave();
     /// What every successful save does afterwards, manual or automatic.
-    void afterSaved(const QString &name);
+    void afterSaved();
     void journalFailed(bool diskFull);
     /// Tells the operator about a journal failure held back while a shot ran.
     void tellPendingJournalFailure();

@@ -2,7 +2,6 @@
 #include "ui_CDlgCHLock.h"
 
 #include "dialogs/ScreenSetup.h"
-#include "dialogs/WindowBorder.h"
 
 #include <QKeyEvent>
 
@@ -50,7 +49,6 @@ CDlgCHLock::CDlgCHLock(QWidget *parent)
 
     SetTitleOnlyFlags(this);
     FixAtNaturalSize(this);
-    WindowBorder::AddTo(this);
     ui->btnOK->setFocus();
     Refresh();
 }

@@ -251,7 +251,6 @@ void CDlgMain::PlaceNotice()
 
 void CDlgMain::ShowNotice(const QString &text)
 {
-    m_note = text;
     m_notice->setText(text);
     PlaceNotice();
     m_notice->show();
@@ -443,7 +442,7 @@ void CDlgMain::NewPicture()
         return;
     const QString summary = QcSummary(m_quality);
     QTimer::singleShot(0, this, [this, summary] {
-        const QString note = m_notice->isVisible() ? m_note + QLatin1Char(' ') + summary : summary;
+        const QString note = m_notice->isVisible() ? m_notice->text() + QLatin1Char(' ') + summary : summary;
         ShowStatusNote(note);
     });
 }

@@ -126,5 +126,4 @@ private:
     QString m_dateSheet;    ///< the date field's last style, set again only when it changes
     bool m_darkFields = false; ///< the theme's status colour needs light text
     QcReport m_quality;        ///< the check of the picture on screen
-    QString m_note;            ///< the passing notice last shown
 };

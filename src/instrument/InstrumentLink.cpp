@@ -117,7 +117,17 @@ int InstrumentLink::GetBattery()
 
 int InstrumentLink::SetPara(bool bAutoCheck)
 {
-    return command(SetParaFrame(CurrentParams(), bAutoCheck), Cmd::SetPara, m_commandWaitMs);
+    // Every sender of the frame comes through here (a shot, the settings,
+    // the self-check, the noise monitor): none may hand the unit a wrapped
+    // copy of settings it would then record differently. The shot refuses
+    // them aloud before it starts.
+    const ParamSet &p = CurrentParams();
+    const QString unsendable = UnsendableSettingText(p);
+    if (!unsendable.isEmpty()) {
+        qCWarning(lcInstrument) << "parameters not sent:" << unsendable;
+        return kLinkFailed;
+    }
+    return command(SetParaFrame(p, bAutoCheck), Cmd::SetPara, m_commandWaitMs);
 }
 
 int InstrumentLink::StartSample()

@@ -36,6 +36,7 @@ public:
     int GetVersion();
     int GetBattery();
     /// Sends the parameter frame; bAutoCheck puts the unit in self-check mode.
+    /// Settings the frame cannot carry (UnsendableSettingText) are not sent: −1.
     int SetPara(bool bAutoCheck = false);
     int StartSample();
     /// 1 once the unit has triggered.

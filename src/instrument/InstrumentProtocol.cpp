@@ -56,12 +56,35 @@ enum FrameOffset {
 constexpr int kGainGroups = 4;
 constexpr int kFilterBytes = 4;
 
+// What the unit takes and the parameter frame carries.
+constexpr int kSmallSpread = 12;
+constexpr int kMaxFrameSampleLength = 0xFFFF; // 16 bits
+constexpr float kFrameDelayLimitMs = 32768.0f; // negated into 16 signed bits
+
 void putLe16(QByteArray &frame, int offset, quint16 v)
 {
     qToLittleEndian(v, frame.data() + offset);
 }
 
 } // namespace
+
+QString UnsendableSettingText(const ParamSet &p)
+{
+    // The frame would carry a wrapped or defaulted value: the unit would then
+    // record something else than the screen expects, and the shot would wait
+    // for data that never comes or fetch nothing at all.
+    const RecordHeader &h = p.Header;
+    const auto refusal = [](const QString &setting, const QString &value) {
+        return QStringLiteral("%1为%2，仪器无法接受，请重新设置！").arg(setting, value);
+    };
+    if (h.ChannelCount != kSmallSpread && h.ChannelCount != kMaxChannels)
+        return refusal(QStringLiteral("通道数量"), QString::number(h.ChannelCount));
+    if (h.SampleLength < 1 || h.SampleLength > kMaxFrameSampleLength)
+        return refusal(QStringLiteral("采样长度"), QString::number(h.SampleLength));
+    if (!(std::fabs(h.Delay) < kFrameDelayLimitMs))
+        return refusal(QStringLiteral("延迟"), QString::number(double(h.Delay)) + QStringLiteral("ms"));
+    return {};
+}
 
 QByteArray CommandFrame(char letter)
 {

@@ -56,6 +56,11 @@ qint16 DelayCode(float delayMs);
 /// The 25-byte parameter frame 'd' for the given parameters.
 QByteArray SetParaFrame(const ParamSet &params, bool autoCheck);
 
+/// Why the unit cannot be given p's acquisition parameters (a channel count it
+/// does not take, a sample length or delay the parameter frame cannot carry),
+/// naming the setting for the operator; empty when they can be sent.
+QString UnsendableSettingText(const ParamSet &p);
+
 /// Amplifier gain factor of a channel gain in dB (unknown gains count as 0 dB).
 double GainFactor(int dB);
 

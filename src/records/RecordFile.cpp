@@ -56,7 +56,6 @@ QString RecordOpenPath(const ParamSet &params, const QString &project, const QSt
 
 int SaveRecordAs(ParamSet &params, const QString &name)
 {
-    params.LastRecordName = name;
     if (!IsPlainName(name) || !IsPlainName(params.Header.ProjectName)) {
         qCWarning(lcRecords) << "refusing record name" << name << "in project" << params.Header.ProjectName;
         return RecordWriteFailed;
@@ -70,7 +69,12 @@ int SaveRecordAs(ParamSet &params, const QString &name)
     RemoveUnfinishedRecords(folder);
     if (QFileInfo::exists(path))
         return RecordExists;
-    return WriteRecord(params, path);
+    const int result = WriteRecord(params, path);
+    // Only a record that is there gives the screen its name: a refused name
+    // may be another record's, and the picture keeps the one it had.
+    if (result == RecordOk)
+        params.LastRecordName = name;
+    return result;
 }
 
 RecordBlocks BlocksFromParams(const ParamSet &params)

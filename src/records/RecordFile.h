@@ -23,10 +23,11 @@ QString RecordSavePath(const ParamSet &params, const QString &name);
 /// program directory / data folder / project.PRO / record.QDW.
 QString RecordOpenPath(const ParamSet &params, const QString &project, const QString &record);
 
-/// Saves the current record under the typed name: the name becomes the last
-/// record name, the project folder is created when missing, a name the
-/// project already has is refused (RecordExists) and nothing is overwritten;
-/// otherwise the result of WriteRecord.
+/// Saves the current record under the typed name: the project folder is
+/// created when missing, a name the project already has is refused
+/// (RecordExists) and nothing is overwritten; otherwise the result of
+/// WriteRecord. Once the record is written the name becomes the last record
+/// name; a failed save leaves that name as it was.
 int SaveRecordAs(ParamSet &params, const QString &name);
 
 /// Writes the current record (record blocks of params, traces on screen) to

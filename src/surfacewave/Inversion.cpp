@@ -555,17 +555,6 @@ double Percentile(std::vector<Weighted> &values, double share)
     return values.back().Value;
 }
 
-double VsAt(const std::vector<Layer> &layers, double depth)
-{
-    double top = 0.0;
-    for (size_t i = 0; i + 1 < layers.size(); ++i) {
-        top += layers[i].Thickness;
-        if (depth < top)
-            return layers[i].Vs;
-    }
-    return layers.back().Vs;
-}
-
 } // namespace
 
 double DensityForVs(double vs)
@@ -584,6 +573,19 @@ double DensityForVs(double vs)
 double VpForPoisson(double vs, double nu)
 {
     return vs * std::sqrt((2.0 - 2.0 * nu) / (1.0 - 2.0 * nu));
+}
+
+double VsAtDepth(const std::vector<Layer> &layers, double depth)
+{
+    if (layers.empty())
+        return 0.0;
+    double top = 0.0;
+    for (size_t i = 0; i + 1 < layers.size(); ++i) {
+        top += layers[i].Thickness;
+        if (depth < top)
+            return layers[i].Vs;
+    }
+    return layers.back().Vs;
 }
 
 double Vs30OfLayers(const std::vector<Layer> &layers)
@@ -727,7 +729,7 @@ InversionResult InvertCurve(const InversionCurve &curve, const InversionSettings
     for (int i = 0; i < kBandPoints; ++i) {
         const double depth = bottom * double(i) / double(kBandPoints - 1);
         for (size_t m = 0; m < accepted.size(); ++m)
-            at[m] = Weighted{VsAt(accepted[m], depth), vs30[m].Weight};
+            at[m] = Weighted{VsAtDepth(accepted[m], depth), vs30[m].Weight};
         out.Band.Depth.push_back(depth);
         out.Band.Median.push_back(Percentile(at, 0.5));
         out.Band.Low.push_back(Percentile(at, kLowPercentile));

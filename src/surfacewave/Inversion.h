@@ -81,6 +81,10 @@ double DensityForVs(double vs);
 double VpForPoisson(double vs, double nu);
 /// Travel-time average of the shear velocity to 30 m: 30 / Σ hᵢ/Vsᵢ.
 double Vs30OfLayers(const std::vector<Layer> &layers);
+/// Shear velocity at a depth (m): of the layer it lies in, a depth on an
+/// interface counting to the layer below; the half-space's below the last
+/// (0 without layers).
+double VsAtDepth(const std::vector<Layer> &layers, double depth);
 
 struct InversionSettings
 {

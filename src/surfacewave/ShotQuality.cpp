@@ -1,5 +1,7 @@
 #include "ShotQuality.h"
 
+#include "analysis/CAlgorithm.h"
+
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
@@ -99,41 +101,6 @@ constexpr double kBackgroundTimes = 4.0;
 
 using Cplx = std::complex<double>;
 
-void fft(std::vector<Cplx> &a)
-{
-    const size_t n = a.size();
-    for (size_t i = 1, j = 0; i < n; ++i) {
-        size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j)
-            std::swap(a[i], a[j]);
-    }
-    for (size_t len = 2; len <= n; len <<= 1) {
-        const double ang = -2.0 * M_PI / static_cast<double>(len);
-        const Cplx wl(std::cos(ang), std::sin(ang));
-        for (size_t i = 0; i < n; i += len) {
-            Cplx w(1.0, 0.0);
-            for (size_t k = 0; k < len / 2; ++k) {
-                const Cplx u = a[i + k];
-                const Cplx v = a[i + k + len / 2] * w;
-                a[i + k] = u + v;
-                a[i + k + len / 2] = u - v;
-                w *= wl;
-            }
-        }
-    }
-}
-
-size_t nextPow2(size_t n)
-{
-    size_t p = 1;
-    while (p < n)
-        p <<= 1;
-    return p;
-}
-
 struct Working
 {
     std::vector<double> W; ///< mean removed, averaged down
@@ -178,13 +145,19 @@ std::vector<double> hannWindow(size_t n)
 void spectra(Working &a, Working *b, std::vector<double> &window)
 {
     const size_t n = a.W.size();
-    const size_t nfft = nextPow2(std::max<size_t>(n, 2));
+    int exponent = 1;
+    while ((size_t(1) << exponent) < n)
+        ++exponent;
+    const size_t nfft = size_t(1) << exponent;
     if (window.size() != n)
         window = hannWindow(n);
-    std::vector<Cplx> x(nfft, Cplx(0.0, 0.0));
-    for (size_t i = 0; i < n; ++i)
-        x[i] = Cplx(a.W[i] * window[i], b ? b->W[i] * window[i] : 0.0);
-    fft(x);
+    std::vector<double> re(nfft, 0.0);
+    std::vector<double> im(nfft, 0.0);
+    for (size_t i = 0; i < n; ++i) {
+        re[i] = a.W[i] * window[i];
+        im[i] = b ? b->W[i] * window[i] : 0.0;
+    }
+    CAlgorithm::Fft(re.data(), im.data(), exponent);
     const double df = 1.0 / (nfft * a.DtS);
     a.Power.resize(nfft / 2 + 1);
     a.DfHz = df;
@@ -193,8 +166,9 @@ void spectra(Working &a, Working *b, std::vector<double> &window)
         b->DfHz = df;
     }
     for (size_t k = 0; k <= nfft / 2; ++k) {
-        const Cplx xk = x[k];
-        const Cplx xm = std::conj(x[(nfft - k) % nfft]);
+        const size_t mirror = (nfft - k) % nfft;
+        const Cplx xk(re[k], im[k]);
+        const Cplx xm(re[mirror], -im[mirror]);
         a.Power[k] = std::norm(0.5 * (xk + xm));
         if (b)
             b->Power[k] = std::norm(0.5 * (xk - xm));
@@ -603,24 +577,25 @@ const FlagName kFlagNames[] = {
     {QcDead, "dead", "无信号"},   {QcClipped, "clipped", "削波"}, {QcReversed, "reversed", "极性反"},
     {QcHum, "hum", "工频干扰"},   {QcNoisy, "noisy", "噪声大"},   {QcSwapped, "swapped", "道序错"},
 };
+
+/// The flags' texts in the table's order, one member of each entry, joined by separator.
+QString JoinedFlags(unsigned flags, const char *FlagName::*text, const QString &separator)
+{
+    QStringList names;
+    for (const FlagName &f : kFlagNames) {
+        if (flags & f.Flag)
+            names << QString::fromUtf8(f.*text);
+    }
+    return names.join(separator);
+}
 } // namespace
 
 QString QcFlagNames(unsigned flags)
 {
-    QStringList names;
-    for (const FlagName &f : kFlagNames) {
-        if (flags & f.Flag)
-            names << QString::fromLatin1(f.Name);
-    }
-    return names.join(QLatin1Char(';'));
+    return JoinedFlags(flags, &FlagName::Name, QStringLiteral(";"));
 }
 
 QString QcFlagLabels(unsigned flags)
 {
-    QStringList names;
-    for (const FlagName &f : kFlagNames) {
-        if (flags & f.Flag)
-            names << QString::fromUtf8(f.Label);
-    }
-    return names.join(QStringLiteral("、"));
+    return JoinedFlags(flags, &FlagName::Label, QStringLiteral("、"));
 }

@@ -48,17 +48,6 @@ std::vector<CurvePoint> NoisyCurve(const std::vector<Layer> &truth, double lowHz
     return points;
 }
 
-double VsAtDepth(const std::vector<Layer> &layers, double depth)
-{
-    double top = 0.0;
-    for (size_t i = 0; i + 1 < layers.size(); ++i) {
-        top += layers[i].Thickness;
-        if (depth < top)
-            return layers[i].Vs;
-    }
-    return layers.back().Vs;
-}
-
 /// Bit-for-bit equality of two doubles (NaN equals NaN).
 bool Same(double a, double b)
 {
