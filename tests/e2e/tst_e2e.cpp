@@ -78,7 +78,7 @@ QString LabelsClearOfArrow(const QImage &screen, const QRect &window)
 {
     const int right = window.x() + window.width();
     const QRect column(QPoint(right - 147, window.y() + 2), QPoint(right - 68, window.y() + 99));
-    const QRect clearance(QPoint(right - 67, window.y()), QPoint(right - 64, window.y() + 99));
+    const QRect clearance(QPoint(right - 67, window.y() + 2), QPoint(right - 64, window.y() + 99));
     if (InkPixels(screen, column) < 20)
         return QStringLiteral("no time labels left of the arrows");
     if (InkPixels(screen, clearance) != 0)
@@ -175,7 +175,7 @@ private:
     {
         TestProgramDir scratch;
         ParamSet &p = CurrentParams();
-        if (intervalUs > 0)
+        if (intervalUs != 0)
             p.Header.SampleInterval = intervalUs;
         for (int c = 0; c < p.ChannelsInUse(); ++c) {
             QVector<float> t;
@@ -829,7 +829,7 @@ private slots:
         const QString record = placeRecord(QStringLiteral("EXP1"), 3.0f);
         QVERIFY(!record.isEmpty());
         // A record whose interval SEG-2 cannot state travels without its SEG-2 file.
-        const QString odd = placeRecord(QStringLiteral("NOSG2"), 3.0f, 15.625f);
+        const QString odd = placeRecord(QStringLiteral("NOSG2"), 3.0f, std::numeric_limits<float>::quiet_NaN());
         QVERIFY(!odd.isEmpty());
         QVERIFY2(start(&error), qPrintable(error));
 
