@@ -5,10 +5,8 @@
 // milliseconds. Usage: bench_curve [runs]
 
 #include "BenchUtil.h"
-#include "ShotModel.h"
+#include "SimulatorShot.h"
 #include "analysis/DispersionImage.h"
-#include "instrument/InstrumentProtocol.h"
-#include "model/TraceStore.h"
 #include "surfacewave/CombinedCurve.h"
 
 #include <cstdio>
@@ -23,23 +21,6 @@ constexpr int kChannels = 24;
 constexpr int kSamples = 16384;
 constexpr double kIntervalUs = 250.0;
 
-TraceSet Shot(quint32 seed)
-{
-    UnitParams unit;
-    unit.Channels = kChannels;
-    unit.IntervalUs = kIntervalUs;
-    unit.SampleLength = kSamples;
-    unit.GroupGainDb = {36, 36, 36, 36};
-    ShotModel model(seed);
-    TraceSet traces;
-    for (int ch = 1; ch <= kChannels; ++ch) {
-        const double factor = GainFactor(unit.ChannelGainDb(ch));
-        for (qint16 raw : model.Channel(unit, 1, ch))
-            traces[size_t(ch - 1)].append(SampleAmplitude(raw, factor));
-    }
-    return traces;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -47,7 +28,7 @@ int main(int argc, char **argv)
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultRuns;
     std::vector<TraceSet> shots;
     for (int r = 0; r < kRecords; ++r)
-        shots.push_back(Shot(quint32(11 + r)));
+        shots.push_back(bench::SimulatorShot(quint32(11 + r), kChannels, kSamples, kIntervalUs));
     SpreadGeometry geometry;
     geometry.IntervalUs = kIntervalUs;
     geometry.SampleCount = kSamples;

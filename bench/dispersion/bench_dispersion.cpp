@@ -6,12 +6,10 @@
 // program's own Fft and with FFTW. Usage: bench_dispersion [runs]
 
 #include "BenchUtil.h"
-#include "ShotModel.h"
+#include "SimulatorShot.h"
 #include "analysis/CAlgorithm.h"
 #include "analysis/DispersionImage.h"
 #include "analysis/DispersionPlot.h"
-#include "instrument/InstrumentProtocol.h"
-#include "model/TraceStore.h"
 
 #include <QGuiApplication>
 #include <chrono>
@@ -61,23 +59,6 @@ void Row(const char *what, const Times &t)
     std::printf("%-52s %9.2f %9.2f\n", what, t.Wall, t.Cpu);
 }
 
-TraceSet SimulatorShot()
-{
-    UnitParams unit;
-    unit.Channels = kChannels;
-    unit.IntervalUs = kIntervalUs;
-    unit.SampleLength = kSamples;
-    unit.GroupGainDb = {36, 36, 36, 36};
-    ShotModel model(7);
-    TraceSet traces;
-    for (int ch = 1; ch <= kChannels; ++ch) {
-        const double factor = GainFactor(unit.ChannelGainDb(ch));
-        for (qint16 raw : model.Channel(unit, 1, ch))
-            traces[size_t(ch - 1)].append(SampleAmplitude(raw, factor));
-    }
-    return traces;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -90,7 +71,7 @@ int main(int argc, char **argv)
     int qtArgc = 3;
     QGuiApplication app(qtArgc, qtArgv);
 
-    const TraceSet traces = SimulatorShot();
+    const TraceSet traces = bench::SimulatorShot(7, kChannels, kSamples, kIntervalUs);
     SpreadGeometry geometry;
     geometry.IntervalUs = kIntervalUs;
     geometry.SampleCount = kSamples;

@@ -27,6 +27,14 @@ void syncFolder(const QString &folder)
 
 } // namespace
 
+const char kDurableTemporarySuffix[] = ".saving";
+
+QString DurableTemporaryPath(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1String(kDurableTemporarySuffix);
+}
+
 QString DiskFullText()
 {
     return QStringLiteral("磁盘空间不足");
@@ -45,11 +53,22 @@ bool FailedForLackOfSpace(const QFileDevice &file, qint64 written, qint64 wanted
         return true;
     if (file.error() == QFileDevice::ResourceError || IsDiskFullError(err))
         return true;
+    return VolumeLacksRoom(folder, wanted);
+}
+
+bool VolumeLacksRoom(const QString &folder, qint64 wanted)
+{
     const qint64 free = CurrentPlatform().FreeBytes(folder);
     return free >= 0 && free < std::max<qint64>(wanted, 1);
 }
 
 WriteOutcome WriteFileDurably(const QString &path, const QString &tempPath, const QByteArray &bytes,
+                              ExistingFile existing, const QByteArray &finalMark, QString *problem)
+{
+    return WriteFileDurably(path, tempPath, QByteArrayList{bytes}, existing, finalMark, problem);
+}
+
+WriteOutcome WriteFileDurably(const QString &path, const QString &tempPath, const QByteArrayList &pieces,
                               ExistingFile existing, const QByteArray &finalMark, QString *problem)
 {
     Platform &platform = CurrentPlatform();
@@ -71,12 +90,14 @@ WriteOutcome WriteFileDurably(const QString &path, const QString &tempPath, cons
     errno = 0;
     if (!platform.CreateNewFile(file))
         return fail(QStringLiteral("cannot create %1").arg(tempPath), -1, 1, errno);
-    for (qint64 at = 0; at < bytes.size(); at += kWriteChunk) {
-        const qint64 size = std::min(kWriteChunk, bytes.size() - at);
-        errno = 0;
-        const qint64 n = platform.WriteToFile(file, bytes.constData() + at, size);
-        if (n != size)
-            return fail(QStringLiteral("cannot write %1").arg(tempPath), n, bytes.size() - at, errno);
+    for (const QByteArray &bytes : pieces) {
+        for (qint64 at = 0; at < bytes.size(); at += kWriteChunk) {
+            const qint64 size = std::min(kWriteChunk, bytes.size() - at);
+            errno = 0;
+            const qint64 n = platform.WriteToFile(file, bytes.constData() + at, size);
+            if (n != size)
+                return fail(QStringLiteral("cannot write %1").arg(tempPath), n, bytes.size() - at, errno);
+        }
     }
     errno = 0;
     if (!platform.SyncFile(file))

@@ -18,11 +18,10 @@ namespace {
 const int kDefaultLayoutSizes[16] = {60, 50, 50, 60, 50, 50, 50, 50, 50, 50, 50, 50, 17, 26, 24, 20};
 const int kFontSizeIndex = 12; // the last four layout sizes are the font point sizes
 const int kDefaultGroupGains[4] = {0, 24, 48, 60};
-// Beside the settings file: the copy of the last good save, a damaged file
-// put aside, and the hidden name a save is written under.
+// Beside the settings file: the copy of the last good save and a damaged
+// file put aside.
 const char kCopySuffix[] = ".bak";
 const char kSetAsideSuffix[] = ".damaged";
-const char kSavingSuffix[] = ".saving";
 const char kHeaderDateFormat[] = "yyyy-MM-dd";
 const char kHeaderTimeFormat[] = "hh:mm:ss";
 const char kUnsavedTimeFormat[] = "hhmm";
@@ -234,12 +233,10 @@ int ParamSet::SaveSettings()
     // Written beside the old file and renamed over it, so a power cut while
     // saving leaves either the old settings or the new ones, never a mix;
     // then the copy that a damaged file is replaced with at the next start.
-    const QFileInfo info(SettingsPath());
-    const auto write = [&bytes, &info](const QString &path) {
-        const QString temp = info.absolutePath() + QStringLiteral("/.") + QFileInfo(path).fileName()
-            + QLatin1String(kSavingSuffix);
+    const auto write = [&bytes](const QString &path) {
         QString problem;
-        const WriteOutcome outcome = WriteFileDurably(path, temp, bytes, ExistingFile::Replace, QByteArray(), &problem);
+        const WriteOutcome outcome = WriteFileDurably(path, DurableTemporaryPath(path), bytes, ExistingFile::Replace,
+                                                      QByteArray(), &problem);
         if (outcome != WriteOutcome::Written)
             qWarning("settings: %s", qUtf8Printable(problem));
         return outcome;

@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QLoggingCategory>
-#include <QFileInfo>
 #include <QSet>
 
 Q_LOGGING_CATEGORY(lcPreferences, "zeb.params.preferences")
@@ -110,10 +109,9 @@ bool Preferences::Save(bool *diskFull) const
         text += it.key().toUtf8() + '=' + it.value().toUtf8() + '\n';
 
     // A power cut while saving leaves the old preferences or the new ones.
-    const QFileInfo info(FilePath());
-    const QString temp = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".saving");
     QString problem;
-    const WriteOutcome outcome = WriteFileDurably(FilePath(), temp, text, ExistingFile::Replace, QByteArray(), &problem);
+    const WriteOutcome outcome =
+        WriteFileDurably(FilePath(), DurableTemporaryPath(FilePath()), text, ExistingFile::Replace, QByteArray(), &problem);
     if (diskFull)
         *diskFull = outcome == WriteOutcome::DiskFull;
     if (outcome != WriteOutcome::Written) {

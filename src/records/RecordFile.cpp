@@ -22,9 +22,6 @@ namespace {
 
 const char kDateFormat[] = "yyyy-MM-dd";
 const char kTimeFormat[] = "hh:mm:ss";
-// Hidden (leading dot) and with an extension of its own: no listing of
-// records ever takes it for one.
-const char kUnfinishedSuffix[] = ".saving";
 
 } // namespace
 
@@ -136,14 +133,13 @@ int WriteRecordFile(const RecordBlocks &blocks, const TraceSet &traces, const QS
 
 QString UnfinishedRecordPath(const QString &path)
 {
-    const QFileInfo info(path);
-    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1String(kUnfinishedSuffix);
+    return DurableTemporaryPath(path);
 }
 
 int RemoveUnfinishedRecords(const QString &folder)
 {
     int removed = 0;
-    const QString suffix = QLatin1String(kUnfinishedSuffix);
+    const QString suffix = QLatin1String(kDurableTemporarySuffix);
     const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {
         if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(suffix))

@@ -166,7 +166,7 @@ bool SafeWriteBatch::Add(const QString &folder, const QString &name, qint64 size
         if (why.isEmpty())
             why = QStringLiteral("cannot write %1").arg(pending->Target);
         Fail(why);
-        m_diskFull = diskFull || spaceRanOut(folder, size);
+        m_diskFull = diskFull || VolumeLacksRoom(folder, size);
         pending->File.close();
         QFile::remove(pending->File.fileName());
     } else {
@@ -282,12 +282,6 @@ bool SafeWriteBatch::AddFilled(const FileFiller &fill, qint64 expectedSize, cons
         expected = expectedSize;
         return fill(out.fileName(), why);
     });
-}
-
-bool SafeWriteBatch::spaceRanOut(const QString &folder, qint64 wanted) const
-{
-    const qint64 free = CurrentPlatform().FreeBytes(folder);
-    return free >= 0 && free < std::max<qint64>(wanted, 1);
 }
 
 bool SafeWriteBatch::FlushAll()

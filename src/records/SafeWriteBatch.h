@@ -84,7 +84,6 @@ private:
     /// Runs write into file: on this thread without a limit, otherwise on a
     /// thread of its own within the limit for size bytes.
     bool RunWriter(QFile &file, qint64 size, const Writer &write, qint64 &expected, QString *why, bool *diskFull);
-    bool spaceRanOut(const QString &folder, qint64 wanted) const;
     bool Fail(const QString &problem, bool nameTaken = false);
     bool FlushAll();
     bool SizesHold();

@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -35,9 +34,6 @@ constexpr int kStackCountPos = 24;
 constexpr int kLengthPos = 28;
 constexpr int kChecksumPos = 32;
 constexpr int kEntryHeaderSize = 36;
-/// Bytes handed to the system per write: large enough to cost nothing, small
-/// enough that a failing disk is noticed within one.
-constexpr qint64 kWriteChunk = 1024 * 1024;
 
 quint32 Crc32(const char *data, qint64 size, quint32 crc = 0)
 {
@@ -195,42 +191,10 @@ bool ShotJournal::Write(quint64 sequence, const JournalPicture &picture, const Q
     // Hidden, so that nothing that lists the folder ever takes it for an entry.
     const QString temp = EntryPath(m_folder, QLatin1Char('.') + name, kTempExt);
     const QString target = EntryPath(m_folder, name, kUnsavedExt);
-    QFile::remove(temp);
-
-    Platform &platform = CurrentPlatform();
-    QFile file(temp);
-    const auto fail = [&](const QString &what, qint64 written = -1, qint64 wanted = 1) {
-        const int err = errno;
-        *diskFull = FailedForLackOfSpace(file, written, wanted, err, m_folder);
-        *problem = what + QStringLiteral(": ") + file.errorString();
-        file.close();
-        QFile::remove(temp);
-        return false;
-    };
-    errno = 0;
-    if (!platform.CreateNewFile(file))
-        return fail(QStringLiteral("cannot create %1").arg(temp));
-    qint64 n = platform.WriteToFile(file, header, kEntryHeaderSize);
-    if (n != kEntryHeaderSize)
-        return fail(QStringLiteral("writing the entry header"), n, kEntryHeaderSize);
-    for (qint64 at = 0; at < record.size(); at += kWriteChunk) {
-        const qint64 size = std::min(kWriteChunk, record.size() - at);
-        errno = 0;
-        n = platform.WriteToFile(file, record.constData() + at, size);
-        if (n != size)
-            return fail(QStringLiteral("writing the record"), n, record.size() - at);
-    }
-    errno = 0;
-    if (!platform.SyncFile(file))
-        return fail(QStringLiteral("flushing the entry"));
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("closing the entry"));
-    errno = 0;
-    if (!platform.RenameFile(temp, target))
-        return fail(QStringLiteral("renaming the entry to %1").arg(target));
-    SyncDirectory(m_folder);
-    return true;
+    const QByteArrayList pieces{QByteArray(header, kEntryHeaderSize), record};
+    const WriteOutcome outcome = WriteFileDurably(target, temp, pieces, ExistingFile::Replace, QByteArray(), problem);
+    *diskFull = outcome == WriteOutcome::DiskFull;
+    return outcome == WriteOutcome::Written;
 }
 
 void ShotJournal::Rename(quint64 sequence)

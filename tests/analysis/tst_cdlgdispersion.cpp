@@ -73,12 +73,8 @@ private slots:
 
     void simulatorShotOnScreen()
     {
-        UnitSimulator sim;
-        sim.SetSeed(11);
-        sim.SetTimeScale(0);
-        sim.SetTriggerWaitMs(0);
-        QVERIFY(sim.Start(0));
-        QVERIFY(TakeSimulatorShot(sim, kMaxChannels, 2048, 500.0f));
+        const auto sim = StartLoopbackUnit(11);
+        QVERIFY(sim && TakeSimulatorShot(*sim, kMaxChannels, 2048, 500.0f));
         const TraceSet before = Store().Traces;
         const RecordHeader header = CurrentParams().Header;
 
@@ -163,12 +159,8 @@ private slots:
         QVERIFY(QDir().mkpath(project));
         QStringList paths;
         for (quint32 seed : {21u, 22u}) {
-            UnitSimulator sim;
-            sim.SetSeed(seed);
-            sim.SetTimeScale(0);
-            sim.SetTriggerWaitMs(0);
-            QVERIFY(sim.Start(0));
-            QVERIFY(TakeSimulatorShot(sim, kMaxChannels, 2048, 500.0f));
+            const auto sim = StartLoopbackUnit(seed);
+            QVERIFY(sim && TakeSimulatorShot(*sim, kMaxChannels, 2048, 500.0f));
             paths << project + QStringLiteral("/S%1.QDW").arg(seed);
             QCOMPARE(WriteRecord(CurrentParams(), paths.last()), int(RecordOk));
         }
@@ -224,11 +216,8 @@ private slots:
 
     void unsavedShotIsNotAdded()
     {
-        UnitSimulator sim;
-        sim.SetTimeScale(0);
-        sim.SetTriggerWaitMs(0);
-        QVERIFY(sim.Start(0));
-        QVERIFY(TakeSimulatorShot(sim, kMaxChannels, 2048, 500.0f));
+        const auto sim = StartLoopbackUnit();
+        QVERIFY(sim && TakeSimulatorShot(*sim, kMaxChannels, 2048, 500.0f));
         CurrentParams().CurrentRecordPath.clear();
         CDlgDispersion dlg;
         dlg.show();

@@ -59,6 +59,24 @@ Traces PlaneWave(const SpreadGeometry &g, double velocity, const QList<int> &sil
     return t;
 }
 
+/// Unit cosines every 0.25 Hz from lowHz to highHz, each crossing the spread
+/// at its own phase velocity (1 ms sampling).
+template <typename Velocity>
+Traces Dispersive(const SpreadGeometry &g, double lowHz, double highHz, Velocity velocity)
+{
+    Traces t;
+    for (int ch = 1; ch <= g.ChannelCount; ++ch) {
+        QVector<float> &v = t[ch - 1];
+        v.fill(0.0f, g.SampleCount);
+        for (double f = lowHz; f <= highHz; f += 0.25) {
+            const double delay = 0.2 + g.Position(ch) / velocity(f);
+            for (int i = 0; i < g.SampleCount; ++i)
+                v[i] += float(std::cos(2.0 * kPi * f * (i * 1e-3 - delay)));
+        }
+    }
+    return t;
+}
+
 Traces Noise(int channels, int samples, quint32 seed)
 {
     QRandomGenerator rng(seed);
@@ -343,27 +361,16 @@ private slots:
         // A dispersive wave that slows to 80-90 m/s at 45-60 Hz: there it is
         // shorter than the 2 m spacing, and its alias stands in the image,
         // as strong, at several hundred m/s inside the wavelength window.
-        const SpreadGeometry g = Spread(24, 1000.0, 2048, 2.0, 4.0);
+        const SpreadGeometry g = Spread(24, 1000.0, 2048);
         auto truth = [](double f) { return 85.0 + 215.0 * std::exp(-f / 10.0); };
-        Traces t;
-        for (int ch = 1; ch <= g.ChannelCount; ++ch) {
-            QVector<float> &v = t[ch - 1];
-            v.fill(0.0f, g.SampleCount);
-            for (double f = 2.0; f <= 80.0; f += 0.25) {
-                const double delay = 0.2 + g.Position(ch) / truth(f);
-                for (int i = 0; i < g.SampleCount; ++i)
-                    v[i] += float(std::cos(2.0 * kPi * f * (i * 1e-3 - delay)));
-            }
-        }
+        const Traces t = Dispersive(g, 2.0, 80.0, truth);
         const DispersionImage image = ComputeDispersionImage(t.data(), int(t.size()), g);
         QCOMPARE(image.Result, int(DispersionOk));
         QString picks;
         for (const DispersionPick &p : image.Curve)
             picks += QStringLiteral(" %1:%2").arg(p.Frequency).arg(p.Velocity, 0, 'f', 0);
-        for (const DispersionPick &p : image.Curve)
-            if (p.Frequency >= 45.0 && p.Frequency <= 60.0)
-                QVERIFY2(p.Velocity <= 1.5 * truth(p.Frequency), qPrintable(picks));
-        // The resolvable part is still picked, and it is the fundamental mode.
+        // The resolvable part is still picked, and it is the fundamental mode;
+        // no pick, 45-60 Hz included, stands at an alias's velocity.
         QVERIFY2(image.Curve.size() >= 10 && image.Fundamental, qPrintable(picks));
         for (const DispersionPick &p : image.Curve)
             QVERIFY2(std::abs(p.Velocity / truth(p.Frequency) - 1.0) < 0.05, qPrintable(picks));
@@ -375,18 +382,8 @@ private slots:
         // Below 20 Hz a slow wave; above it only a faster one (as when the
         // pick climbs onto a higher mode): the picked branch is the longer,
         // faster one and must not bear the fundamental's name.
-        const SpreadGeometry g = Spread(24, 1000.0, 2048, 2.0, 4.0);
-        Traces t;
-        for (int ch = 1; ch <= g.ChannelCount; ++ch) {
-            QVector<float> &v = t[ch - 1];
-            v.fill(0.0f, g.SampleCount);
-            for (double f = 8.0; f <= 60.0; f += 0.25) {
-                const double c = f < 20.0 ? 200.0 : 330.0;
-                const double delay = 0.2 + g.Position(ch) / c;
-                for (int i = 0; i < g.SampleCount; ++i)
-                    v[i] += float(std::cos(2.0 * kPi * f * (i * 1e-3 - delay)));
-            }
-        }
+        const SpreadGeometry g = Spread(24, 1000.0, 2048);
+        const Traces t = Dispersive(g, 8.0, 60.0, [](double f) { return f < 20.0 ? 200.0 : 330.0; });
         const DispersionImage image = ComputeDispersionImage(t.data(), int(t.size()), g);
         QVERIFY(!image.Curve.empty());
         QVERIFY(!image.Fundamental);

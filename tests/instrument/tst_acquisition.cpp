@@ -11,6 +11,7 @@
 #include "model/TraceStore.h"
 #include "params/ParamSet.h"
 #include "records/RecordFile.h"
+#include "support/SimulatorShot.h"
 #include "support/TestProgramDir.h"
 
 #include <QFile>
@@ -151,21 +152,13 @@ void TstAcquisition::init()
 {
     m_dir = std::make_unique<TestProgramDir>();
     CurrentParams().LoadSettings(); // the data folder, as the launcher makes it
-    m_sim = std::make_unique<UnitSimulator>();
-    m_sim->SetSeed(11);
-    m_sim->SetTimeScale(0);
-    m_sim->SetTriggerWaitMs(0);
-    QVERIFY(m_sim->Start(0));
-    PointAtLoopbackUnit(m_sim->Port());
-    // The operator's parameters live in the backup set; each shot copies them in.
-    BackupParams().Header.SampleLength = 512;
-    ParamSet::CopyAcquisition(CurrentParams(), BackupParams());
+    m_sim = StartLoopbackUnit(11);
+    QVERIFY(m_sim);
+    UseShortShots();
     m_owner = std::make_unique<RecordingOwner>();
     m_link = std::make_unique<InstrumentLink>(m_owner.get());
     m_core = std::make_unique<AcquisitionCore>(*m_link, *m_owner);
-    m_link->Connect();
-    QVERIFY(QTest::qWaitFor([&] { return Store().LinkState == LinkUp && m_link->ReplyLetter() == 'd'; },
-                            ScaledTimeout(5000)));
+    QVERIFY(ConnectAndWait(*m_link));
     m_sim->ResetCounters();
 }
 

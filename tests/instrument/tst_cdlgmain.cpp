@@ -352,26 +352,21 @@ void TstCDlgMain::unsavedPictureOfferedBackOnOpening()
                 QVERIFY(d.Click(QStringLiteral("BtnCancle")));
         });
     };
-    keep();
-    {
+    for (const bool yes : {true, false}) {
+        keep();
         ModalDriver driver;
-        expectQuestion(driver, true);
+        expectQuestion(driver, yes);
         auto screen = openScreen();
         QVERIFY(screen);
         QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
+        if (!yes) {
+            QVERIFY(Store().Traces[0].isEmpty());
+            continue;
+        }
         QCOMPARE(Store().Traces[11], (QVector<float>{11.0f, -1.5f, 2.0f}));
         QCOMPARE(ButtonText(*screen, "btnShow5"), QStringLiteral("叠加:4"));
         QVERIFY(FindButton(*screen, "btnSave")->isEnabled());
-    }
-    picture.Traces[0] = {7.0f};
-    keep();
-    {
-        ModalDriver driver;
-        expectQuestion(driver, false);
-        auto screen = openScreen();
-        QVERIFY(screen);
-        QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
-        QVERIFY(Store().Traces[0].isEmpty());
+        picture.Traces[0] = {7.0f};
     }
     // Turned down: this run does not ask again (a question would be refused and reported).
     ModalDriver none;

@@ -39,6 +39,15 @@ QString labelText(const QWidget &screen, const char *name)
     return l ? l->text() : QString();
 }
 
+/// Shows screen at size and waits until it has shown rounds rounds.
+bool ShowRounds(CDlgNoiseMonitor &screen, QSize size, int rounds)
+{
+    QSignalSpy shown(&screen, &CDlgNoiseMonitor::RoundShown);
+    screen.setFixedSize(size);
+    screen.show();
+    return QTest::qWaitFor([&] { return shown.count() >= rounds; }, ScaledTimeout(5000));
+}
+
 } // namespace
 
 class TstCDlgNoiseMonitor : public QObject
@@ -91,10 +100,7 @@ void TstCDlgNoiseMonitor::noisyGeophoneInRedQuietOnesNot()
     const QByteArray before = m_rig->Sim.LastParaFrame();
     {
         CDlgNoiseMonitor screen(nullptr, *m_rig->Link);
-        screen.setFixedSize(kScreen);
-        screen.show();
-        QSignalSpy shown(&screen, &CDlgNoiseMonitor::RoundShown);
-        QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 2, ScaledTimeout(5000));
+        QVERIFY(ShowRounds(screen, kScreen, 2));
 
         QVERIFY(labelText(screen, "lbUnit").contains(QStringLiteral("mm/s")));
         QVERIFY(labelText(screen, "lbThreshold").contains(QStringLiteral("超限1道")));
@@ -133,10 +139,7 @@ void TstCDlgNoiseMonitor::escInTheMiddleOfARecord()
     UnitSimulator &sim = m_rig->Sim;
     const QByteArray before = sim.LastParaFrame();
     CDlgNoiseMonitor screen(nullptr, *m_rig->Link);
-    screen.setFixedSize(kScreen);
-    screen.show();
-    QSignalSpy shown(&screen, &CDlgNoiseMonitor::RoundShown);
-    QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1, ScaledTimeout(5000));
+    QVERIFY(ShowRounds(screen, kScreen, 1));
     // Channel 4 never answers; Esc comes while its data is awaited.
     sim.SetChannelFault(4, UnitSimulator::Fault::NoReply, 1);
     bool pressed = false;
@@ -201,10 +204,7 @@ void TstCDlgNoiseMonitor::fitsBothScreens()
     m_rig->Sim.SetSiteNoise(site);
     m_rig->Sim.SetTimeScale(1.0);
     CDlgNoiseMonitor screen(nullptr, *m_rig->Link);
-    screen.setFixedSize(size);
-    screen.show();
-    QSignalSpy shown(&screen, &CDlgNoiseMonitor::RoundShown);
-    QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 3, ScaledTimeout(5000));
+    QVERIFY(ShowRounds(screen, size, 3));
 
     for (QPushButton *b : screen.findChildren<QPushButton *>())
         QVERIFY2(QFontMetrics(b->font()).horizontalAdvance(b->text()) + 8 <= b->width(),

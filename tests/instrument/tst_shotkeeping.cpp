@@ -13,6 +13,7 @@
 #include "records/RecordFile.h"
 #include "records/ShotJournal.h"
 #include "support/FakePlatform.h"
+#include "support/SimulatorShot.h"
 #include "support/TestProgramDir.h"
 
 #include <QDir>
@@ -57,6 +58,13 @@ bool near(const QVector<float> &a, const QVector<float> &b)
     return true;
 }
 
+/// Puts a file where a folder must go, so that nothing can be written below it.
+bool BlockWithFile(const QString &path)
+{
+    QFile blocker(path);
+    return blocker.open(QIODevice::WriteOnly);
+}
+
 TraceSet screenTraces(int channels)
 {
     TraceSet t;
@@ -85,6 +93,7 @@ private slots:
 private:
     void openCore();
     void shoot();
+    bool screenShowsTheUnitsShot() const;
 
     std::unique_ptr<TestProgramDir> m_dir;
     std::unique_ptr<UnitSimulator> m_sim;
@@ -97,14 +106,9 @@ void TstShotKeeping::init()
 {
     m_dir = std::make_unique<TestProgramDir>();
     CurrentParams().LoadSettings();
-    m_sim = std::make_unique<UnitSimulator>();
-    m_sim->SetSeed(5);
-    m_sim->SetTimeScale(0);
-    m_sim->SetTriggerWaitMs(0);
-    QVERIFY(m_sim->Start(0));
-    PointAtLoopbackUnit(m_sim->Port());
-    BackupParams().Header.SampleLength = 512;
-    ParamSet::CopyAcquisition(CurrentParams(), BackupParams());
+    m_sim = StartLoopbackUnit(5);
+    QVERIFY(m_sim);
+    UseShortShots();
     openCore();
 }
 
@@ -115,9 +119,7 @@ void TstShotKeeping::openCore()
     m_owner = std::make_unique<NotingOwner>();
     m_link = std::make_unique<InstrumentLink>(m_owner.get());
     m_core = std::make_unique<AcquisitionCore>(*m_link, *m_owner);
-    m_link->Connect();
-    QVERIFY(QTest::qWaitFor([&] { return Store().LinkState == LinkUp && m_link->ReplyLetter() == 'd'; },
-                            ScaledTimeout(5000)));
+    QVERIFY(ConnectAndWait(*m_link));
 }
 
 void TstShotKeeping::cleanup()
@@ -133,6 +135,14 @@ void TstShotKeeping::shoot()
 {
     m_core->Sample();
     QCOMPARE(Store().AcqState, int(AcqSampled));
+}
+
+bool TstShotKeeping::screenShowsTheUnitsShot() const
+{
+    for (int c = 1; c <= 12; ++c)
+        if (!near(Store().Traces[c - 1], ExpectedTrace(*m_sim, c, CurrentParams())))
+            return false;
+    return true;
 }
 
 void TstShotKeeping::automaticSavingOverManyShots()
@@ -218,15 +228,12 @@ void TstShotKeeping::tenUnsavedShotsAllComeBack()
 
 void TstShotKeeping::journalFailureToldOnceAndTheShotStays()
 {
-    QFile blocker(JournalFolderPath()); // the journal folder is a file
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QVERIFY(BlockWithFile(JournalFolderPath())); // the journal folder is a file
     for (int s = 0; s < 3; ++s) {
         shoot();
         m_core->Journal().WaitIdle();
         QCoreApplication::processEvents(); // the journal's report reaches the logic
-        for (int c = 1; c <= 12; ++c)
-            QVERIFY(near(Store().Traces[c - 1], ExpectedTrace(*m_sim, c, CurrentParams())));
+        QVERIFY(screenShowsTheUnitsShot());
     }
     QCOMPARE(m_owner->messages, QStringList{AcquisitionCore::JournalFailedText()});
     QVERIFY(!m_core->UnsavedJournalEntry());
@@ -235,15 +242,12 @@ void TstShotKeeping::journalFailureToldOnceAndTheShotStays()
 void TstShotKeeping::failedAutomaticSaveKeepsTheShot()
 {
     CurrentPreferences().AutoSave = true;
-    QFile blocker(CurrentParams().ProjectFolderPath()); // the project folder is a file
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QVERIFY(BlockWithFile(CurrentParams().ProjectFolderPath())); // the project folder is a file
     shoot();
     QCOMPARE(m_owner->messages, QStringList{AcquisitionCore::AutoSaveFailedText()});
     QCOMPARE(m_owner->notes, QStringList());
     QVERIFY(CurrentParams().IsUnsaved()); // no record name claimed for the kept shot
-    for (int c = 1; c <= 12; ++c)
-        QVERIFY(near(Store().Traces[c - 1], ExpectedTrace(*m_sim, c, CurrentParams())));
+    QVERIFY(screenShowsTheUnitsShot());
     // The journal holds it, unsaved.
     m_core->Journal().WaitIdle();
     QVERIFY(m_core->UnsavedJournalEntry());
@@ -261,9 +265,7 @@ void TstShotKeeping::fullDiskIsNamed()
 
     // Then the automatic save does (the journal, kept out of the way, has told already).
     QVERIFY(QDir(JournalFolderPath()).removeRecursively());
-    QFile blocker(JournalFolderPath());
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QVERIFY(BlockWithFile(JournalFolderPath()));
     CurrentPreferences().AutoSave = true;
     platform->FailFileStep(FakePlatform::FileStep::Write, 1, true);
     shoot();

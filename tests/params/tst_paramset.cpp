@@ -462,8 +462,8 @@ void TstParamSet::damagedFileFallsBackToTheLastSave()
         compareSaved(p, saved);
         QVERIFY(!QFile::exists(dir.file("ZEB.ini")));
         QCOMPARE(readFile(p.SetAsideSettingsPath()), full.left(cut));
-        QCOMPARE(ParamSet::LoadResultText(kSettingsRestored), QStringLiteral("设置文件已损坏，已恢复上次保存的设置"));
     }
+    QCOMPARE(ParamSet::LoadResultText(kSettingsRestored), QStringLiteral("设置文件已损坏，已恢复上次保存的设置"));
     // A damaged copy is no better than none.
     writeFile(CurrentParams().SettingsCopyPath(), full.left(40));
     writeFile(dir.file("ZEB.ini"), full.left(41));

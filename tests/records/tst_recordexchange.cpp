@@ -164,8 +164,7 @@ private slots:
         QTest::addColumn<QString>("to");
         QTest::addColumn<int>("order");
         QTest::addColumn<QStringList>("alsoCarried");
-        const QStringList seg2Texts{QStringLiteral("projectName"), QStringLiteral("testUnit"),
-                                    QStringLiteral("tester"), QStringLiteral("profileNumber")};
+        const QStringList seg2Texts = QStringLiteral("projectName testUnit tester profileNumber").split(QLatin1Char(' '));
         QTest::newRow("SEG-2 forward") << QStringLiteral("seg2") << 1 << seg2Texts;
         QTest::newRow("SEG-2 reverse") << QStringLiteral("seg2") << 0 << seg2Texts;
         QTest::newRow("SEG-Y forward") << QStringLiteral("segy") << 1 << QStringList();
@@ -193,11 +192,9 @@ private slots:
         const QJsonObject back = infoOf(converted);
         QCOMPARE(back.value(QStringLiteral("layout")).toObject().value(QStringLiteral("format")).toString(),
                  to == QLatin1String("seg2") ? QStringLiteral("SEG-2") : QStringLiteral("SEG-Y"));
-        const QStringList shared = QStringList{QStringLiteral("channelCount"), QStringLiteral("sampleIntervalUs"),
-                                               QStringLiteral("sampleLength"), QStringLiteral("traceOrder"),
-                                               QStringLiteral("traceSpacingM"), QStringLiteral("offsetM"),
-                                               QStringLiteral("delayMs"), QStringLiteral("date"),
-                                               QStringLiteral("time")}
+        const QStringList shared =
+            QStringLiteral("channelCount sampleIntervalUs sampleLength traceOrder traceSpacingM offsetM delayMs date time")
+                .split(QLatin1Char(' '))
             + alsoCarried;
         const QJsonObject h = mine.value(QStringLiteral("header")).toObject();
         const QJsonObject hb = back.value(QStringLiteral("header")).toObject();

@@ -9,7 +9,6 @@
 #include "support/TestProgramDir.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -51,19 +50,6 @@ QByteArray bitsOf(const JournalPicture &p)
 QDateTime takenAt(quint64 seq)
 {
     return QDateTime(QDate(2024, 5, 17), QTime(10, 0)).addSecs(qint64(seq));
-}
-
-/// Every name in folder, hidden ones too.
-QStringList allFiles(const QString &folder)
-{
-    QStringList names;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        names << it.fileName();
-    }
-    names.sort();
-    return names;
 }
 
 QList<quint64> sequences(const QList<JournalEntry> &entries)
@@ -185,7 +171,6 @@ void TstShotJournal::damagedEntriesAreNeverData_data()
     QTest::newRow("cut in the mark") << "cut" << 5;
     QTest::newRow("cut after the entry header") << "cut" << 36;
     QTest::newRow("cut in the record header") << "cut" << 36 + 300;
-    QTest::newRow("cut in the samples") << "cut" << 36 + 2000;
     QTest::newRow("one byte short") << "cut" << -1;
     QTest::newRow("a byte too many") << "append" << 0;
     QTest::newRow("stack count changed") << "flip" << 24;
@@ -264,7 +249,8 @@ void TstShotJournal::aFailedStepLeavesNoEntry()
     QCOMPARE(failed.first().at(1).toBool(), diskFull); // the operator hears which
     QCOMPARE(written.count(), 0);
     QCOMPARE(platform->FileStepCalls(FakePlatform::FileStep(step)), occurrence);
-    QCOMPARE(allFiles(folder()), QStringList()); // no entry, no temporary
+    // No entry, no temporary, hidden or not.
+    QCOMPARE(QDir(folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 
     platform->ClearFileFault();
     journal.Record(pictureFor(2), takenAt(2));
@@ -306,22 +292,19 @@ void TstShotJournal::killedWhileWriting()
         QThread::usleep(rng.bounded(kLongestDelayUs));
         ::kill(pid_t(child.processId()), SIGKILL);
         QVERIFY(child.waitForFinished(ScaledTimeout(10000)));
-        const QList<QByteArray> lines = child.readAllStandardOutput().split('\n');
-        for (const QByteArray &line : lines)
+        for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
             if (!line.isEmpty())
                 lastReported = line.toULongLong();
 
         const QList<JournalEntry> entries = ShotJournal::ListEntries(folder());
         QVERIFY(!entries.isEmpty());
-        for (const JournalEntry &e : entries) {
-            JournalPicture p;
+        JournalPicture p;
+        for (const JournalEntry &e : entries)
             QVERIFY2(ShotJournal::ReadEntry(e.Path, p) == RecordOk, qPrintable(e.Path));
-        }
         // What was reported whole is there; the newest restores bit for bit.
         QVERIFY2(entries.first().Sequence >= lastReported, qPrintable(QString::number(run)));
-        JournalPicture newest;
-        QCOMPARE(ShotJournal::ReadEntry(entries.first().Path, newest), int(RecordOk));
-        QCOMPARE(bitsOf(newest), bitsOf(pictureFor(entries.first().Sequence, 24, 4096)));
+        QVERIFY(ShotJournal::ReadEntry(entries.first().Path, p) == RecordOk);
+        QCOMPARE(bitsOf(p), bitsOf(pictureFor(entries.first().Sequence, 24, 4096)));
         QVERIFY(entries.size() <= kJournalUnsavedEntries + 1);
     }
 }

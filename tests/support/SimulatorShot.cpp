@@ -25,6 +25,31 @@ struct QuietOwner : LinkOwner
 
 } // namespace
 
+std::unique_ptr<UnitSimulator> StartLoopbackUnit(quint32 seed)
+{
+    auto sim = std::make_unique<UnitSimulator>();
+    sim->SetSeed(seed);
+    sim->SetTimeScale(0);
+    sim->SetTriggerWaitMs(0);
+    if (!sim->Start(0))
+        return nullptr;
+    PointAtLoopbackUnit(sim->Port());
+    return sim;
+}
+
+void UseShortShots()
+{
+    BackupParams().Header.SampleLength = 512;
+    ParamSet::CopyAcquisition(CurrentParams(), BackupParams());
+}
+
+bool ConnectAndWait(InstrumentLink &link)
+{
+    link.Connect();
+    return QTest::qWaitFor([&] { return Store().LinkState == LinkUp && link.ReplyLetter() == 'd'; },
+                           ScaledTimeout(5000));
+}
+
 bool TakeSimulatorShot(UnitSimulator &sim, int channels, int samples, float intervalUs)
 {
     ParamSet &p = CurrentParams();

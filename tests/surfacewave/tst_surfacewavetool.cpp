@@ -180,13 +180,14 @@ void TestSurfaceWaveTool::curveOfAFolder()
 void TestSurfaceWaveTool::qcOfAShot()
 {
     TestProgramDir dir;
-    SensorFault dead, clipped, reversed, hum, noisy;
-    dead.Dead = true;
-    clipped.Overdrive = 2.0;
-    reversed.Reversed = true;
-    hum.HumMv = 0.5;
-    noisy.NoiseMv = 1.0;
-    const std::map<int, SensorFault> faults{{3, dead}, {8, clipped}, {10, reversed}, {15, hum}, {20, noisy}};
+    std::map<int, SensorFault> faults;
+    faults[3].Dead = true;
+    faults[8].Overdrive = 2.0;
+    faults[10].Reversed = true;
+    faults[15].HumMv = 0.5;
+    faults[20].NoiseMv = 1.0;
+    const std::map<int, QByteArray> expected{
+        {3, "dead"}, {8, "clipped"}, {10, "reversed"}, {15, "hum"}, {20, "noisy"}};
     const QString shot = dir.file(QStringLiteral("FAULTS.QDW"));
     QVERIFY(WriteShot(shot, 5, faults));
 
@@ -195,8 +196,6 @@ void TestSurfaceWaveTool::qcOfAShot()
     QList<QByteArray> lines = r.Out.trimmed().split('\n');
     QCOMPARE(lines.takeFirst(), QByteArray("channel,rms,peak,flags"));
     QCOMPARE(lines.size(), kMaxChannels);
-    const std::map<int, QByteArray> expected{
-        {3, "dead"}, {8, "clipped"}, {10, "reversed"}, {15, "hum"}, {20, "noisy"}};
     for (int c = 1; c <= kMaxChannels; ++c) {
         const QList<QByteArray> f = lines.at(c - 1).split(',');
         QCOMPARE(f.size(), 4);

@@ -78,11 +78,11 @@ private slots:
     void normalKeypadsStoreTheFields();
     void normalRefusesBeforeConnecting_data();
     void normalRefusesBeforeConnecting();
+    void normalUploadClosesWhenDone_data();
     void normalUploadClosesWhenDone();
     void normalFailureShowsItsTextAndOkResumes_data();
     void normalFailureShowsItsTextAndOkResumes();
     void normalCancelWithinHalfASecond();
-    void normalOkTwiceStartsOneUpload();
     void coordinatesSurviveReopeningTheKeypad_data();
     void coordinatesSurviveReopeningTheKeypad();
     void witnessDialogShowsTheFields();
@@ -216,27 +216,56 @@ void TstUploadDialogs::normalRefusesBeforeConnecting()
     QCOMPARE(server.Connections(), 0);
 }
 
+void TstUploadDialogs::normalUploadClosesWhenDone_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<int>("frames"); // parameter, data, end
+    QTest::addColumn<bool>("pressedAgain");
+    QTest::newRow("24 channels") << 24 << 1024 << 266 << false;
+    // Within OK's pause: a second tap, a bouncing Enter and a queued click
+    // must not start a second upload nor close the dialog twice.
+    QTest::newRow("OK again within its pause") << 2 << 1 << 4 << true;
+}
+
 void TstUploadDialogs::normalUploadClosesWhenDone()
 {
+    QFETCH(int, channels);
+    QFETCH(int, samples);
+    QFETCH(int, frames);
+    QFETCH(bool, pressedAgain);
     TestProgramDir dir;
     NormalUploadServer server;
     QVERIFY(server.Start());
-    PutTestRecord(24, 1024);
+    PutTestRecord(channels, samples);
     PointAtLoopbackServer(server.Port());
     cdlgUpLoad d;
     d.show();
     QSignalSpy done(&d, &QDialog::finished);
+    bool completeWhenClosed = false;
+    connect(&d, &QDialog::finished, &d, [&] { completeWhenClosed = server.Completed(); });
+    QObject scope;
+    if (pressedAgain)
+        QTimer::singleShot(20, &scope, [&] {
+            QTest::mouseClick(Child<QPushButton>(d, "BtnOK"), Qt::LeftButton);
+            QTest::keyClick(&d, Qt::Key_Return);
+            d.on_BtnOK_clicked();
+        });
     QTest::mouseClick(Child<QPushButton>(d, "BtnOK"), Qt::LeftButton);
     QVERIFY(!Child(d, "BtnOK")->isEnabled());
     QVERIFY(!Child(d, "editPort")->isEnabled());
     QVERIFY(Child(d, "progressBarFinish")->isVisible());
     QVERIFY(done.wait(ScaledTimeout(30000)));
     QCOMPARE(done.first().first().toInt(), int(QDialog::Accepted));
-    QCOMPARE(Child<QProgressBar>(d, "progressBarFinish")->maximum(), 266);
+    QVERIFY(completeWhenClosed);
+    QCOMPARE(Child<QProgressBar>(d, "progressBarFinish")->maximum(), frames);
     QVERIFY2(server.Problems().isEmpty(), qPrintable(server.Problems().join('\n')));
-    QVERIFY(server.Completed());
-    for (int ch = 0; ch < 24; ++ch)
-        QVERIFY(IsTestTrace(server.Trace(ch), ch, 1024));
+    for (int ch = 0; ch < channels; ++ch)
+        QVERIFY(IsTestTrace(server.Trace(ch), ch, samples));
+    QTest::qWait(200);
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(server.Connections(), 1);
+    QCOMPARE(server.Received(), frames); // each frame once
 }
 
 void TstUploadDialogs::normalFailureShowsItsTextAndOkResumes_data()
@@ -316,35 +345,6 @@ void TstUploadDialogs::normalCancelWithinHalfASecond()
     QCOMPARE(Text(d, "labelPrompt"), QStringLiteral("强制取消"));
     QTest::qWait(200);
     QCOMPARE(server.Received(), 3);
-}
-
-void TstUploadDialogs::normalOkTwiceStartsOneUpload()
-{
-    TestProgramDir dir;
-    NormalUploadServer server;
-    QVERIFY(server.Start());
-    PutTestRecord(2, 1);
-    PointAtLoopbackServer(server.Port());
-    cdlgUpLoad d;
-    d.show();
-    QSignalSpy done(&d, &QDialog::finished);
-    bool completeWhenClosed = false;
-    connect(&d, &QDialog::finished, &d, [&] { completeWhenClosed = server.Completed(); });
-    // Within OK's pause: a second tap, a bouncing Enter and a queued click.
-    QObject scope;
-    QTimer::singleShot(20, &scope, [&] {
-        QTest::mouseClick(Child<QPushButton>(d, "BtnOK"), Qt::LeftButton);
-        QTest::keyClick(&d, Qt::Key_Return);
-        d.on_BtnOK_clicked();
-    });
-    QTest::mouseClick(Child<QPushButton>(d, "BtnOK"), Qt::LeftButton);
-    QVERIFY(done.wait(ScaledTimeout(30000)));
-    QCOMPARE(done.first().first().toInt(), int(QDialog::Accepted));
-    QVERIFY(completeWhenClosed);
-    QTest::qWait(200);
-    QCOMPARE(done.count(), 1);
-    QCOMPARE(server.Connections(), 1);
-    QCOMPARE(server.Received(), 4); // parameter, two data, end: once each
 }
 
 void TstUploadDialogs::coordinatesSurviveReopeningTheKeypad_data()

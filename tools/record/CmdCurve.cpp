@@ -24,28 +24,6 @@ struct Options
     DispersionGrid Grid;
 };
 
-bool ParseOptions(const ToolArgs &args, Options &o)
-{
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        if (a == QLatin1String("-o")) {
-            if (i + 1 >= args.size() || !o.Output.isEmpty())
-                return false;
-            o.Output = args.at(++i);
-            continue;
-        }
-        const int grid = TakeGridOption(args, i, o.Grid);
-        if (grid < 0)
-            return false;
-        if (grid > 0)
-            continue;
-        if (a.startsWith(QLatin1Char('-')))
-            return false;
-        o.Inputs << a;
-    }
-    return !o.Inputs.isEmpty();
-}
-
 /// The record files named: a folder gives its records in name order.
 QStringList RecordPaths(const QStringList &inputs)
 {
@@ -87,7 +65,7 @@ QByteArray CurveCsv(const CombinedCurve &curve, const Vs30Estimate &vs30)
 int RunCurve(const ToolArgs &args)
 {
     Options o;
-    if (!ParseOptions(args, o))
+    if (!ParseGridCommand(args, o.Output, o.Grid, o.Inputs))
         return UsageError();
     if (!o.Output.isEmpty()) {
         if (const int taken = CheckOutputFree(o.Output))

@@ -5,10 +5,7 @@
 #include "analysis/DispersionImage.h"
 #include "analysis/DispersionPlot.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QFont>
-#include <QGuiApplication>
 #include <QImage>
 
 #include <cmath>
@@ -41,6 +38,28 @@ int TakeGridOption(const ToolArgs &args, int &i, DispersionGrid &grid)
     return 0;
 }
 
+bool ParseGridCommand(const ToolArgs &args, QString &output, DispersionGrid &grid, QStringList &inputs)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1String("-o")) {
+            if (i + 1 >= args.size() || !output.isEmpty())
+                return false;
+            output = args.at(++i);
+            continue;
+        }
+        const int taken = TakeGridOption(args, i, grid);
+        if (taken < 0)
+            return false;
+        if (taken > 0)
+            continue;
+        if (a.startsWith(QLatin1Char('-')))
+            return false;
+        inputs << a;
+    }
+    return !inputs.isEmpty();
+}
+
 namespace {
 
 /// The PNG's size: the larger of the instrument's screens, a little taller.
@@ -55,47 +74,17 @@ struct Options
 
 bool ParseOptions(const ToolArgs &args, Options &o)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        if (a == QLatin1String("-o")) {
-            if (i + 1 >= args.size() || !o.Image.isEmpty())
-                return false;
-            o.Image = args.at(++i);
-            continue;
-        }
-        const int grid = TakeGridOption(args, i, o.Grid);
-        if (grid < 0)
-            return false;
-        if (grid > 0)
-            continue;
-        if (a.startsWith(QLatin1Char('-')) || !o.Record.isEmpty())
-            return false;
-        o.Record = a;
-    }
-    return !o.Record.isEmpty();
+    QStringList records;
+    if (!ParseGridCommand(args, o.Image, o.Grid, records) || records.size() != 1)
+        return false;
+    o.Record = records.first();
+    return true;
 }
 
-/// Draws the picture without a display (the offscreen platform gives the
-/// fonts) and writes it as PNG through the tool's safe write.
 int WriteImage(const DispersionImage &image, const QString &path)
 {
-    static char name[] = "zeb-record";
-    static char platform[] = "-platform";
-    static char offscreen[] = "offscreen";
-    static char *argv[] = {name, platform, offscreen, nullptr};
-    int argc = 3;
-    QGuiApplication app(argc, argv);
-    // The instrument's screens name the family "yaheikr"; the CJK font
-    // installed with the program draws it here as it does there.
-    QFont::insertSubstitutions(QStringLiteral("yaheikr"),
-                               {QStringLiteral("Microsoft YaHei"), QStringLiteral("WenQuanYi Micro Hei")});
-    QByteArray png;
-    QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !DispersionPlot(image, kImageSize).Draw().save(&buffer, "PNG")) {
-        std::fprintf(stderr, "zeb-record: cannot draw the image %s\n", QFile::encodeName(path).constData());
-        return kExitOutput;
-    }
-    return WriteToolOutput(path, png);
+    const QByteArray png = DrawPng([&] { return DispersionPlot(image, kImageSize).Draw(); }, path);
+    return png.isEmpty() ? kExitOutput : WriteToolOutput(path, png);
 }
 
 bool PrintCurve(const DispersionImage &image)

@@ -2,14 +2,10 @@
 // profile screen computes it, with the picture of it if asked.
 #include "RecordTool.h"
 
-#include "records/RecordFile.h"
-#include "records/SafeWriteBatch.h"
 #include "surfacewave/ProfileFiles.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
-#include <QGuiApplication>
+#include <QImage>
 
 #include <cstdio>
 #include <unistd.h>
@@ -69,40 +65,6 @@ bool ParseOptions(const ToolArgs &args, Options &o)
     return !o.Curve.isEmpty() && (o.Output.isEmpty() || o.Output != o.Png);
 }
 
-/// Writes bytes to a new file at path: 0, kExitWouldOverwrite or kExitOutput, with the message.
-int WriteOutput(const QString &path, const QByteArray &bytes)
-{
-    QString problem;
-    const int result = WriteNewFile(path, bytes, &problem);
-    if (result == RecordExists) {
-        std::fprintf(stderr, "zeb-record: %s exists and was left alone\n", QFile::encodeName(path).constData());
-        return kExitWouldOverwrite;
-    }
-    if (result != RecordOk) {
-        std::fprintf(stderr, "zeb-record: cannot write %s: %s\n", QFile::encodeName(path).constData(),
-                     problem.toUtf8().constData());
-        return kExitOutput;
-    }
-    return 0;
-}
-
-QByteArray PngOf(const InversionResult &result)
-{
-    static char name[] = "zeb-record";
-    static char platform[] = "-platform";
-    static char offscreen[] = "offscreen";
-    static char *argv[] = {name, platform, offscreen, nullptr};
-    int argc = 3;
-    QGuiApplication app(argc, argv);
-    QFont::insertSubstitutions(QStringLiteral("yaheikr"),
-                               {QStringLiteral("Microsoft YaHei"), QStringLiteral("WenQuanYi Micro Hei")});
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    DrawProfile(result, kImageSize).save(&buffer, "PNG");
-    return bytes;
-}
-
 } // namespace
 
 int RunInvert(const ToolArgs &args)
@@ -110,11 +72,12 @@ int RunInvert(const ToolArgs &args)
     Options o;
     if (!ParseOptions(args, o))
         return UsageError();
+    // Asked first, so that a taken name costs no inversion; asked again when written.
     for (const QString &out : {o.Output, o.Png}) {
-        if (!out.isEmpty() && QFileInfo::exists(out)) {
-            std::fprintf(stderr, "zeb-record: %s exists and was left alone\n", QFile::encodeName(out).constData());
-            return kExitWouldOverwrite;
-        }
+        if (out.isEmpty())
+            continue;
+        if (const int taken = CheckOutputFree(out))
+            return taken;
     }
     QFile file(o.Curve);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -154,10 +117,13 @@ int RunInvert(const ToolArgs &args)
 
     const QByteArray csv = ProfileCsv(r);
     if (!o.Png.isEmpty()) {
-        if (const int written = WriteOutput(o.Png, PngOf(r)))
+        const QByteArray png = DrawPng([&] { return DrawProfile(r, kImageSize); }, o.Png);
+        if (png.isEmpty())
+            return kExitOutput;
+        if (const int written = WriteToolOutput(o.Png, png))
             return written;
     }
     if (o.Output.isEmpty())
         return FinishOutput(put(csv));
-    return WriteOutput(o.Output, csv);
+    return WriteToolOutput(o.Output, csv);
 }

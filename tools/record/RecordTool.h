@@ -9,6 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QImage;
+
 /// Exit codes; kExitCodeTable lists them all for --help and the README.
 /// The reader's refusals: 1 not recognised or not openable, 2 damaged, 3 not
 /// a surface-wave record, and
@@ -45,6 +49,10 @@ int WriteToolOutput(const QString &path, const QByteArray &bytes);
 /// The same for an output that fill writes itself into the temporary file,
 /// which must then hold expectedSize bytes.
 int WriteToolOutput(const QString &path, qint64 expectedSize, const FileFiller &fill);
+/// A picture drawn by draw, encoded as PNG: drawn without a display (the
+/// offscreen platform gives the fonts, with the instrument's font family).
+/// Empty, with a message naming path, when it cannot be drawn.
+QByteArray DrawPng(const std::function<QImage()> &draw, const QString &path);
 /// Writes bytes to standard output; false when they could not all be written.
 bool put(const QByteArray &bytes);
 /// 0 when written and standard output flushes, otherwise kExitOutput with a message.
@@ -64,6 +72,10 @@ bool TakeNumber(const ToolArgs &args, int &i, double &out);
 /// A --fmin/--fmax/--df/--vmin/--vmax/--dv option at i with its value:
 /// 1 taken (i on the value), 0 not such an option, −1 a bad value.
 int TakeGridOption(const ToolArgs &args, int &i, DispersionGrid &grid);
+/// The line of a command on records with a dispersion grid: "-o OUT" at
+/// most once, the grid options and the inputs (at least one). False on a
+/// wrong line.
+bool ParseGridCommand(const ToolArgs &args, QString &output, DispersionGrid &grid, QStringList &inputs);
 /// The combined curve of several records with Vs30 (CmdCurve.cpp).
 int RunCurve(const ToolArgs &args);
 /// The quality check of every channel as CSV (CmdQc.cpp).

@@ -2,7 +2,12 @@
 // command replaces a file or leaves a partial one under its final name.
 #include "RecordTool.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
+#include <QFont>
+#include <QGuiApplication>
+#include <QImage>
 
 #include <cstdio>
 
@@ -53,4 +58,25 @@ int WriteToolOutput(const QString &path, const QByteArray &bytes)
 int WriteToolOutput(const QString &path, qint64 expectedSize, const FileFiller &fill)
 {
     return writeOutput(path, [&](QString *problem) { return WriteNewFile(path, expectedSize, fill, problem); });
+}
+
+QByteArray DrawPng(const std::function<QImage()> &draw, const QString &path)
+{
+    static char name[] = "zeb-record";
+    static char platform[] = "-platform";
+    static char offscreen[] = "offscreen";
+    static char *argv[] = {name, platform, offscreen, nullptr};
+    int argc = 3;
+    QGuiApplication app(argc, argv);
+    // The instrument's screens name the family "yaheikr"; the CJK font
+    // installed with the program draws it here as it does there.
+    QFont::insertSubstitutions(QStringLiteral("yaheikr"),
+                               {QStringLiteral("Microsoft YaHei"), QStringLiteral("WenQuanYi Micro Hei")});
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !draw().save(&buffer, "PNG")) {
+        std::fprintf(stderr, "zeb-record: cannot draw the image %s\n", QFile::encodeName(path).constData());
+        return QByteArray();
+    }
+    return png;
 }
