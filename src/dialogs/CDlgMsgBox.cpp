@@ -23,6 +23,9 @@ CDlgMsgBox::CDlgMsgBox(const QString &text, QWidget *parent)
 {
     ui->setupUi(this);
     ui->labelMsg->setText(text);
+    // What the operator was told, for a crew's report and for tests that
+    // drive the program from outside and cannot read the screen's text.
+    qCDebug(lcDialogs).noquote() << "message:" << text;
 
     ScreenLook look;
     look.BaseSheet = QString::fromUtf8(kBaseSheet);

@@ -65,6 +65,8 @@ void CDlgMsgQuestion::SetTexts(const QString &title, const QString &question, co
     } else {
         m_question = question;
         ui->LBShow->setText(question);
+        // As a message box's text: what the operator was asked, for reports and outside tests.
+        qCDebug(lcDialogs).noquote() << "question:" << question;
         ui->LBShow->show();
     }
     const auto caption = [](QPushButton *b, const QString &text) {

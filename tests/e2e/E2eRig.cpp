@@ -143,13 +143,15 @@ bool ProgramUnderTest::Start(const QStringList &arguments, QString *error)
 {
     // The settings file and the data folder live beside the executable.
     const QString copy = m_dir.filePath(QStringLiteral("zeb"));
-    if (!QFile::copy(QStringLiteral(ZEB_PROGRAM), copy)) {
+    if (!QFile::exists(copy) && !QFile::copy(QStringLiteral(ZEB_PROGRAM), copy)) {
         *error = QStringLiteral("cannot copy %1 into %2").arg(QStringLiteral(ZEB_PROGRAM), m_dir.path());
         return false;
     }
     QProcessEnvironment env = displayEnvironment(m_display);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    // The program's own notes, message texts among them, whatever this machine's rules say.
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("zeb.*.debug=true"));
     m_process.setProcessEnvironment(env);
     m_process.setWorkingDirectory(m_dir.path());
     m_process.start(copy, arguments);
@@ -171,9 +173,24 @@ int ProgramUnderTest::ExitCode()
     return Alive() ? -1 : m_process.exitCode();
 }
 
+void ProgramUnderTest::Kill()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished();
+    Output();
+}
+
 QString ProgramUnderTest::Output()
 {
-    return QString::fromLocal8Bit(m_process.readAll());
+    m_output += QString::fromLocal8Bit(m_process.readAll());
+    return m_output;
+}
+
+bool ProgramUnderTest::WaitForOutput(const QString &text, int ms)
+{
+    return Eventually([&] { return Output().contains(text); }, ms);
 }
 
 void ProgramUnderTest::Keys(const QStringList &keys)

@@ -62,12 +62,17 @@ public:
     /// The program folder, ready before Start (records, settings can be put in).
     QString Dir() const { return m_dir.path(); }
     QString DataPath(const QString &relative) const;
+    /// Starts the program; again after Kill, in the same folder with what it left there.
     bool Start(const QStringList &arguments, QString *error);
     bool Alive();
+    /// Ends the program at once (SIGKILL), as a flat battery or a pulled cable would.
+    void Kill();
     /// Exit code once it ended, −1 while it runs.
     int ExitCode();
-    /// What it printed so far.
+    /// What it printed so far, every message box's text included.
     QString Output();
+    /// Waits until its output holds text.
+    bool WaitForOutput(const QString &text, int ms = 10000);
 
     // --- the operator ----------------------------------------------------
     /// xdotool key names ("alt+s", "Return", "e").
@@ -96,6 +101,7 @@ private:
     int m_shotNumber = 0;
     QTemporaryDir m_dir;
     QProcess m_process;
+    QString m_output;
 };
 
 /// Pixels of region in image that differ from its most common colour.
