@@ -163,7 +163,6 @@ void CDlgZEB::onSockRead()
         if (letter != 'b' && letter != 'B')
             continue;
         CurrentParams().HardwareVersionText = HardwareVersionText(quint8(datagram.at(4)));
-        m_answer = -1;
         EndVersionWait(1);
     }
 }
@@ -175,13 +174,11 @@ void CDlgZEB::onSockOK()
 
 void CDlgZEB::onSockFailed()
 {
-    m_answer = -1;
     EndVersionWait(0);
 }
 
 void CDlgZEB::OnSockError(QAbstractSocket::SocketError)
 {
-    m_answer = -1;
     EndVersionWait(0);
 }
 

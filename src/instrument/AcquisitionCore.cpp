@@ -563,6 +563,8 @@ bool AcquisitionCore::UndoShot()
     m_pictureSaved = false;
     m_owner.RefreshButtons();
     m_owner.RefreshStatus();
+    // The marks of the shot check belong to the picture now shown.
+    m_owner.NewPicture();
     m_owner.RebuildView();
     keepInJournal();
     return true;

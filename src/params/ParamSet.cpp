@@ -120,7 +120,7 @@ struct Writer
     QDataStream &s;
     template <typename T> Writer &operator%(const T &v) { s << v; return *this; }
 
-    Writer &operator%(const ColourItem<const QColor, const QByteArray> &item)
+    template <typename Colour, typename Raw> Writer &operator%(const ColourItem<Colour, Raw> &item)
     {
         if (!item.colour.isValid() && item.unreadable.size() == kColourRecordSize)
             s.writeRawData(item.unreadable.constData(), item.unreadable.size());

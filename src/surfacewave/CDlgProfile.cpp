@@ -40,6 +40,9 @@ CDlgProfile::CDlgProfile(InversionCurve curve, QString projectFolder, InversionS
     m_picture->setMinimumSize(200, 150);
     m_picture->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     m_status = new QLabel(this);
+    // The answer, the misfit and the saved file make a long line at 16 pt:
+    // unwrapped, it would widen the screen past an 800-pixel display.
+    m_status->setWordWrap(true);
     m_progress = new QProgressBar(this);
     m_progress->setRange(0, kProgressScale);
     m_stopButton = new QPushButton(QStringLiteral("停止(S)"), this);

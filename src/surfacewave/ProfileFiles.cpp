@@ -52,7 +52,7 @@ void DrawFrame(QPainter &p, const Axes &a, const QString &xTitle, const QString 
     p.drawRect(a.Area);
     const QFontMetrics fm(p.font());
     for (double x : DispersionPlot::Ticks(a.XLo, a.XHi, kMaxVelocityTicks)) {
-        const QPointF at = a.At(x, a.YDown ? a.YLo : a.YLo);
+        const QPointF at = a.At(x, a.YLo);
         const double y = a.YDown ? a.Area.top() : a.Area.bottom();
         p.drawLine(QPointF(at.x(), y), QPointF(at.x(), y + (a.YDown ? -4 : 4)));
         const QString label = QString::number(x);

@@ -556,6 +556,11 @@ private slots:
         CHECK(Eventually([&] { return QFileInfo::exists(project + QStringLiteral("/combined_profile.csv")) || !m_zeb->Alive(); },
                          120000), QStringLiteral("profile worked out"));
         m_zeb->WaitForStill(QStringLiteral("profile-drawn"));
+        // With its longest status line out, the screen still fits the display.
+        const QRect profileWindow = m_zeb->Window(QStringLiteral("CDlgProfile")).Geometry;
+        QVERIFY2(QRect(QPoint(0, 0), size).contains(profileWindow),
+                 qPrintable(QStringLiteral("profile screen %1,%2 %3x%4").arg(profileWindow.x()).arg(profileWindow.y())
+                                .arg(profileWindow.width()).arg(profileWindow.height())));
         m_zeb->Keys({QStringLiteral("p")});
         CHECK(Eventually([&] { return QFileInfo::exists(project + QStringLiteral("/profile_1.png")); }, 10000),
               QStringLiteral("save the profile picture"));

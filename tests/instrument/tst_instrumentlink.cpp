@@ -13,6 +13,7 @@
 #include <QtEndian>
 #include <QtTest>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -80,6 +81,8 @@ private slots:
     void cleanup();
 
     void connectChecksAndSendsParameters();
+    void unsendableSettingsAreNeverSent_data();
+    void unsendableSettingsAreNeverSent();
     void failedCheckThenRetry();
     void unusableAddressFailsAtOnce();
     void fullShotOf24ChannelsIsFiled();
@@ -166,6 +169,40 @@ void TstInstrumentLink::connectChecksAndSendsParameters()
     const qint64 granted =
         InstrumentSocket()->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toLongLong();
     QVERIFY2(granted >= allowed, qPrintable(QString::number(granted)));
+}
+
+void TstInstrumentLink::unsendableSettingsAreNeverSent_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<float>("delay");
+    QTest::newRow("13 channels") << 13 << 1024 << 0.0f;
+    QTest::newRow("no samples") << 12 << 0 << 0.0f;
+    QTest::newRow("delay not a number") << 24 << 1024 << std::numeric_limits<float>::quiet_NaN();
+}
+
+void TstInstrumentLink::unsendableSettingsAreNeverSent()
+{
+    // Whoever asks (a shot, a self-check, the noise monitor), a frame that
+    // would carry a wrapped value never leaves: the unit would record
+    // something else than the screen expects.
+    QFETCH(int, channels);
+    QFETCH(int, length);
+    QFETCH(float, delay);
+    QVERIFY(connectLink());
+    const int frames = m_sim->Received('d');
+    RecordHeader &h = CurrentParams().Header;
+    h.ChannelCount = channels;
+    h.SampleLength = length;
+    h.Delay = delay;
+    QCOMPARE(m_link->SetPara(false), kLinkFailed);
+    QCOMPARE(m_link->SetPara(true), kLinkFailed);
+    h.ChannelCount = 24;
+    h.SampleLength = 1024;
+    h.Delay = 0;
+    QCOMPARE(m_link->SetPara(false), 1);
+    QCOMPARE(m_sim->Received('d'), frames + 1);
+    QCOMPARE(m_sim->LastParaFrame(), SetParaFrame(CurrentParams(), false));
 }
 
 void TstInstrumentLink::failedCheckThenRetry()

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QtTest>
 
 namespace {
@@ -60,6 +61,12 @@ void TestCDlgProfile::runStoresAndSaves()
     QVERIFY(!screen.Result().Stopped);
     QCOMPARE(screen.ProgressValue(), 1000);
     QVERIFY(HasStatus(screen, QStringLiteral("Vs30 = ")));
+    // The longest status (answer, misfit, models, file saved) still leaves
+    // the screen its size: on a small controller nothing may run off its edge.
+    QApplication::processEvents();
+    QCOMPARE(screen.size(), size);
+    for (const QPushButton *b : screen.findChildren<QPushButton *>())
+        QVERIFY2(b->geometry().right() < size.width(), qPrintable(b->text()));
 
     QFile stored(QDir(dir.path()).filePath(QString::fromLatin1(kProjectProfileFile)));
     QVERIFY(stored.open(QIODevice::ReadOnly));
