@@ -138,9 +138,11 @@ struct SplitTally
     long CountsDiffer[2] = {0, 0};
     long Roots[2] = {0, 0};
     double WorstRelative[2] = {0.0, 0.0};
+    std::string WorstWhere[2];
 };
 
-void CompareSplit(const LayeredModel &whole, const LayeredModel &split, double frequency, int steps, SplitTally &t)
+void CompareSplit(const std::string &name, const LayeredModel &whole, const LayeredModel &split, double frequency,
+                  int steps, SplitTally &t)
 {
     for (int i = 0; i < 2; ++i) {
         const SignChanges a = FindSignChanges(kForms[i], whole, frequency, steps);
@@ -155,7 +157,13 @@ void CompareSplit(const LayeredModel &whole, const LayeredModel &split, double f
             const double x = Bisect(kForms[i], whole, frequency, a.Brackets[r], kBisection);
             const double y = Bisect(kForms[i], split, frequency, b.Brackets[r], kBisection);
             ++t.Roots[i];
-            t.WorstRelative[i] = std::max(t.WorstRelative[i], std::abs(x - y) / x);
+            if (std::abs(x - y) / x > t.WorstRelative[i]) {
+                t.WorstRelative[i] = std::abs(x - y) / x;
+                char where[160];
+                std::snprintf(where, sizeof where, "%s, %.1f Hz, root %zu at %.6f m/s", name.c_str(), frequency,
+                              r + 1, x);
+                t.WorstWhere[i] = where;
+            }
         }
     }
 }
@@ -164,8 +172,9 @@ void PrintSplit(const char *what, const SplitTally &t)
 {
     std::printf("  each form against itself with %s:\n", what);
     for (int i = 0; i < 2; ++i)
-        std::printf("  %-7s cases where the counts differ %ld; roots compared %ld, largest relative difference %.3g\n",
-                    kFormNames[i], t.CountsDiffer[i], t.Roots[i], t.WorstRelative[i]);
+        std::printf("  %-7s cases where the counts differ %ld; roots compared %ld, largest relative difference %.3g (%s)\n",
+                    kFormNames[i], t.CountsDiffer[i], t.Roots[i], t.WorstRelative[i],
+                    t.WorstWhere[i].empty() ? "-" : t.WorstWhere[i].c_str());
 }
 
 /// Median processor time of one evaluation of form in ns, over velocities
@@ -204,7 +213,7 @@ int main(int argc, char **argv)
     SplitTally hardSplit;
     for (const NamedModel &n : HardModels())
         for (double f : frequencies)
-            CompareSplit(LayeredModel(n.Layers), SplitLayers(n.Layers, 2), f, steps, hardSplit);
+            CompareSplit(n.Name, LayeredModel(n.Layers), SplitLayers(n.Layers, 2), f, steps, hardSplit);
     PrintSplit("every layer cut in two", hardSplit);
 
     Tally random;
@@ -220,9 +229,19 @@ int main(int argc, char **argv)
     for (int i = 0; i < randomModels; ++i) {
         const std::vector<Layer> layers = RandomModel(rng);
         for (double f : frequencies)
-            CompareSplit(LayeredModel(layers), SplitLayers(layers, 2), f, steps, randomSplit);
+            CompareSplit("random model " + std::to_string(i + 1), LayeredModel(layers), SplitLayers(layers, 2), f,
+                         steps, randomSplit);
     }
     PrintSplit("every layer cut in two", randomSplit);
+    if (const char *dump = std::getenv("ZEB_BENCH_SHOW_MODEL")) {
+        rng.seed(kSeed);
+        for (int i = 1; i <= std::atoi(dump); ++i) {
+            const std::vector<Layer> layers = RandomModel(rng);
+            if (i == std::atoi(dump))
+                for (const Layer &l : layers)
+                    std::printf("    %g m, Vp %g, Vs %g, density %g\n", l.Thickness, l.Vp, l.Vs, l.Density);
+        }
+    }
 
     std::printf("\n(b) thick layers at high frequency, grid of %d steps\n", kExtremeSteps);
     const NamedModel extreme[] = {
@@ -239,7 +258,7 @@ int main(int argc, char **argv)
     SplitTally split;
     for (const NamedModel &n : extreme)
         for (double f : {20.0, 100.0, 200.0})
-            CompareSplit(LayeredModel(n.Layers), SplitLayers(n.Layers, 3), f, kExtremeSteps, split);
+            CompareSplit(n.Name, LayeredModel(n.Layers), SplitLayers(n.Layers, 3), f, kExtremeSteps, split);
     PrintSplit("every layer cut in three", split);
     std::printf("\n(c) processor time of one evaluation at 10 Hz, median of 7 runs (ns)\n");
     std::mt19937_64 costRng(kSeed);
