@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <numeric>
 
@@ -62,6 +63,7 @@ struct Slab
     double Vs2;      ///< Vs² of this layer
     double NextVs2;  ///< Vs² of the layer below
     double Epsilon;  ///< density below over density here
+    double Density;  ///< density here over the half-space's (Dunkin's form)
 };
 
 /// The model as the secular function reads it.
@@ -71,6 +73,7 @@ struct Prepared
     double TopVs2 = 0.0;
     double HalfInvVp2 = 0.0;
     double HalfInvVs2 = 0.0;
+    double HalfVs2 = 0.0;
     double Lowest = 0.0;  ///< slowest velocity searched, m/s
     double Highest = 0.0; ///< the half-space's Vs: faster modes are leaky
 };
@@ -83,13 +86,15 @@ Prepared Prepare(const LayeredModel &model)
         const Layer &l = layers[i];
         const Layer &below = layers[i + 1];
         p.Slabs.push_back(Slab{l.Thickness, 1.0 / (l.Vp * l.Vp), 1.0 / (l.Vs * l.Vs), l.Vs * l.Vs,
-                               below.Vs * below.Vs, below.Density / l.Density});
+                               below.Vs * below.Vs, below.Density / l.Density,
+                               l.Density / layers.back().Density});
     }
     const Layer &top = layers.front();
     const Layer &half = layers.back();
     p.TopVs2 = top.Vs * top.Vs;
     p.HalfInvVp2 = 1.0 / (half.Vp * half.Vp);
     p.HalfInvVs2 = 1.0 / (half.Vs * half.Vs);
+    p.HalfVs2 = half.Vs * half.Vs;
     p.Lowest = kLowestOverSlowestVs * model.SlowestVs();
     p.Highest = half.Vs;
     return p;
@@ -122,6 +127,23 @@ Wave WaveTerms(double r2, double kh)
         return Wave{std::cos(x), -r * s, s / r, 0.0};
     }
     return Wave{1.0, 0.0, kh, 0.0};
+}
+
+/// Only a deep stack of high contrasts could carry the components of a
+/// recursion out of the range of a double; a power of two brings them back
+/// exactly. Scaling every step by the largest component instead would keep
+/// the signs but flatten the function into a step at each root, and the
+/// refinement would fall back to bisection.
+void KeepInRange(std::initializer_list<double *> components)
+{
+    double largest = 0.0;
+    for (const double *x : components)
+        largest = std::max(largest, std::abs(*x));
+    if (largest > kRescaleAbove || (largest < kRescaleBelow && largest > 0.0)) {
+        const int shift = -std::ilogb(largest);
+        for (double *x : components)
+            *x = std::ldexp(*x, shift);
+    }
 }
 
 /// The secular function at angular frequency omega and phase velocity c.
@@ -166,25 +188,88 @@ double Secular(const Prepared &p, double omega, double c)
         x3 = s.Epsilon * q3;
         x4 = s.Epsilon * q4;
         x5 = bk * z1 + b * z2;
-        // Only a deep stack of high contrasts could leave the range of a
-        // double; a power of two brings it back exactly. Scaling every step
-        // by the largest component instead would keep the signs but flatten
-        // the function into a step at each root, and the refinement would
-        // fall back to bisection.
-        const double largest =
-            std::max({std::abs(x1), std::abs(x2), std::abs(x3), std::abs(x4), std::abs(x5)});
-        if (largest > kRescaleAbove || (largest < kRescaleBelow && largest > 0.0)) {
-            const int shift = -std::ilogb(largest);
-            x1 = std::ldexp(x1, shift);
-            x2 = std::ldexp(x2, shift);
-            x3 = std::ldexp(x3, shift);
-            x4 = std::ldexp(x4, shift);
-            x5 = std::ldexp(x5, shift);
-        }
+        KeepInRange({&x1, &x2, &x3, &x4, &x5});
     }
     const double r = std::sqrt(std::max(0.0, 1.0 - c2 * p.HalfInvVp2));
     const double s = std::sqrt(std::max(0.0, 1.0 - c2 * p.HalfInvVs2));
     return x2 + s * x3 - r * (x4 + s * x5);
+}
+
+/// Dunkin's (1965) form of the secular function at angular frequency omega
+/// and phase velocity c: the row of 2 × 2 minors of the half-space's
+/// outgoing-wave conditions, carried up through the 6 × 6 matrices of minors
+/// of each layer's Thomson-Haskell matrix (the delta matrices), read at the
+/// free surface's displacements. The state vector is (i·u_x, u_z,
+/// σ_zz/kρc², −i·τ_xz/kρc²) with ρ the half-space's density, minors in the
+/// order 12, 13, 14, 23, 24, 34. Each minor of a layer's matrix is written out
+/// so that cosh² − sinh² = 1 is used exactly: what is left are the products
+/// of one P and one S term (cosh, r·sinh, sinh/r, or their trigonometric
+/// counterparts for a wave that propagates) and a constant, all real for
+/// decaying and propagating waves alike. The products were scaled by
+/// e^−(xa + xb) in WaveTerms; the constant takes the same factor.
+double SecularDunkin(const Prepared &p, double omega, double c)
+{
+    const double c2 = c * c;
+    const double k = omega / c;
+    // The half-space's outgoing-wave conditions, times the positive factor r_β.
+    const double ra = std::sqrt(std::max(0.0, 1.0 - c2 * p.HalfInvVp2));
+    const double rb = std::sqrt(std::max(0.0, 1.0 - c2 * p.HalfInvVs2));
+    const double gn = 2.0 * p.HalfVs2 / c2;
+    const double gn1 = gn - 1.0;
+    const double cross = gn * ra * rb - gn1;
+    double x[6] = {gn1 * gn1 - gn * gn * ra * rb, -ra, cross, -cross, rb, 1.0 - ra * rb};
+    for (auto s = p.Slabs.rbegin(); s != p.Slabs.rend(); ++s) {
+        const double kh = k * s->H;
+        const Wave pw = WaveTerms(1.0 - c2 * s->InvVp2, kh);
+        const Wave sw = WaveTerms(1.0 - c2 * s->InvVs2, kh);
+        const double e = std::exp(-(pw.Exponent + sw.Exponent));
+        const double cc = pw.C * sw.C;
+        const double cm = cc - e; // cosh·cosh − 1, scaled
+        const double cz = pw.C * sw.SR;
+        const double cy = pw.C * sw.RS;
+        const double zc = pw.SR * sw.C;
+        const double yc = pw.RS * sw.C;
+        const double zz = pw.SR * sw.SR;
+        const double yy = pw.RS * sw.RS;
+        const double zy = pw.SR * sw.RS;
+        const double yz = pw.RS * sw.SR;
+        const double g = 2.0 * s->Vs2 / c2;
+        const double g1 = g - 1.0;
+        const double gg1 = g * g1;
+        const double d = s->Density;
+        const double d2 = d * d;
+        // The distinct minors; the others repeat them or their negatives.
+        const double m11 = cc + 2.0 * gg1 * cm - (g1 * g1 * zz + g * g * yy);
+        const double m12 = (cz - yc) / d;
+        const double m13 = (g1 * zz + g * yy - (2.0 * g - 1.0) * cm) / d;
+        const double m15 = (cy - zc) / d;
+        const double m16 = (2.0 * cm - zz - yy) / d2;
+        const double m21 = d * (g * g * cy - g1 * g1 * zc);
+        const double m23 = g1 * zc - g * cy;
+        const double m31 = d * (gg1 * (2.0 * g - 1.0) * cm - (g1 * g1 * g1 * zz + g * g * g * yy));
+        const double m32 = g1 * cz - g * yc;
+        const double m33 = e - 2.0 * gg1 * cm + g1 * g1 * zz + g * g * yy;
+        const double m34 = 2.0 * gg1 * cm - g1 * g1 * zz - g * g * yy;
+        const double m51 = d * (g1 * g1 * cz - g * g * yc);
+        const double m61 = d2 * (2.0 * gg1 * gg1 * cm - (g1 * g1 * g1 * g1 * zz + g * g * g * g * yy));
+        const double delta[6][6] = {
+            {m11, m12, m13, -m13, m15, m16},
+            {m21, cc, m23, -m23, -zy, m15},
+            {m31, m32, m33, m34, -m23, -m13},
+            {-m31, -m32, m34, m33, m23, m13},
+            {m51, -yz, -m32, m32, cc, m12},
+            {m61, m51, -m31, m31, m21, m11},
+        };
+        double y[6];
+        for (int j = 0; j < 6; ++j) {
+            y[j] = 0.0;
+            for (int i = 0; i < 6; ++i)
+                y[j] += x[i] * delta[i][j];
+        }
+        std::copy(y, y + 6, x);
+        KeepInRange({&x[0], &x[1], &x[2], &x[3], &x[4], &x[5]});
+    }
+    return x[0];
 }
 
 /// Total vertical phase of the waves that propagate in the layers at c:
@@ -404,4 +489,12 @@ double RayleighSecular(const LayeredModel &model, double frequency, double veloc
         || !(velocity <= model.HalfSpace().Vs))
         return kNaN;
     return Secular(Prepare(model), kTwoPi * frequency, velocity);
+}
+
+double RayleighSecularDunkin(const LayeredModel &model, double frequency, double velocity)
+{
+    if (!model.Ok() || !(frequency > 0.0) || !std::isfinite(frequency) || !(velocity > 0.0)
+        || !(velocity <= model.HalfSpace().Vs))
+        return kNaN;
+    return SecularDunkin(Prepare(model), kTwoPi * frequency, velocity);
 }

@@ -34,3 +34,11 @@ ModalCurves RayleighPhaseVelocities(const LayeredModel &model, const std::vector
 /// that keeps it finite: only its sign and its zeros carry meaning. Exposed
 /// for checks and plots; NaN for a refused model or arguments out of range.
 double RayleighSecular(const LayeredModel &model, double frequency, double velocity);
+
+/// The same secular function in Dunkin's delta-matrix form: the 6 × 6
+/// matrices of 2 × 2 minors of each layer's propagator, exponentials scaled
+/// out, in real arithmetic. Its zeros are RayleighSecular's; its sign and
+/// scale may differ. Kept for checks and for comparing the two forms'
+/// robustness; the root search uses RayleighSecular's fast form. NaN where
+/// RayleighSecular is NaN.
+double RayleighSecularDunkin(const LayeredModel &model, double frequency, double velocity);

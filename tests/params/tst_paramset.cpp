@@ -131,7 +131,9 @@ struct Sample
         h.Filter = filter;
         h.TriggerMethod = trigMethod;
         h.TriggerLevel = trigLevel;
-        p.Colours = {QColor(10, 20, 30), QColor(40, 50, 60), QColor(70, 80, 90)};
+        p.Colours.Background = QColor(10, 20, 30);
+        p.Colours.Baseline = QColor(40, 50, 60);
+        p.Colours.Fill = QColor(70, 80, 90);
         std::copy(std::begin(gains), std::end(gains), p.Gains.begin());
         p.Sensor.SensorType = sensorType;
         p.Sensor.MeteringSignal = metering;
