@@ -3,7 +3,8 @@
 // half-space), then a default inversion (3 layers, 20 000 models) of a
 // synthetic 40-pick curve with 3 % noise, then the same curve from several
 // seeds with a smaller search, with and without the local polish, to show
-// what the polish adds. Usage: bench_inversion [models of the seed table] [seeds]
+// what the polish adds (the appraisal of the acceptable models runs in
+// both). Usage: bench_inversion [models of the seed table] [seeds]
 
 #include "BenchUtil.h"
 #include "surfacewave/Inversion.h"

@@ -57,7 +57,8 @@ InversionCurve PrepareCurve(const CombinedCurve &curve);
 constexpr int kDefaultLayers = 3;
 constexpr int kMinLayers = 1;
 constexpr int kMaxLayers = 6;
-/// Models the global search tries by default; the local polish adds a few hundred.
+/// Models the global search tries by default; the local polish adds a few
+/// hundred and the appraisal of the acceptable models some four thousand.
 constexpr int kDefaultModels = 20000;
 /// Fewest models worth a search (the first sweep alone); most the record tool takes.
 constexpr int kMinModels = 200;
@@ -108,7 +109,7 @@ struct InversionProgress
 /// returns the best model so far with Stopped set.
 using InversionCallback = std::function<bool(const InversionProgress &)>;
 
-/// Vs over depth from the acceptable models.
+/// Vs over depth from the acceptable models (those the appraisal walked through).
 struct VsBand
 {
     std::vector<double> Depth;  ///< m, evenly from 0 down past the constrained depth
@@ -130,10 +131,12 @@ struct InversionResult
     std::vector<double> Fitted; ///< the best model's velocity at each pick (NaN where it has none)
 
     int Evaluated = 0;          ///< forward models computed
-    int Acceptable = 0;         ///< models within kAcceptableFactor of the best misfit
+    int Acceptable = 0;         ///< models computed within kAcceptableFactor of the best misfit
     double AcceptableMisfit = 0.0;
     VsBand Band;
-    /// Vs30 (m/s): the median of the acceptable models', each band of
+    /// Vs30 (m/s): the median of the acceptable models' the appraisal
+    /// walked through (of all acceptable models tried when stopped before
+    /// it), each band of
     /// Poisson's ratio weighing alike (the curve leaves the ratio open, and
     /// through it the best model's Vs30 swings with the noise), with the 10th
     /// and 90th percentiles. The band over depth is weighed the same way.
@@ -149,7 +152,10 @@ struct InversionResult
 /// Fits layered models to the curve: a neighbourhood-algorithm search
 /// (Sambridge 1999) over thicknesses, shear velocities and Poisson's ratio
 /// within ranges taken from the curve, then a Levenberg–Marquardt polish of
-/// the best models across the Poisson's ratio range. Plain computation: no
-/// shared state, safe to run on any thread.
+/// the best models across the Poisson's ratio range, then an appraisal: a
+/// random walk from each band's best model spreading evenly over the models
+/// within kAcceptableFactor of the best misfit, from which the band and the
+/// Vs30 statistics come. Plain computation: no shared state, safe to run on
+/// any thread.
 InversionResult InvertCurve(const InversionCurve &curve, const InversionSettings &settings,
                             const InversionCallback &progress = {});

@@ -20,6 +20,17 @@ constexpr int kTestModels = 3000;
 constexpr double kNoise = 0.03;
 constexpr int kPicks = 40;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
+/// Within this share of a true interface's depth above or below it, the
+/// band may hold either side's velocity rather than the step's true one:
+/// 3 % picks place an interface only to some tens of percent of its depth
+/// (the acceptable models of the true Poisson's ratio alone spread the
+/// deepest interface of the 4-layer ground over 11-33 m), and the band of
+/// many models draws a step as a ramp through that range.
+constexpr double kInterfaceShare = 0.25;
+/// A band edge may miss the truth by this share of the velocity: the edges
+/// are percentiles of finitely many models and sit within about this of the
+/// best-resolved layer's true velocity.
+constexpr double kBandEdgeShare = 0.01;
 
 /// A layer at Poisson's ratio 1/3 (Vp = 2 Vs) with the inversion's density.
 Layer Soil(double thickness, double vs)
@@ -120,21 +131,41 @@ void TestInversion::recovery()
     QVERIFY2(std::abs(r.Best.front().Vs / truth.front().Vs - 1.0) <= 0.10,
              qPrintable(QString::number(r.Best.front().Vs)));
 
-    // The true profile lies within the band over most of the constrained
-    // depth. Not all of it yet: where the curve trades an interface's depth
-    // against the velocities either side, the ensemble's 10-90 % band can
-    // still pass beside the true step.
+    // The true profile lies inside the band down to the constrained depth.
+    // Two allowances, neither of which lets a band beside the truth pass:
+    // near a true interface the curve places the step only roughly (the
+    // depth trades against the velocities either side), so there the band
+    // need only hold the true velocity of one side of it; and a band edge
+    // may miss the true velocity by kBandEdgeShare, as where the band's low
+    // edge is the best model's top velocity a fraction above the truth's.
     QVERIFY(r.ConstrainedDepth > 0.0);
+    const auto holds = [&](size_t i, double vs) {
+        return r.Band.Low[i] * (1.0 - kBandEdgeShare) <= vs && vs <= r.Band.High[i] * (1.0 + kBandEdgeShare);
+    };
     int inside = 0;
     int points = 0;
+    QString missed;
     for (size_t i = 0; i < r.Band.Depth.size() && r.Band.Depth[i] <= r.ConstrainedDepth; ++i) {
-        const double vs = VsAtDepth(truth, r.Band.Depth[i]);
-        inside += r.Band.Low[i] <= vs && vs <= r.Band.High[i];
+        const double depth = r.Band.Depth[i];
+        const double vs = VsAtDepth(truth, depth);
         ++points;
+        if (r.Band.Low[i] <= vs && vs <= r.Band.High[i]) {
+            ++inside;
+            continue;
+        }
+        bool ok = holds(i, vs);
+        double top = 0.0;
+        for (size_t l = 0; !ok && l + 1 < truth.size(); ++l) {
+            top += truth[l].Thickness;
+            if (std::abs(depth - top) <= kInterfaceShare * top)
+                ok = holds(i, truth[l].Vs) || holds(i, truth[l + 1].Vs);
+        }
+        if (!ok && missed.isEmpty())
+            missed = QStringLiteral("%1 m/s at %2 m outside %3-%4").arg(vs).arg(depth).arg(r.Band.Low[i]).arg(r.Band.High[i]);
     }
     qInfo("true profile inside the band at %d of %d depths to %.1f m", inside, points, r.ConstrainedDepth);
     QVERIFY(points > 0);
-    QVERIFY2(5 * inside >= 3 * points, qPrintable(QStringLiteral("%1 of %2").arg(inside).arg(points)));
+    QVERIFY2(missed.isEmpty(), qPrintable(missed));
 }
 
 void TestInversion::badCurves_data()
