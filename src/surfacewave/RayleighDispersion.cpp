@@ -188,7 +188,19 @@ double Secular(const Prepared &p, double omega, double c)
         x3 = s.Epsilon * q3;
         x4 = s.Epsilon * q4;
         x5 = bk * z1 + b * z2;
-        KeepInRange({&x1, &x2, &x3, &x4, &x5});
+        // Written out rather than through KeepInRange: taking the
+        // components' addresses would keep them out of registers in the
+        // loop every forward model spends its time in.
+        const double largest =
+            std::max({std::abs(x1), std::abs(x2), std::abs(x3), std::abs(x4), std::abs(x5)});
+        if (largest > kRescaleAbove || (largest < kRescaleBelow && largest > 0.0)) {
+            const int shift = -std::ilogb(largest);
+            x1 = std::ldexp(x1, shift);
+            x2 = std::ldexp(x2, shift);
+            x3 = std::ldexp(x3, shift);
+            x4 = std::ldexp(x4, shift);
+            x5 = std::ldexp(x5, shift);
+        }
     }
     const double r = std::sqrt(std::max(0.0, 1.0 - c2 * p.HalfInvVp2));
     const double s = std::sqrt(std::max(0.0, 1.0 - c2 * p.HalfInvVs2));
