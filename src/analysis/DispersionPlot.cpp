@@ -345,6 +345,16 @@ void DispersionPlot::SetOverlay(std::vector<PlotBar> bars, QString caption)
     m_caption = std::move(caption);
 }
 
+QRect DispersionPlot::CaptionBox() const
+{
+    if (m_caption.isEmpty())
+        return {};
+    const QFontMetrics fm(m_font);
+    const QString text = fm.elidedText(m_caption, Qt::ElideRight, m_plot.width() - 4 * kTextGap);
+    return QRect(m_plot.left() + kTextGap, m_plot.bottom() - fm.height() - 2 * kTextGap,
+                 fm.horizontalAdvance(text) + 2 * kTextGap, fm.height() + kTextGap);
+}
+
 void DispersionPlot::DrawOverlay(QPainter &p) const
 {
     if (m_bars.empty() && m_caption.isEmpty())
@@ -376,8 +386,7 @@ void DispersionPlot::DrawOverlay(QPainter &p) const
     if (!m_caption.isEmpty()) {
         const QFontMetrics fm(m_font);
         const QString text = fm.elidedText(m_caption, Qt::ElideRight, m_plot.width() - 4 * kTextGap);
-        const QRect box(m_plot.left() + kTextGap, m_plot.bottom() - fm.height() - 2 * kTextGap,
-                        fm.horizontalAdvance(text) + 2 * kTextGap, fm.height() + kTextGap);
+        const QRect box = CaptionBox();
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(255, 255, 255, kCaptionAlpha));
         p.drawRect(box);

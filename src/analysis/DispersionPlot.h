@@ -33,6 +33,8 @@ public:
     QSize Size() const { return m_size; }
     /// Where the colour field lies (inclusive bounds).
     QRect PlotArea() const { return m_plot; }
+    /// Where the overlay's caption sits; empty without one.
+    QRect CaptionBox() const;
 
     /// Frequency and velocity under a pixel; false outside the plot area.
     bool At(QPointF pixel, double &frequency, double &velocity) const;

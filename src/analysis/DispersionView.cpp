@@ -83,6 +83,12 @@ void DispersionView::paintEvent(QPaintEvent *)
         p.drawLine(area.left(), y, area.right(), y);
         p.drawLine(x, area.top(), x, area.bottom());
     }
+    // The caption stays readable under the cursor: its box is drawn again over the lines.
+    const QRect caption = m_plot->CaptionBox();
+    if (!caption.isEmpty()) {
+        p.setClipping(false);
+        p.drawImage(caption, m_picture, caption);
+    }
 }
 
 void DispersionView::CursorToPixel(QPointF pixel)

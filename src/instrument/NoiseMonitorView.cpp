@@ -3,6 +3,7 @@
 #include "NoiseMonitorSession.h"
 #include "dialogs/ScreenSetup.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -67,9 +68,30 @@ const QColor kMissingColour(128, 128, 128);
 
 QString number(double v)
 {
-    return QString::number(v, 'g', kNumberDigits);
+    // The toolkit pads exponents to two digits; the column is tightest for
+    // the smallest numbers, where those characters cost most.
+    QString s = QString::number(v, 'g', kNumberDigits);
+    const int e = s.indexOf(QLatin1Char('e'));
+    if (e >= 0)
+        while (e + 2 < s.size() - 1 && s.at(e + 2) == QLatin1Char('0'))
+            s.remove(e + 2, 1);
+    return s;
 }
 } // namespace
+
+QString monitor::LevelText(double rms, double peak)
+{
+    return number(rms) + QLatin1Char('/') + number(peak);
+}
+
+QFont monitor::FittingFont(const QFont &face, const QString &text, int width)
+{
+    QFont fitted = face;
+    int px = face.pixelSize();
+    while (px > kSmallestRowFont && QFontMetrics(fitted).horizontalAdvance(text) > width)
+        fitted.setPixelSize(--px);
+    return fitted;
+}
 
 NoiseMonitorView::NoiseMonitorView(QWidget *parent)
     : QWidget(parent)
@@ -147,9 +169,11 @@ void NoiseMonitorView::Draw(QPainter &painter, const QSize &size) const
         }
 
         painter.setPen(measured && l.Above ? AboveColour() : Qt::black);
-        const QString text = measured ? number(l.Rms) + QLatin1Char('/') + number(l.Peak)
-                                      : QStringLiteral("--");
-        painter.drawText(g.Numbers.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
+        const QString text = measured ? monitor::LevelText(l.Rms, l.Peak) : QStringLiteral("--");
+        const QRect numbers = g.Numbers.adjusted(4, 0, 0, 0);
+        painter.setFont(monitor::FittingFont(rowFace, text, numbers.width()));
+        painter.drawText(numbers, Qt::AlignLeft | Qt::AlignVCenter, text);
+        painter.setFont(rowFace);
         if (measured)
             drawStrip(painter, g.Strip, traces[c]);
     }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QFont>
 #include <QRect>
+#include <QString>
 #include <QWidget>
 
 class NoiseMonitorSession;
@@ -24,6 +26,13 @@ RowGeometry RowAt(int index, int channels, const QSize &size);
 constexpr int kScaleHeight = 18;
 /// x of a level in dB on a bar, clamped to its ends.
 int BarX(const QRect &bar, double db);
+/// A row's numbers, "RMS/peak", three significant digits each, exponents
+/// without padding ("2.92e-5").
+QString LevelText(double rms, double peak);
+/// face, made smaller where text would not fit width pixels (never below
+/// kSmallestRowFont pixels, still read at arm's length).
+QFont FittingFont(const QFont &face, const QString &text, int width);
+constexpr int kSmallestRowFont = 8;
 
 } // namespace monitor
 

@@ -202,6 +202,13 @@ private slots:
             const QPoint at = view->mapTo(&dlg, view->Plot()->PixelOf(bin.Frequency, bin.Velocity).toPoint());
             QVERIFY2(shot.pixelColor(at) == QColor(255, 120, 0),
                      qPrintable(QStringLiteral("%1,%2 %3 Hz %4 m/s").arg(at.x()).arg(at.y()).arg(bin.Frequency).arg(bin.Velocity)));
+            // A cursor touched onto the caption leaves it readable: no line crosses its box.
+            const QRect caption = view->Plot()->CaptionBox();
+            QVERIFY(!caption.isEmpty());
+            QTest::mouseClick(view, Qt::LeftButton, {}, caption.center());
+            const QImage drawn = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage plain = view->Plot()->Draw().convertToFormat(QImage::Format_RGB32);
+            QVERIFY(drawn.copy(caption) == plain.copy(caption));
         }
         QTest::keyClick(&dlg, Qt::Key_D);
         QCOMPARE(int(dlg.Combined()->Records().size()), 1);

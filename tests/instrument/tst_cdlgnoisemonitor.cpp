@@ -216,6 +216,17 @@ void TstCDlgNoiseMonitor::fitsBothScreens()
     const monitor::RowGeometry row = monitor::RowAt(0, kMaxChannels, screen.View()->size());
     QVERIFY(row.Row.height() >= 12);
     QVERIFY(row.Numbers.width() >= 120 && row.Strip.width() >= 40);
+    // Numbers of any size stay inside their column at the largest row face,
+    // shrunk no further than still readable.
+    QFont face = screen.View()->font();
+    face.setPixelSize(13);
+    QCOMPARE(monitor::LevelText(2.92e-05, 7.73e-05), QStringLiteral("2.92e-5/7.73e-5"));
+    for (const QString &text : {monitor::LevelText(2.92e-05, 7.73e-05), monitor::LevelText(0.00928, 0.0312),
+                                monitor::LevelText(1.23e-10, 4.56e+12)}) {
+        const QFont fitted = monitor::FittingFont(face, text, row.Numbers.width() - 4);
+        QVERIFY2(QFontMetrics(fitted).horizontalAdvance(text) <= row.Numbers.width() - 4, qPrintable(text));
+        QVERIFY(fitted.pixelSize() >= monitor::kSmallestRowFont);
+    }
     const QString name = QStringLiteral("monitor-%1x%2.png").arg(size.width()).arg(size.height());
     QVERIFY(screen.grab().save(QDir(QStringLiteral(ZEB_LOOK_DIR)).filePath(name)));
     screen.reject();
