@@ -111,13 +111,17 @@ struct Wave
     double Exponent;
 };
 
-Wave WaveTerms(double r2, double kh)
+/// Below this k·r·h, e^−2x − 1 comes from expm1. Above it e^−2x < ½: the
+/// subtraction adds no more than one rounding, and exp costs far less.
+constexpr double kExpm1Below = 0.35;
+
+inline Wave WaveTerms(double r2, double kh)
 {
     if (r2 > 0.0) {
         const double r = std::sqrt(r2);
         const double x = kh * r;
-        const double m = std::expm1(-2.0 * x); // e^−2x − 1, exact for small x
-        const double s = -0.5 * m;             // sinh(x)·e^−x
+        const double m = x < kExpm1Below ? std::expm1(-2.0 * x) : std::exp(-2.0 * x) - 1.0; // e^−2x − 1
+        const double s = -0.5 * m; // sinh(x)·e^−x
         return Wave{1.0 + 0.5 * m, r * s, s / r, x};
     }
     if (r2 < 0.0) {

@@ -67,6 +67,8 @@ private slots:
     void answersDoNotDependOnOrder();
     void bothFormsAgree_data();
     void bothFormsAgree();
+    void cutLayersChangeNothing_data();
+    void cutLayersChangeNothing();
     void badModels_data();
     void badModels();
     void modelFiles_data();
@@ -243,6 +245,44 @@ void TestRayleighDispersion::bothFormsAgree()
         }
     }
     QVERIFY(roots > 0); // the fundamental, at least
+}
+
+void TestRayleighDispersion::cutLayersChangeNothing_data()
+{
+    hardModels_data();
+}
+
+void TestRayleighDispersion::cutLayersChangeNothing()
+{
+    // A layer cut in two is the same ground. Both forms share the cosh and
+    // sinh terms, so only this sees a fault there: the cut halves k·r·h and
+    // moves the terms between the ways they are computed (short and long
+    // decays, 0.5 Hz to 120 Hz). Roots bisected to 1e-12 must stay within
+    // 1e-8; rounding moves these models' roots by under 1e-9.
+    QFETCH(std::vector<Layer>, layers);
+    std::vector<Layer> cut;
+    for (const Layer &l : layers) {
+        Layer half = l;
+        half.Thickness /= 2.0;
+        cut.insert(cut.end(), l.Thickness > 0.0 ? 2 : 1, l.Thickness > 0.0 ? half : l);
+    }
+    const LayeredModel whole(layers);
+    const LayeredModel halves(cut);
+    for (SecularForm form : {RayleighSecular, RayleighSecularDunkin}) {
+        for (double f : {0.5, 4.0, 30.0, 120.0}) {
+            const SignChanges a = FindSignChanges(form, whole, f, 2000);
+            const SignChanges b = FindSignChanges(form, halves, f, 2000);
+            const QString at = QStringLiteral("%1 form at %2 Hz").arg(form == RayleighSecular ? "fast" : "Dunkin").arg(f);
+            QVERIFY2(a.Brackets.size() == b.Brackets.size() && !a.Brackets.empty(), qPrintable(at));
+            for (size_t r = 0; r < a.Brackets.size(); ++r) {
+                const double x = Bisect(form, whole, f, a.Brackets[r], 1e-12);
+                const double y = Bisect(form, halves, f, b.Brackets[r], 1e-12);
+                QVERIFY2(std::abs(x - y) <= 1e-8 * x,
+                         qPrintable(QStringLiteral("%1, root %2: %3 and %4 m/s").arg(at).arg(r + 1)
+                                        .arg(x, 0, 'g', 15).arg(y, 0, 'g', 15)));
+            }
+        }
+    }
 }
 
 void TestRayleighDispersion::badModels_data()
