@@ -751,10 +751,19 @@ private slots:
 
     // A saved shot read back and sent by both protocols; then a fresh,
     // unsaved shot must not travel under the read record's name.
+    void uploadFlow_data()
+    {
+        // The upload form's fields are touched where they sit at each size.
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("800x480") << kSmall;
+        QTest::newRow("1024x600") << kLarge;
+    }
+
     void uploadFlow()
     {
+        QFETCH(QSize, size);
         QString error;
-        QVERIFY2(launch(kSmall, &error) && start(&error), qPrintable(error));
+        QVERIFY2(launch(size, &error) && start(&error), qPrintable(error));
         DO(enterAcquisition(WHY));
         DO(shoot(m_channels, QStringLiteral("shot"), WHY));
         DO(saveAs(QStringLiteral("UP1"), WHY));
@@ -771,13 +780,18 @@ private slots:
         DO(press({QStringLiteral("Return")}, QStringLiteral("cdlgUpLoad"), QStringLiteral("normal-upload"), WHY));
         // The instrument and serial numbers must be given once (touch their fields).
         const QRect form = m_zeb->Window(QStringLiteral("cdlgUpLoad")).Geometry;
-        for (const QPointF &field : {QPointF(0.354, 0.296), QPointF(0.81, 0.296)}) {
-            m_zeb->Touch(QPoint(form.x() + int(form.width() * field.x()), form.y() + int(form.height() * field.y())));
+        // The columns widen with the screen; the rows keep their height and
+        // the form's spare room goes below them.
+        const int fieldsRow = 142;
+        for (const double across : {0.354, 0.81}) {
+            m_zeb->Touch(QPoint(form.x() + int(form.width() * across), form.y() + fieldsRow));
             DO(press({QStringLiteral("7")}, QStringLiteral("QDlgKeyText"), QStringLiteral("upload-field"), WHY));
             DO(press({QStringLiteral("alt+Return")}, QStringLiteral("cdlgUpLoad"), QStringLiteral("upload-field-set"), WHY));
         }
+        // The servers live through every case: this upload's end, not an earlier one's.
+        QSignalSpy normalDone(&m_normal, &NormalUploadServer::UploadCompleted);
         m_zeb->Keys({QStringLiteral("alt+Return")});
-        CHECK(Eventually([&] { return m_normal.Completed() || !m_zeb->Alive(); }, 30000), QStringLiteral("normal upload") + m_normal.Problems().join(QLatin1Char('\n')));
+        CHECK(Eventually([&] { return normalDone.count() > 0 || !m_zeb->Alive(); }, 30000), QStringLiteral("normal upload") + m_normal.Problems().join(QLatin1Char('\n')));
         QVERIFY2(m_normal.Problems().isEmpty(), qPrintable(m_normal.Problems().join(QLatin1Char('\n'))));
         QCOMPARE(m_normal.ChannelCount(), m_channels);
         for (int c = 0; c < m_channels; ++c)
@@ -798,8 +812,9 @@ private slots:
         DO(press({QStringLiteral("alt+l")}, QStringLiteral("CDlgDataUpLoadOpt"), QStringLiteral("chooser-2"), WHY));
         DO(press({QStringLiteral("Right"), QStringLiteral("Return")}, QStringLiteral("CDlgAssitantLoad"),
                  QStringLiteral("witness-upload"), WHY));
+        QSignalSpy witnessDone(&m_witness, &WitnessUploadServer::UploadCompleted);
         m_zeb->Keys({QStringLiteral("Return")});
-        CHECK(Eventually([&] { return m_witness.Completed() || !m_zeb->Alive(); }, 30000), QStringLiteral("witness upload") + m_witness.Problems().join(QLatin1Char('\n')));
+        CHECK(Eventually([&] { return witnessDone.count() > 0 || !m_zeb->Alive(); }, 30000), QStringLiteral("witness upload") + m_witness.Problems().join(QLatin1Char('\n')));
         QVERIFY2(m_witness.Problems().isEmpty(), qPrintable(m_witness.Problems().join(QLatin1Char('\n'))));
         for (int c = 0; c < m_channels; ++c)
             QVERIFY2(m_witness.Trace(c) == traces[size_t(c)], qPrintable(QStringLiteral("witness channel %1").arg(c + 1)));
