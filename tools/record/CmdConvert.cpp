@@ -93,6 +93,7 @@ void count(Tally &tally, int result)
         ++tally.Existing;
         break;
     case RecordWriteFailed:
+    case RecordDiskFull: // the disk's fault, not the record's
         ++tally.Failed;
         break;
     default:
