@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   libfftw3-dev
   libsegyio-dev python3-segyio
-  python3
+  python3 python3-numpy
   # building and checking the Debian packages (scripts/package.sh)
   dpkg-dev file lintian
   # driving the real program on a virtual display (the end-to-end suite)
