@@ -141,7 +141,8 @@ private:
         return true;
     }
 
-    bool start(QString *error)
+    /// Starts the program; first: the window it opens with (the launcher, or a message over it).
+    bool start(QString *error, const QString &first = QStringLiteral("CDlgZEB"))
     {
         const QStringList args{QStringLiteral("--instrument"),
                                QStringLiteral("127.0.0.1:%1").arg(m_sim.Port()),
@@ -153,8 +154,8 @@ private:
                                m_stick.path()};
         if (!m_zeb->Start(args, error))
             return false;
-        if (!m_zeb->WaitForTop(QStringLiteral("CDlgZEB"))) {
-            *error = QStringLiteral("the launcher never showed: ") + m_zeb->Output();
+        if (!m_zeb->WaitForTop(first)) {
+            *error = QStringLiteral("%1 never showed: ").arg(first) + m_zeb->Output();
             return false;
         }
         return true;
@@ -983,6 +984,45 @@ private slots:
                  QStringLiteral("damaged"), WHY));
         DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgMain"), QStringLiteral("after-damaged"), WHY));
         ALIVE("damaged record");
+    }
+
+    // A settings file damaged (a cut during its write, a bad card): put
+    // aside, the last good copy or the defaults taken, the operator told
+    // once, and the day's work goes on.
+    void damagedSettingsAtStart_data()
+    {
+        QTest::addColumn<bool>("withCopy");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("last good copy") << true << QStringLiteral("设置文件已损坏，已恢复上次保存的设置");
+        QTest::newRow("no copy") << false << QStringLiteral("设置文件已损坏，已恢复默认设置");
+    }
+
+    void damagedSettingsAtStart()
+    {
+        QFETCH(bool, withCopy);
+        QFETCH(QString, told);
+        QString error;
+        QVERIFY2(launch(kSmall, &error), qPrintable(error));
+        const QString settings = QDir(m_zeb->Dir()).filePath(QStringLiteral("ZEB.ini"));
+        if (withCopy) {
+            TestProgramDir scratch;
+            SetProgramDir(m_zeb->Dir());
+            QCOMPARE(CurrentParams().SaveSettings(), 1);
+            QVERIFY(QFile::exists(settings + QStringLiteral(".bak")));
+        }
+        const QByteArray damaged("ZEB settings cut short \x01\x02", 26);
+        QFile file(settings);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(damaged) == damaged.size());
+        file.close();
+
+        QVERIFY2(start(&error, QStringLiteral("CDlgMsgBox")), qPrintable(error));
+        QVERIFY2(m_zeb->WaitForOutput(told), qPrintable(m_zeb->Output()));
+        m_zeb->Shot(QStringLiteral("told"));
+        DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgZEB"), QStringLiteral("launcher"), WHY));
+        QCOMPARE(FileBytes(settings + QStringLiteral(".damaged")), damaged);
+        DO(enterAcquisition(WHY));
+        DO(shoot(m_channels, QStringLiteral("shot"), WHY));
+        ALIVE("shot after the settings were restored");
     }
 };
 
