@@ -542,7 +542,16 @@ private slots:
         DO(press({QStringLiteral("alt+f")}, QStringLiteral("CDlgSetFilt"), QStringLiteral("filter"), WHY));
         DO(press({QStringLiteral("Return")}, QStringLiteral("CDlgAnalysis"), QStringLiteral("filtered"), WHY));
         DO(press({QStringLiteral("alt+a")}, QStringLiteral("CDlgPingPu"), QStringLiteral("spectrum"), WHY));
-        m_zeb->WaitForStill(QStringLiteral("spectrum-drawn"));
+        const QImage fullRange = m_zeb->WaitForStill(QStringLiteral("spectrum-drawn"));
+        // The start of the range typed on the keypad (its text edited from
+        // the end): the spectrum is worked out again over what is left.
+        DO(press({QStringLiteral("alt+h")}, QStringLiteral("QDlgKeyNum"), QStringLiteral("spectrum-start"), WHY));
+        QStringList typed(8, QStringLiteral("BackSpace"));
+        typed << QStringLiteral("2") << QStringLiteral("0") << QStringLiteral("alt+Return"); // Return presses the focused key
+        DO(press(typed, QStringLiteral("CDlgPingPu"), QStringLiteral("spectrum-from-20ms"), WHY));
+        const QRect spectrum = m_zeb->Window(QStringLiteral("CDlgPingPu")).Geometry;
+        QVERIFY2(ChangedPixels(fullRange, m_zeb->WaitForStill(QStringLiteral("spectrum-redrawn")), spectrum) > 0,
+                 "the spectrum did not follow its new start");
         DO(press({QStringLiteral("Escape")}, QStringLiteral("CDlgAnalysis"), QStringLiteral("spectrum-closed"), WHY));
         DO(press({QStringLiteral("alt+x")}, QStringLiteral("CDlgDispersion"), QStringLiteral("dispersion"), WHY, 30000));
         m_zeb->WaitForStill(QStringLiteral("dispersion-drawn"), 60000);
