@@ -112,15 +112,6 @@ QList<Seg2Trace> spread(const QList<double> &xs, const QByteArray &interval = "0
     return traces;
 }
 
-/// Fails unless the header that info reports holds every field of want.
-void expectHeader(const ToolRun &info, const QJsonObject &want)
-{
-    const QJsonObject h = QJsonDocument::fromJson(info.Out).object().value(QStringLiteral("header")).toObject();
-    for (auto it = want.begin(); it != want.end(); ++it)
-        QVERIFY2(h.value(it.key()) == it.value(),
-                 qPrintable(it.key() + QLatin1Char(' ') + h.value(it.key()).toVariant().toString()));
-}
-
 /// A Seismic Unix file: little-endian 240-byte trace headers, float samples.
 QByteArray suFile(const QList<int> &groupCm, const QList<int> &offsets, const QList<int> &intervals)
 {
@@ -148,42 +139,76 @@ class TestRecordImport : public QObject
     Q_OBJECT
 
 private slots:
-    // Big-endian, 16-bit samples with a descaling factor, the source stated
-    // once for the file and the spread recorded from its far end.
-    void foreignSeg2IsPlacedOnItsSpread()
+    void foreignFilesArePlacedOnTheirSpread_data()
     {
-        TestProgramDir dir;
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QJsonObject>("header"); // fields info must report
+        QTest::addColumn<int>("lines");          // of the dump, the channel line first
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QByteArray>("line");    // the dump's line at
+        // Big-endian, 16-bit samples with a descaling factor, the source
+        // stated once for the file and the spread recorded from its far end.
         QList<Seg2Trace> traces = spread({17.5, 16, 14.5, 13});
         for (Seg2Trace &t : traces) {
             t.Format = 1;
             t.Strings.removeLast();
             t.Strings << "DESCALING_FACTOR 0.5" << "STACK 4";
         }
-        const QByteArray file = Seg2Builder(true).Build(
-            {"ACQUISITION_DATE 02/11/2023", "ACQUISITION_TIME 8:09:10", "JOB_ID LAKE", "SOURCE_LOCATION 10.0 0 0"},
-            traces);
-        const QString path = dir.file(QStringLiteral("F.sg2"));
+        QTest::newRow("SEG-2")
+            << QStringLiteral("F.sg2")
+            << Seg2Builder(true).Build({"ACQUISITION_DATE 02/11/2023", "ACQUISITION_TIME 8:09:10", "JOB_ID LAKE",
+                                        "SOURCE_LOCATION 10.0 0 0"},
+                                       traces)
+            << QJsonObject{{"channelCount", 4}, {"traceOrder", 0}, {"offsetM", 3.0}, {"traceSpacingM", 1.5},
+                           {"sampleIntervalUs", 500.0}, {"sampleLength", 8}, {"date", "2023-11-02"},
+                           {"time", "08:09:10"}, {"projectName", "LAKE"}}
+            << 9 << 3 << QByteArray("6,11,16,21"); // (ch × 10 + 2) × 0.5
+        const QJsonObject su{{"channelCount", 3}, {"traceOrder", 1}, {"sampleIntervalUs", 500.0}, {"offsetM", 3.0}};
+        QTest::newRow("SU coordinates") << QStringLiteral("S.su") << suFile({300, 450, 600}, {3, 4, 6}, {500, 500, 500})
+                                        << su << 17 << 16 << QByteArray("7.5,8.5,9.5");
+        QTest::newRow("SU offsets only") << QStringLiteral("S.su") << suFile({0, 0, 0}, {3, 5, 7}, {500, 500, 500})
+                                         << su << 17 << 16 << QByteArray("7.5,8.5,9.5");
+    }
+
+    void foreignFilesArePlacedOnTheirSpread()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, file);
+        QFETCH(QJsonObject, header);
+        QFETCH(int, lines);
+        QFETCH(int, at);
+        QFETCH(QByteArray, line);
+        TestProgramDir dir;
+        const QString path = dir.file(name);
         QVERIFY(WriteBytes(path, file));
 
         const ToolRun info = RunRecordTool({QStringLiteral("info"), path});
         QVERIFY2(info.Code == 0, qPrintable(info.Err));
-        expectHeader(info, {{"channelCount", 4}, {"traceOrder", 0}, {"offsetM", 3.0}, {"traceSpacingM", 1.5},
-                            {"sampleIntervalUs", 500.0}, {"sampleLength", 8}, {"date", "2023-11-02"},
-                            {"time", "08:09:10"}, {"projectName", "LAKE"}});
+        const QJsonObject h = QJsonDocument::fromJson(info.Out).object().value(QStringLiteral("header")).toObject();
+        for (auto it = header.begin(); it != header.end(); ++it)
+            QVERIFY2(h.value(it.key()) == it.value(),
+                     qPrintable(it.key() + QLatin1Char(' ') + h.value(it.key()).toVariant().toString()));
 
         const ToolRun dump = RunRecordTool({QStringLiteral("dump"), path});
         QCOMPARE(dump.Code, 0);
-        const QList<QByteArray> lines = dump.Out.trimmed().split('\n');
-        QCOMPARE(lines.size(), 9);
-        QCOMPARE(lines[3], QByteArray("6,11,16,21")); // (ch × 10 + 2) × 0.5
-        QCOMPARE(RunRecordTool({QStringLiteral("spectrum"), path, QStringLiteral("--channel"), QStringLiteral("4")}).Code, 0);
+        const QList<QByteArray> dumped = dump.Out.trimmed().split('\n');
+        QCOMPARE(dumped.size(), lines);
+        QCOMPARE(dumped[at], line);
+        const QString last = QString::number(header.value(QStringLiteral("channelCount")).toInt());
+        QCOMPARE(RunRecordTool({QStringLiteral("spectrum"), path, QStringLiteral("--channel"), last}).Code, 0);
     }
 
-    void seg2FilesTheToolCannotPlaceAreRefused_data()
+    void foreignFilesTheToolCannotPlaceAreRefused_data()
     {
+        QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("says");
+        const auto row = [](const char *title, const QByteArray &file, int code, const char *says,
+                            const char *name = "X.sg2") {
+            QTest::newRow(title) << QString::fromLatin1(name) << file << code << QString::fromUtf8(says);
+        };
         // A little-endian spread at xs, changed by change before it is built.
         const auto le = [](const QList<double> &xs, void (*change)(QList<Seg2Trace> &) = nullptr) {
             QList<Seg2Trace> traces = spread(xs);
@@ -191,43 +216,42 @@ private slots:
                 change(traces);
             return Seg2Builder(false).Build({}, traces);
         };
-        QTest::newRow("uneven spacing") << le({2, 3, 4, 5.5, 6.5}) << 4
-                                        << QStringLiteral("not evenly spaced: trace 4 is 1.5 m from trace 3");
-        QTest::newRow("receivers on one spot") << le({2, 2, 2}) << 4 << QStringLiteral("not evenly spaced: trace 2");
-        QTest::newRow("both sides of the source") << le({-1, 1, 3}) << 4
-                                                  << QStringLiteral("both sides of the source: trace 1");
-        QTest::newRow("mixed intervals") << le({2, 3, 4}, [](QList<Seg2Trace> &t) {
-            t[2].Strings[2] = "SAMPLE_INTERVAL 0.00025";
-        }) << 4 << QStringLiteral("mixed sample intervals: trace 3");
-        QTest::newRow("mixed lengths") << le({2, 3, 4}, [](QList<Seg2Trace> &t) { t[1].Samples.removeLast(); })
-                                       << 4 << QStringLiteral("mixed trace lengths: trace 2");
-        QTest::newRow("no receiver positions") << le({2, 3}, [](QList<Seg2Trace> &ts) {
-            for (Seg2Trace &t : ts)
-                t.Strings.removeAt(1);
-        }) << 4 << QStringLiteral("trace 1 states no receiver position");
-        QTest::newRow("no source") << le({2, 3}, [](QList<Seg2Trace> &ts) {
-            for (Seg2Trace &t : ts)
-                t.Strings.removeLast();
-        }) << 4 << QStringLiteral("trace 1 states no source position");
+        row("uneven spacing", le({2, 3, 4, 5.5, 6.5}), 4, "not evenly spaced: trace 4 is 1.5 m from trace 3");
+        row("receivers on one spot", le({2, 2, 2}), 4, "not evenly spaced: trace 2");
+        row("both sides of the source", le({-1, 1, 3}), 4, "both sides of the source: trace 1");
+        row("mixed intervals", le({2, 3, 4}, [](QList<Seg2Trace> &t) { t[2].Strings[2] = "SAMPLE_INTERVAL 0.00025"; }),
+            4, "mixed sample intervals: trace 3");
+        row("mixed lengths", le({2, 3, 4}, [](QList<Seg2Trace> &t) { t[1].Samples.removeLast(); }), 4,
+            "mixed trace lengths: trace 2");
+        row("no receiver positions", le({2, 3}, [](QList<Seg2Trace> &ts) {
+                for (Seg2Trace &t : ts)
+                    t.Strings.removeAt(1);
+            }), 4, "trace 1 states no receiver position");
+        row("no source", le({2, 3}, [](QList<Seg2Trace> &ts) {
+                for (Seg2Trace &t : ts)
+                    t.Strings.removeLast();
+            }), 4, "trace 1 states no source position");
         QList<double> many;
         for (int i = 0; i < 30; ++i)
             many << 2 + i;
-        QTest::newRow("30 traces") << le(many) << 4 << QStringLiteral("at most 24");
-        QTest::newRow("20-bit samples") << le({2, 3}, [](QList<Seg2Trace> &t) { t[1].Format = 3; }) << 1
-                                        << QStringLiteral("format 3");
-        QTest::newRow("cut short") << le({2, 3, 4}).chopped(5) << 2
-                                   << QStringLiteral("trace 3's blocks run past the end");
-        QTest::newRow("only the block id") << QByteArray("\x55\x3a", 2) << 2
-                                           << QStringLiteral("file descriptor block is cut short");
+        row("30 traces", le(many), 4, "at most 24");
+        row("20-bit samples", le({2, 3}, [](QList<Seg2Trace> &t) { t[1].Format = 3; }), 1, "format 3");
+        row("cut short", le({2, 3, 4}).chopped(5), 2, "trace 3's blocks run past the end");
+        row("only the block id", QByteArray("\x55\x3a", 2), 2, "file descriptor block is cut short");
+        row("SU with neither coordinates nor offsets", suFile({0, 0, 0}, {0, 0, 0}, {500, 500, 500}), 4,
+            "neither receiver coordinates nor offsets", "S.su");
+        row("SU with mixed intervals", suFile({300, 450, 600}, {3, 4, 6}, {500, 250, 500}), 4,
+            "mixed sample intervals: trace 2", "S.su");
     }
 
-    void seg2FilesTheToolCannotPlaceAreRefused()
+    void foreignFilesTheToolCannotPlaceAreRefused()
     {
+        QFETCH(QString, name);
         QFETCH(QByteArray, file);
         QFETCH(int, code);
         QFETCH(QString, says);
         TestProgramDir dir;
-        const QString path = dir.file(QStringLiteral("X.sg2"));
+        const QString path = dir.file(name);
         QVERIFY(WriteBytes(path, file));
         for (const QString &command : {QStringLiteral("info"), QStringLiteral("dispersion")}) {
             const ToolRun r = RunRecordTool({command, path});
@@ -235,38 +259,6 @@ private slots:
             QVERIFY(r.Out.isEmpty());
             QVERIFY2(r.Err.contains(says), qPrintable(r.Err));
         }
-    }
-
-    void seismicUnixFiles_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("says");
-        QTest::newRow("coordinates") << suFile({300, 450, 600}, {3, 4, 6}, {500, 500, 500}) << 0 << QString();
-        QTest::newRow("offsets only") << suFile({0, 0, 0}, {3, 5, 7}, {500, 500, 500}) << 0 << QString();
-        QTest::newRow("neither") << suFile({0, 0, 0}, {0, 0, 0}, {500, 500, 500}) << 4
-                                 << QStringLiteral("neither receiver coordinates nor offsets");
-        QTest::newRow("mixed intervals") << suFile({300, 450, 600}, {3, 4, 6}, {500, 250, 500}) << 4
-                                         << QStringLiteral("mixed sample intervals: trace 2");
-    }
-
-    void seismicUnixFiles()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(int, code);
-        QFETCH(QString, says);
-        TestProgramDir dir;
-        const QString path = dir.file(QStringLiteral("S.su"));
-        QVERIFY(WriteBytes(path, file));
-        const ToolRun info = RunRecordTool({QStringLiteral("info"), path});
-        QCOMPARE(info.Code, code);
-        QVERIFY2(info.Err.contains(says), qPrintable(info.Err));
-        if (code != 0)
-            return;
-        expectHeader(info, {{"channelCount", 3}, {"traceOrder", 1}, {"sampleIntervalUs", 500.0}, {"offsetM", 3.0}});
-        const QList<QByteArray> dump = RunRecordTool({QStringLiteral("dump"), path}).Out.trimmed().split('\n');
-        QCOMPARE(dump.size(), 17);
-        QCOMPARE(dump[16], QByteArray("7.5,8.5,9.5"));
     }
 };
 

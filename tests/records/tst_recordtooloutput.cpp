@@ -67,13 +67,6 @@ QStringList temporaries(const QString &folder)
     return QDir(folder).entryList({QStringLiteral(".*.zebpart")}, QDir::Files | QDir::Hidden);
 }
 
-void addWriterRows()
-{
-    QTest::addColumn<int>("which"); // in kWriters
-    for (int i = 0; i < int(std::size(kWriters)); ++i)
-        QTest::newRow(kWriters[i].Name) << i;
-}
-
 } // namespace
 
 class TestRecordToolOutput : public QObject
@@ -93,13 +86,15 @@ private slots:
         QVERIFY(wrong.Err.contains(QStringLiteral("--help")));
     }
 
-    void takenNamesAreLeftAlone_data()
+    void takenNamesAndFullDisksLeaveNothingUnderTheName_data()
     {
-        addWriterRows();
+        QTest::addColumn<int>("which"); // in kWriters
+        for (int i = 0; i < int(std::size(kWriters)); ++i)
+            QTest::newRow(kWriters[i].Name) << i;
         QTest::newRow("dispersion onto its own record") << -1;
     }
 
-    void takenNamesAreLeftAlone()
+    void takenNamesAndFullDisksLeaveNothingUnderTheName()
     {
         QFETCH(int, which);
         TestProgramDir dir;
@@ -118,29 +113,18 @@ private slots:
         QVERIFY2(r.Err.contains(QStringLiteral("exists already")), qPrintable(r.Err));
         QCOMPARE(readAll(taken), before);
         QVERIFY(temporaries(QFileInfo(taken).absolutePath()).isEmpty());
-    }
+        if (which < 0)
+            return;
 
-    void fullDiskLeavesNothingUnderTheName_data()
-    {
-        addWriterRows();
-    }
-
-    void fullDiskLeavesNothingUnderTheName()
-    {
-        QFETCH(int, which);
-        TestProgramDir dir;
-        const QString record = saveShot();
-        const QString out = dir.file(QStringLiteral("out"));
-        QVERIFY(QDir().mkpath(out));
-        const Writer &w = kWriters[which];
-        // Below any of the outputs of a 24-channel shot.
-        const ToolRun full = WithFileSizeLimit(kFullDiskBytes, [&] { return RunRecordTool(w.args(record, out)); });
+        // The name free, the disk full below any of the outputs of a 24-channel shot.
+        QVERIFY(QFile::remove(taken));
+        const ToolRun full = WithFileSizeLimit(kFullDiskBytes, [&] { return RunRecordTool(args); });
         QCOMPARE(full.Code, 74);
         // A write that failed is the disk's fault: the record is never called refused.
         QVERIFY2(!full.Err.contains(QRegularExpression(QStringLiteral("\\b[1-9][0-9]* refused"))), qPrintable(full.Err));
         QVERIFY(QDir(out).entryList(QDir::Files | QDir::Hidden).isEmpty());
         // The same command with room to spare writes the file.
-        QCOMPARE(RunRecordTool(w.args(record, out)).Code, 0);
+        QCOMPARE(RunRecordTool(args).Code, 0);
         QVERIFY(QFileInfo(w.output(out)).size() > qint64(kFullDiskBytes));
     }
 
