@@ -426,7 +426,6 @@ void TestCDlgSet::childDialogsLeaveTheScreenOpen()
     QCOMPARE(driver.Answered(), 2);
 }
 
-QTEST_MAIN(TestCDlgSet)
 void TestCDlgSet::moreSettingsByKeyOrTouch_data()
 {
     QTest::addColumn<bool>("touch");
@@ -472,4 +471,5 @@ void TestCDlgSet::moreSettingsByKeyOrTouch()
     QVERIFY(screen.isVisible());
 }
 
+QTEST_MAIN(TestCDlgSet)
 #include "tst_cdlgset.moc"

@@ -329,19 +329,24 @@ void TstShowWave::colourOutsideThePaletteDrawsItsDefault()
     SetRecord(2, 400);
     Store().Traces[0] = Square(400);
     Store().Traces[1] = Square(400);
+    const auto colour = [slot]() -> QColor & {
+        return slot == 0 ? CurrentParams().Colours.Background : CurrentParams().Colours.Baseline;
+    };
     ParamSet &ps = CurrentParams();
     ps.Colours.Background = QColor(10, 20, 30);
     ps.Colours.Baseline = QColor(40, 50, 60);
     ps.Colours.Fill = QColor(70, 80, 90);
-    const QColor stored = slot == 0 ? ps.Colours.Background : ps.Colours.Baseline;
+    const QColor stored = colour();
     ps.SaveSettings();
+    const QString path = ps.SettingsPath();
+    const auto settings = [&path] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
 
     // A settings file whose colour record carries a colour-type byte the
     // toolkit does not have.
-    QFile file(ps.SettingsPath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QByteArray bytes = file.readAll();
-    file.close();
+    QByteArray bytes = settings();
     QByteArray record;
     QDataStream(&record, QIODevice::WriteOnly) << qint8(QColor::Rgb) << quint16(0xFFFF)
                                                << quint16(stored.red() * 0x101) << quint16(stored.green() * 0x101)
@@ -349,32 +354,29 @@ void TstShowWave::colourOutsideThePaletteDrawsItsDefault()
     const int at = int(bytes.indexOf(record));
     QVERIFY(at > 0);
     bytes[at] = char(9);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     file.close();
     ResetParamSets();
     CurrentParams().LoadSettings();
-    const QColor loaded = slot == 0 ? CurrentParams().Colours.Background : CurrentParams().Colours.Baseline;
+    const QColor loaded = colour();
     QVERIFY(!loaded.isValid()); // held as no colour, its record kept aside
 
     CShowWave hostile;
     hostile.resize(800, 480);
     const QImage drawn = Render(hostile);
-    (slot == 0 ? CurrentParams().Colours.Background : CurrentParams().Colours.Baseline) = QColor(255, 255, 255);
+    colour() = QColor(255, 255, 255);
     CShowWave plain;
     plain.resize(800, 480);
     QVERIFY(drawn == Render(plain));
     // Saved again, the file still holds what it was given.
-    (slot == 0 ? CurrentParams().Colours.Background : CurrentParams().Colours.Baseline) = loaded;
+    colour() = loaded;
     CurrentParams().SaveSettings();
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll().mid(at, record.size()), bytes.mid(at, record.size()));
-    file.close();
+    QCOMPARE(settings().mid(at, record.size()), bytes.mid(at, record.size()));
     // A colour chosen for it takes the damaged record's place.
-    (slot == 0 ? CurrentParams().Colours.Background : CurrentParams().Colours.Baseline) = QColor(1, 2, 3);
+    colour() = QColor(1, 2, 3);
     CurrentParams().SaveSettings();
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll().at(at), char(QColor::Rgb));
+    QCOMPARE(settings().mid(at, 1), QByteArray(1, char(QColor::Rgb)));
 }
 
 void TstShowWave::currentChannelIsRedAndFilledInTheOverlay()

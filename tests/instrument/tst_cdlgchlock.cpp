@@ -92,35 +92,32 @@ void TstCDlgCHLock::arrowsMoveTheWayTheButtonsSit()
     const auto at = [&d](int index) { return channelButton(d, index + 1)->geometry().center(); };
     // Channels 1 to 6 run down the first column.
     QVERIFY(at(0).y() < at(1).y() && at(0).x() == at(5).x());
-    // Every move that does not wrap lands on the neighbour the key points to.
+    // Every move that does not wrap lands on the neighbour the key points to:
+    // ahead along the key's direction, not aside.
+    const struct
+    {
+        Qt::Key key, back;
+        int step;
+        QPoint ahead;
+    } moves[] = {{Qt::Key_Down, Qt::Key_Up, 1, {0, 1}},
+                 {Qt::Key_Up, Qt::Key_Down, -1, {0, -1}},
+                 {Qt::Key_Right, Qt::Key_Left, 6, {1, 0}},
+                 {Qt::Key_Left, Qt::Key_Right, -6, {-1, 0}}};
     QTest::keyClick(&d, Qt::Key_Down); // from confirm to channel 1
     for (int from = 0; from < channels; ++from) {
         QCOMPARE(d.HighlightIndex(), from);
-        const QPoint here = at(from);
-        const struct
-        {
-            Qt::Key key;
-            Qt::Key back;
-            int to;
-        } moves[] = {{Qt::Key_Down, Qt::Key_Up, from + 1},
-                     {Qt::Key_Up, Qt::Key_Down, from - 1},
-                     {Qt::Key_Right, Qt::Key_Left, from + 6},
-                     {Qt::Key_Left, Qt::Key_Right, from - 6}};
         for (const auto &m : moves) {
-            const bool sameColumn = m.to / 6 == from / 6;
-            if (m.to < 0 || m.to >= channels || ((m.key == Qt::Key_Down || m.key == Qt::Key_Up) && !sameColumn))
+            const int to = from + m.step;
+            if (to < 0 || to >= channels || (m.ahead.x() == 0 && to / 6 != from / 6))
                 continue; // a wrap
             QTest::keyClick(&d, m.key);
-            QCOMPARE(d.HighlightIndex(), m.to);
+            QCOMPARE(d.HighlightIndex(), to);
             QTest::keyClick(&d, m.back);
-            const QPoint there = at(m.to);
-            const QString what = QStringLiteral("from channel %1 to %2").arg(from + 1).arg(m.to + 1);
-            switch (m.key) {
-            case Qt::Key_Down: QVERIFY2(there.x() == here.x() && there.y() > here.y(), qPrintable(what)); break;
-            case Qt::Key_Up: QVERIFY2(there.x() == here.x() && there.y() < here.y(), qPrintable(what)); break;
-            case Qt::Key_Right: QVERIFY2(there.y() == here.y() && there.x() > here.x(), qPrintable(what)); break;
-            default: QVERIFY2(there.y() == here.y() && there.x() < here.x(), qPrintable(what)); break;
-            }
+            const QPoint moved = at(to) - at(from);
+            const int along = moved.x() * m.ahead.x() + moved.y() * m.ahead.y();
+            const int aside = moved.x() * m.ahead.y() + moved.y() * m.ahead.x();
+            QVERIFY2(along > 0 && aside == 0,
+                     qPrintable(QStringLiteral("from channel %1 to %2").arg(from + 1).arg(to + 1)));
         }
         QTest::keyClick(&d, Qt::Key_Down);
     }

@@ -336,11 +336,9 @@ void TstCDlgMain::unsavedPictureOfferedBackOnOpening()
     for (int c = 0; c < 12; ++c)
         picture.Traces[c] = {float(c), -1.5f, 2.0f};
     picture.StackCount = 4;
-    const auto keep = [&picture] {
-        ShotJournal journal(JournalFolderPath());
-        journal.Record(picture, QDateTime::currentDateTime());
-    };
-    const auto expectQuestion = [](ModalDriver &driver, bool yes) {
+    for (const bool yes : {true, false}) {
+        ShotJournal(JournalFolderPath()).Record(picture, QDateTime::currentDateTime());
+        ModalDriver driver;
         driver.Expect([yes](ModalDialog &d) {
             QCOMPARE(d.Text(QStringLiteral("LBShow")), QStringLiteral("上次有未保存的数据，是否恢复？"));
             QCOMPARE(d.Text(QStringLiteral("BtnOK")), QStringLiteral("是"));
@@ -351,11 +349,6 @@ void TstCDlgMain::unsavedPictureOfferedBackOnOpening()
             else
                 QVERIFY(d.Click(QStringLiteral("BtnCancle")));
         });
-    };
-    for (const bool yes : {true, false}) {
-        keep();
-        ModalDriver driver;
-        expectQuestion(driver, yes);
         auto screen = openScreen();
         QVERIFY(screen);
         QVERIFY2(driver.Finished(), qPrintable(driver.Failure()));
@@ -585,17 +578,14 @@ void TstCDlgMain::cursorKeysReportLikeATouch()
 
     // Each step: the fields and the readout speak of the same sample; the
     // cursor stops at the record's first sample.
-    const QList<QPair<Qt::Key, int>> steps{{Qt::Key_Down, touched + 1}, {Qt::Key_Up, touched},
-                                           {Qt::Key_Up, touched - 1}};
-    for (const auto &[key, sample] : steps) {
-        QTest::keyClick(screen.get(), key);
+    const QList<std::tuple<Qt::Key, int, int>> steps{// key, presses, sample reached
+        {Qt::Key_Down, 1, touched + 1}, {Qt::Key_Up, 1, touched}, {Qt::Key_Up, 1, touched - 1}, {Qt::Key_Up, touched + 1, 0}};
+    for (const auto &[key, presses, sample] : steps) {
+        for (int i = 0; i < presses; ++i)
+            QTest::keyClick(screen.get(), key);
         QCOMPARE(view->CursorSample(), sample);
         QCOMPARE(shownFields(), fieldsAt(3, sample));
     }
-    for (int i = 0; i <= touched; ++i)
-        QTest::keyClick(screen.get(), Qt::Key_Up);
-    QCOMPARE(view->CursorSample(), 0);
-    QCOMPARE(shownFields(), fieldsAt(3, 0));
 }
 
 void TstCDlgMain::aFreshShotIsNotTheRecordReadBefore()

@@ -105,18 +105,17 @@ void TstCDlgNoiseMonitor::noisyGeophoneInRedQuietOnesNot()
         QVERIFY(labelText(screen, "lbUnit").contains(QStringLiteral("mm/s")));
         QVERIFY(labelText(screen, "lbThreshold").contains(QStringLiteral("超限1道")));
         NoiseMonitorView *view = screen.View();
-        const auto bar = [&](int channel) {
-            return monitor::RowAt(channel - 1, kChannels, view->size()).Bar;
-        };
         QImage picture = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        QVERIFY(count(picture, bar(kNoisyChannel), NoiseMonitorView::AboveColour()) > 0);
-        for (int quiet : {1, kChannels})
-            QVERIFY(count(picture, bar(quiet), NoiseMonitorView::QuietColour()) > 0
-                    && count(picture, bar(quiet), NoiseMonitorView::AboveColour()) == 0);
+        const auto pixels = [&](int channel, const QColor &colour) {
+            return count(picture, monitor::RowAt(channel - 1, kChannels, view->size()).Bar, colour);
+        };
+        const QColor above = NoiseMonitorView::AboveColour(), quiet = NoiseMonitorView::QuietColour();
+        QVERIFY(pixels(kNoisyChannel, above) > 0);
+        for (int c : {1, kChannels})
+            QVERIFY(pixels(c, quiet) > 0 && pixels(c, above) == 0);
         // The broken geophone's bar stays far short of its neighbour's.
-        QVERIFY(count(picture, bar(kDeadChannel), NoiseMonitorView::QuietColour()) * 2
-                < count(picture, bar(kDeadChannel + 1), NoiseMonitorView::QuietColour()));
-        QVERIFY(count(picture, bar(1), NoiseMonitorView::HoldColour()) > 0);
+        QVERIFY(pixels(kDeadChannel, quiet) * 2 < pixels(kDeadChannel + 1, quiet));
+        QVERIFY(pixels(1, NoiseMonitorView::HoldColour()) > 0);
 
         // Three steps up and the loose geophone (about −31 dB) is under the line.
         auto *up = screen.findChild<QPushButton *>(QStringLiteral("btnThresholdUp"));
@@ -124,7 +123,7 @@ void TstCDlgNoiseMonitor::noisyGeophoneInRedQuietOnesNot()
             up->click();
         QVERIFY(labelText(screen, "lbThreshold").contains(QStringLiteral("超限0道")));
         picture = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(count(picture, bar(kNoisyChannel), NoiseMonitorView::AboveColour()), 0);
+        QCOMPARE(pixels(kNoisyChannel, above), 0);
         screen.reject();
     }
     QCOMPARE(m_rig->Sim.LastParaFrame(), before);
