@@ -4,7 +4,13 @@
 #include "params/ParamSet.h"
 #include "records/RecordProgress.h"
 
+#include "support/TestProgramDir.h"
+
+#include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
 #include <QVector>
 
 #include <csignal>
@@ -15,6 +21,27 @@ inline bool WriteBytes(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+/// Runs this test program again with option and argument, lets it work
+/// until its first line of output and then for a random moment up to
+/// longestUs, and ends it with SIGKILL, as a flat battery or a pulled cable
+/// would. printed gets the lines it wrote; false when it never got that far.
+inline bool KilledAtRandomMoment(const char *option, const QString &argument, QRandomGenerator &rng, int longestUs,
+                                 QList<QByteArray> *printed)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QLatin1String(option), argument});
+    if (!child.waitForStarted(ScaledTimeout(10000)) || !child.waitForReadyRead(ScaledTimeout(10000)))
+        return false;
+    QThread::usleep(rng.bounded(longestUs));
+    ::kill(pid_t(child.processId()), SIGKILL);
+    if (!child.waitForFinished(ScaledTimeout(10000)))
+        return false;
+    for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
+        if (!line.isEmpty())
+            printed->append(line);
+    return true;
 }
 
 /// Runs step with files limited to bytes, as on a disk that fills up: writes

@@ -407,16 +407,10 @@ private slots:
         const QString folder = CurrentParams().DataRoot + QStringLiteral("/北山.PRO");
         QStringList reported;
         for (int run = 0; run < kRuns; ++run) {
-            QProcess child;
-            child.start(QCoreApplication::applicationFilePath(), {QLatin1String(kSaverOption), dir.path()});
-            QVERIFY(child.waitForStarted(ScaledTimeout(10000)));
-            QVERIFY(child.waitForReadyRead(ScaledTimeout(10000)));
-            QThread::usleep(rng.bounded(kLongestDelayUs));
-            ::kill(pid_t(child.processId()), SIGKILL);
-            QVERIFY(child.waitForFinished(ScaledTimeout(10000)));
-            for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
-                if (!line.isEmpty())
-                    reported << QString::fromUtf8(line) + QStringLiteral(".QDW");
+            QList<QByteArray> printed;
+            QVERIFY(KilledAtRandomMoment(kSaverOption, dir.path(), rng, kLongestDelayUs, &printed));
+            for (const QByteArray &line : printed)
+                reported << QString::fromUtf8(line) + QStringLiteral(".QDW");
 
             const QStringList records = QDir(folder).entryList({QStringLiteral("*.QDW")}, QDir::Files);
             for (const QString &name : reported)

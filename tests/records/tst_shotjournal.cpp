@@ -2,6 +2,7 @@
 // entries are never taken for data, that a failure at any step of a write
 // leaves no entry behind, and that a program killed while writing leaves
 // only whole entries.
+#include "RecordTestUtil.h"
 #include "params/ParamSet.h"
 #include "records/RecordFormat.h"
 #include "records/ShotJournal.h"
@@ -283,18 +284,12 @@ void TstShotJournal::killedWhileWriting()
     constexpr int kLongestDelayUs = 30000;
     quint64 lastReported = 0;
     for (int run = 0; run < kRuns; ++run) {
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {QLatin1String(kWriterOption), folder()});
-        QVERIFY(child.waitForStarted(ScaledTimeout(10000)));
         // Once the first entry of this run is whole, the kill falls at a
         // random moment of the writes, renames and prunes that follow.
-        QVERIFY(child.waitForReadyRead(ScaledTimeout(10000)));
-        QThread::usleep(rng.bounded(kLongestDelayUs));
-        ::kill(pid_t(child.processId()), SIGKILL);
-        QVERIFY(child.waitForFinished(ScaledTimeout(10000)));
-        for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
-            if (!line.isEmpty())
-                lastReported = line.toULongLong();
+        QList<QByteArray> printed;
+        QVERIFY(KilledAtRandomMoment(kWriterOption, folder(), rng, kLongestDelayUs, &printed));
+        if (!printed.isEmpty())
+            lastReported = printed.last().toULongLong();
 
         const QList<JournalEntry> entries = ShotJournal::ListEntries(folder());
         QVERIFY(!entries.isEmpty());
