@@ -113,10 +113,7 @@ void TestInversion::recovery()
 
     const InversionCurve curve = PrepareCurve(NoisyCurve(truth, lowHz, highHz, noiseSeed));
     QVERIFY2(curve.Ok(), qPrintable(curve.Problem));
-    InversionSettings settings;
-    settings.Models = kTestModels;
-    settings.Seed = seed;
-    const InversionResult r = InvertCurve(curve, settings);
+    const InversionResult r = InvertCurve(curve, {kDefaultLayers, kTestModels, seed});
     QVERIFY2(r.Ok(), qPrintable(r.Problem));
     QVERIFY(!r.Stopped);
 
@@ -201,9 +198,7 @@ void TestInversion::badCurves()
     QFETCH(QString, said);
 
     const InversionCurve curve = PrepareCurve(points);
-    InversionSettings settings;
-    settings.Models = kMinModels;
-    const InversionResult r = InvertCurve(curve, settings);
+    const InversionResult r = InvertCurve(curve, {kDefaultLayers, kMinModels});
     if (refused) {
         QVERIFY(!curve.Ok());
         QVERIFY2(curve.Problem.contains(said), qPrintable(curve.Problem));
@@ -236,9 +231,7 @@ void TestInversion::sameSeedSameResult()
 {
     const std::vector<Layer> truth = {Soil(4, 160), Soil(10, 300), Soil(0, 600)};
     const InversionCurve curve = PrepareCurve(NoisyCurve(truth, 4.0, 60.0, 5));
-    InversionSettings settings;
-    settings.Models = 1000;
-    settings.Seed = 42;
+    InversionSettings settings{kDefaultLayers, 1000, 42};
     const InversionResult a = InvertCurve(curve, settings);
     const InversionResult b = InvertCurve(curve, settings);
     QVERIFY(a.Ok() && b.Ok());
@@ -263,8 +256,7 @@ void TestInversion::sameSeedSameResult()
 void TestInversion::stopGivesBestSoFar()
 {
     const InversionCurve curve = PrepareCurve({{5, 400, 12}, {10, 300, 9}, {20, 220, 7}, {40, 180, 5}});
-    InversionSettings settings;
-    settings.Models = kMaxModels; // would run for hours
+    const InversionSettings settings{kDefaultLayers, kMaxModels}; // would run for hours
     int calls = 0;
     int lastDone = 0;
     bool monotonic = true;
