@@ -59,10 +59,16 @@ std::vector<CurvePoint> NoisyCurve(const std::vector<Layer> &truth, double lowHz
     return points;
 }
 
-/// Bit-for-bit equality of two doubles (NaN equals NaN).
+/// Bit-for-bit equality (NaN equals NaN).
 bool Same(double a, double b)
 {
     return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+template <typename T>
+bool Same(const std::vector<T> &a, const std::vector<T> &b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
 }
 
 } // namespace
@@ -236,16 +242,10 @@ void TestInversion::sameSeedSameResult()
     const InversionResult b = InvertCurve(curve, settings);
     QVERIFY(a.Ok() && b.Ok());
     QCOMPARE(a.Evaluated, b.Evaluated);
-    QCOMPARE(a.Best.size(), b.Best.size());
-    for (size_t i = 0; i < a.Best.size(); ++i) {
-        const Layer &x = a.Best[i];
-        const Layer &y = b.Best[i];
-        QVERIFY(Same(x.Thickness, y.Thickness) && Same(x.Vs, y.Vs) && Same(x.Vp, y.Vp) && Same(x.Density, y.Density));
-    }
+    static_assert(sizeof(Layer) == 4 * sizeof(double), "layers compared as their bits");
+    QVERIFY(Same(a.Best, b.Best) && Same(a.Band.Low, b.Band.Low) && Same(a.Band.High, b.Band.High));
     QVERIFY(Same(a.Misfit, b.Misfit) && Same(a.Vs30, b.Vs30) && Same(a.Vs30Low, b.Vs30Low)
             && Same(a.Vs30High, b.Vs30High));
-    for (size_t i = 0; i < a.Band.Depth.size(); ++i)
-        QVERIFY(Same(a.Band.Low[i], b.Band.Low[i]) && Same(a.Band.High[i], b.Band.High[i]));
 
     // The seed is used: another one walks elsewhere.
     settings.Seed = 43;
