@@ -107,8 +107,6 @@ void Judge(const QcReport &report, Planted planted, const std::vector<bool> &rai
             planted.Expected[c] |= QcClipped;
             ++t.Railed;
         }
-    }
-    for (int c = 1; c <= static_cast<int>(report.Channels.size()); ++c) {
         const unsigned got = report.Channels[c - 1].Flags;
         const auto it = planted.Expected.find(c);
         if (it == planted.Expected.end()) {
@@ -174,12 +172,11 @@ void TestShotQuality::plantedFaultsFoundCleanChannelsLeft()
           clean.Planted, clean.Found, clean.CleanChannels, clean.Blamed);
     for (const QString &m : faulty.Misses + clean.Misses)
         qInfo("%s", qPrintable(m));
-    QCOMPARE(faulty.Found, faulty.Planted);
-    QCOMPARE(faulty.Blamed, 0);
-    QCOMPARE(faulty.ExtraFlags, 0);
-    QCOMPARE(clean.Found, clean.Planted);
-    QCOMPARE(clean.Blamed, 0);
-    QCOMPARE(clean.ExtraFlags, 0);
+    for (const Tally *t : {&faulty, &clean}) {
+        QCOMPARE(t->Found, t->Planted);
+        QCOMPARE(t->Blamed, 0);
+        QCOMPARE(t->ExtraFlags, 0);
+    }
 }
 
 void TestShotQuality::hardShots_data()
