@@ -51,9 +51,7 @@ void TestCDlgProfile::runStoresAndSaves()
 {
     QFETCH(QSize, size);
     TestProgramDir dir;
-    InversionSettings settings;
-    settings.Models = 400;
-    CDlgProfile screen(Curve(), dir.path(), settings);
+    CDlgProfile screen(Curve(), dir.path(), {kDefaultLayers, 400});
     screen.resize(size);
     screen.show();
     QTRY_VERIFY_WITH_TIMEOUT(!screen.Running(), ScaledTimeout(60000));
@@ -95,9 +93,7 @@ void TestCDlgProfile::runStoresAndSaves()
 void TestCDlgProfile::stopShowsBestSoFar()
 {
     TestProgramDir dir;
-    InversionSettings settings;
-    settings.Models = kMaxModels; // hours, unless stopped
-    CDlgProfile screen(Curve(), dir.path(), settings);
+    CDlgProfile screen(Curve(), dir.path(), {kDefaultLayers, kMaxModels}); // hours, unless stopped
     screen.show();
     QVERIFY(screen.Running());
     QTest::keyClick(&screen, Qt::Key_S);
@@ -111,9 +107,7 @@ void TestCDlgProfile::stopShowsBestSoFar()
 void TestCDlgProfile::escapeLeavesAtOnce()
 {
     TestProgramDir dir;
-    InversionSettings settings;
-    settings.Models = kMaxModels;
-    CDlgProfile screen(Curve(), dir.path(), settings);
+    CDlgProfile screen(Curve(), dir.path(), {kDefaultLayers, kMaxModels});
     screen.show();
     QTest::keyClick(&screen, Qt::Key_Escape);
     QVERIFY(!screen.isVisible());

@@ -52,9 +52,8 @@ private slots:
     void recordsAgreeOnTheTruth();
     void outlierDropped();
     void keepRule();
+    void vs30_data();
     void vs30();
-    void vs30Refused_data();
-    void vs30Refused();
     void siteClasses_data();
     void siteClasses();
     void projectFileSurvivesDamage_data();
@@ -118,10 +117,29 @@ void TestCombinedCurve::keepRule()
     QCOMPARE(CombineRecords({Record("a.QDW", 0.0, 46.0, 0.0)}).RecordCount, 0);
 }
 
+void TestCombinedCurve::vs30_data()
+{
+    QTest::addColumn<double>("spread");
+    QTest::addColumn<double>("reach");
+    QTest::addColumn<int>("refusal"); // -1: a Vs30 is given
+    QTest::newRow("46 m spread") << 46.0 << 1e9 << -1;
+    QTest::newRow("short spread") << 23.0 << 1e9 << int(Vs30Refusal::ShortSpread);
+    QTest::newRow("picks stop short") << 46.0 << 30.0 << int(Vs30Refusal::OutsidePicks);
+    QTest::newRow("nothing picked") << 46.0 << 0.0 << int(Vs30Refusal::NoCurve);
+}
+
 void TestCombinedCurve::vs30()
 {
-    const CombinedCurve c = CombineRecords({Record("a.QDW", 2.0, 46.0, 0.0), Record("b.QDW", 2.0, 46.0, 0.0)});
-    const Vs30Estimate e = EstimateVs30(c);
+    QFETCH(double, spread);
+    QFETCH(double, reach);
+    QFETCH(int, refusal);
+    const Vs30Estimate e = EstimateVs30(CombineRecords({Record("a.QDW", 2.0, spread, 0.0, reach)}));
+    if (refusal >= 0) {
+        QCOMPARE(int(e.Refusal), refusal);
+        QVERIFY(!e.Reason.isEmpty() && !e.Reason.contains(QLatin1Char(',')));
+        QVERIFY(Vs30Text(e).startsWith(QStringLiteral("无Vs30")));
+        return;
+    }
     QVERIFY2(e.Ok(), qPrintable(e.Reason));
     // Interpolated between bins: within a percent of the true c(36 m) = 294 m/s.
     QVERIFY2(std::abs(e.PhaseVelocity36 / Truth(36.0) - 1.0) < 0.01, qPrintable(QString::number(e.PhaseVelocity36)));
@@ -129,27 +147,6 @@ void TestCombinedCurve::vs30()
     QCOMPARE(e.Nehrp, QStringLiteral("D"));
     QCOMPARE(e.Ec8, QStringLiteral("C"));
     QCOMPARE(Vs30Text(e), QStringLiteral("Vs30 ≈ %1 m/s (D类 / EC8 C)").arg(e.Vs30, 0, 'f', 0));
-}
-
-void TestCombinedCurve::vs30Refused_data()
-{
-    QTest::addColumn<double>("spread");
-    QTest::addColumn<double>("reach");
-    QTest::addColumn<int>("refusal");
-    QTest::newRow("short spread") << 23.0 << 1e9 << int(Vs30Refusal::ShortSpread);
-    QTest::newRow("picks stop short") << 46.0 << 30.0 << int(Vs30Refusal::OutsidePicks);
-    QTest::newRow("nothing picked") << 46.0 << 0.0 << int(Vs30Refusal::NoCurve);
-}
-
-void TestCombinedCurve::vs30Refused()
-{
-    QFETCH(double, spread);
-    QFETCH(double, reach);
-    QFETCH(int, refusal);
-    const Vs30Estimate e = EstimateVs30(CombineRecords({Record("a.QDW", 2.0, spread, 0.0, reach)}));
-    QCOMPARE(int(e.Refusal), refusal);
-    QVERIFY(!e.Reason.isEmpty() && !e.Reason.contains(QLatin1Char(',')));
-    QVERIFY(Vs30Text(e).startsWith(QStringLiteral("无Vs30")));
 }
 
 void TestCombinedCurve::siteClasses_data()
@@ -180,11 +177,10 @@ void TestCombinedCurve::siteClasses()
 void TestCombinedCurve::projectFileSurvivesDamage_data()
 {
     QTest::addColumn<QByteArray>("content");
+    const QByteArray header = "record,spacing_m,spread_m,frequency_hz,velocity_m_s,wavelength_m,coherence\n";
     QTest::newRow("not a table") << QByteArray("\x01\x02garbage");
-    QTest::newRow("cut short") << QByteArray("record,spacing_m,spread_m,frequency_hz,velocity_m_s,wavelength_m,coherence\n"
-                                             "a.QDW,2,46,10,250");
-    QTest::newRow("not a number") << QByteArray("record,spacing_m,spread_m,frequency_hz,velocity_m_s,wavelength_m,coherence\n"
-                                                "a.QDW,2,46,10,nan,25,0.9\n");
+    QTest::newRow("cut short") << header + "a.QDW,2,46,10,250";
+    QTest::newRow("not a number") << header + "a.QDW,2,46,10,nan,25,0.9\n";
 }
 
 void TestCombinedCurve::projectFileSurvivesDamage()
