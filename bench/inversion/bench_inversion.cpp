@@ -7,13 +7,13 @@
 // both). Usage: bench_inversion [models of the seed table] [seeds]
 
 #include "BenchUtil.h"
+#include "SyntheticCurve.h"
 #include "surfacewave/Inversion.h"
 #include "surfacewave/RayleighDispersion.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <vector>
 
 namespace {
@@ -29,31 +29,6 @@ constexpr int kDefaultSeeds = 8;
 const std::vector<Layer> kTruth = {
     {3, 300, 150, 1750}, {7, 520, 260, 1830}, {10, 800, 400, 1900}, {0, 1100, 550, 1950}};
 
-std::vector<double> Frequencies()
-{
-    std::vector<double> f;
-    for (int i = 0; i < kPicks; ++i)
-        f.push_back(kLowHz * std::pow(kHighHz / kLowHz, double(i) / (kPicks - 1)));
-    return f;
-}
-
-/// The true curve with Gaussian noise of kNoise of the velocity (Box–Muller, fixed seed).
-InversionCurve NoisyCurve()
-{
-    const std::vector<double> f = Frequencies();
-    const ModalCurves c = RayleighPhaseVelocities(LayeredModel(kTruth), f, 1);
-    std::mt19937_64 rng(7);
-    std::vector<CurvePoint> points;
-    for (size_t i = 0; i < f.size(); ++i) {
-        const double u1 = (double(rng() >> 11) + 1.0) * 0x1.0p-53;
-        const double u2 = double(rng() >> 11) * 0x1.0p-53;
-        const double g = std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
-        const double v = c.Velocities[0][i];
-        points.push_back(CurvePoint{f[i], v * (1.0 + kNoise * g), kNoise * v});
-    }
-    return PrepareCurve(points);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -61,7 +36,7 @@ int main(int argc, char **argv)
     const int tableModels = argc > 1 ? std::max(int(kMinModels), std::atoi(argv[1])) : kDefaultTableModels;
     const int seeds = argc > 2 ? std::max(1, std::atoi(argv[2])) : kDefaultSeeds;
 
-    const std::vector<double> f = Frequencies();
+    const std::vector<double> f = LogSpacedFrequencies(kLowHz, kHighHz, kPicks);
     const LayeredModel model(kTruth);
     int calls = 0;
     const double t0 = bench::ThreadCpuMs();
@@ -73,7 +48,7 @@ int main(int argc, char **argv)
     std::printf("forward model, fundamental mode at %d picks, 3 layers + half-space: %.0f models per second of one core\n",
                 kPicks, perSecond);
 
-    const InversionCurve curve = NoisyCurve();
+    const InversionCurve curve = PrepareCurve(NoisyCurve(kTruth, f, kNoise, 7));
     const double trueVs30 = Vs30OfLayers(kTruth);
     const double t1 = bench::ThreadCpuMs();
     const InversionResult r = InvertCurve(curve, InversionSettings{});

@@ -2,6 +2,7 @@
 // their Vs30, top layer and profile; curves that cannot be inverted are
 // refused or defaulted with a note, never crash or hang; a seed gives the
 // same answer every time, and a stop returns the best model so far.
+#include "SyntheticCurve.h"
 #include "surfacewave/Inversion.h"
 #include "surfacewave/RayleighDispersion.h"
 
@@ -10,7 +11,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <random>
 
 namespace {
 
@@ -36,27 +36,6 @@ constexpr double kBandEdgeShare = 0.01;
 Layer Soil(double thickness, double vs)
 {
     return Layer{thickness, 2.0 * vs, vs, DensityForVs(vs)};
-}
-
-/// The model's fundamental mode at kPicks frequencies log-spaced over
-/// lowHz…highHz, each off by Gaussian noise of kNoise of its velocity
-/// (Box–Muller from a fixed seed), with kNoise as its standard deviation.
-std::vector<CurvePoint> NoisyCurve(const std::vector<Layer> &truth, double lowHz, double highHz, unsigned seed)
-{
-    std::vector<double> f;
-    for (int i = 0; i < kPicks; ++i)
-        f.push_back(lowHz * std::pow(highHz / lowHz, double(i) / (kPicks - 1)));
-    const ModalCurves c = RayleighPhaseVelocities(LayeredModel(truth), f, 1);
-    std::mt19937_64 rng(seed);
-    std::vector<CurvePoint> points;
-    for (size_t i = 0; i < f.size(); ++i) {
-        const double u1 = (double(rng() >> 11) + 1.0) * 0x1.0p-53;
-        const double u2 = double(rng() >> 11) * 0x1.0p-53;
-        const double g = std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
-        const double v = c.Velocities[0][i];
-        points.push_back(CurvePoint{f[i], v * (1.0 + kNoise * g), kNoise * v});
-    }
-    return points;
 }
 
 /// Bit-for-bit equality (NaN equals NaN).
@@ -117,7 +96,7 @@ void TestInversion::recovery()
     QFETCH(unsigned, noiseSeed);
     QFETCH(quint64, seed);
 
-    const InversionCurve curve = PrepareCurve(NoisyCurve(truth, lowHz, highHz, noiseSeed));
+    const InversionCurve curve = PrepareCurve(NoisyCurve(truth, LogSpacedFrequencies(lowHz, highHz, kPicks), kNoise, noiseSeed));
     QVERIFY2(curve.Ok(), qPrintable(curve.Problem));
     const InversionResult r = InvertCurve(curve, {kDefaultLayers, kTestModels, seed});
     QVERIFY2(r.Ok(), qPrintable(r.Problem));
@@ -236,7 +215,7 @@ void TestInversion::badSettings()
 void TestInversion::sameSeedSameResult()
 {
     const std::vector<Layer> truth = {Soil(4, 160), Soil(10, 300), Soil(0, 600)};
-    const InversionCurve curve = PrepareCurve(NoisyCurve(truth, 4.0, 60.0, 5));
+    const InversionCurve curve = PrepareCurve(NoisyCurve(truth, LogSpacedFrequencies(4.0, 60.0, kPicks), kNoise, 5));
     InversionSettings settings{kDefaultLayers, 1000, 42};
     const InversionResult a = InvertCurve(curve, settings);
     const InversionResult b = InvertCurve(curve, settings);
