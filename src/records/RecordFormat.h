@@ -141,6 +141,15 @@ struct ParsedRecord
     /// every time axis, a converter must see what it was to refuse nonsense.
     float StoredSampleInterval = 0.0f;
     std::vector<QVector<float>> Traces;
+
+    /// A file refused, with the reason.
+    static ParsedRecord Refused(int result, const QString &problem)
+    {
+        ParsedRecord r;
+        r.Result = result;
+        r.Problem = problem;
+        return r;
+    }
 };
 
 /// Takes a record file's bytes apart. Never reads outside bytes and never

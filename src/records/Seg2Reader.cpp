@@ -91,14 +91,6 @@ private:
     bool m_big;
 };
 
-ParsedRecord refuse(int result, const QString &why)
-{
-    ParsedRecord r;
-    r.Result = result;
-    r.Problem = why;
-    return r;
-}
-
 /// The first number of a value ("3.25 0 0" gives 3.25); NaN when there is none.
 double number(const Keywords &keys, const char *key)
 {
@@ -227,21 +219,21 @@ bool LooksLikeSeg2(const QByteArray &bytes)
 ParsedRecord ParseSeg2(const QByteArray &bytes)
 {
     if (!LooksLikeSeg2(bytes))
-        return refuse(RecordUnrecognised, QStringLiteral("not a SEG-2 file"));
+        return ParsedRecord::Refused(RecordUnrecognised, QStringLiteral("not a SEG-2 file"));
     const Reader r(bytes);
     const bool big = quint8(bytes[0]) == (kFileBlockId >> 8);
     if (!r.Has(0, kFixedSize))
-        return refuse(RecordCorrupt, QStringLiteral("the file descriptor block is cut short"));
+        return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("the file descriptor block is cut short"));
     const int pointerBlock = r.U16(kPointerBlockSizePos);
     const int traceCount = r.U16(kTraceCountPos);
     const int termSize = quint8(*r.At(kStringTermSizePos));
     const int lineSize = quint8(*r.At(kLineTermSizePos));
     if (termSize < 1 || termSize > kMaxTerminatorSize || lineSize > kMaxTerminatorSize)
-        return refuse(RecordCorrupt, QStringLiteral("the string terminators are not 1 or 2 bytes"));
+        return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("the string terminators are not 1 or 2 bytes"));
     const QByteArray terminator(r.At(kStringTermPos), termSize);
     const QByteArray lineTerminator(r.At(kLineTermPos), lineSize);
     if (qint64(traceCount) * kPointerSize > pointerBlock || !r.Has(kFixedSize, pointerBlock))
-        return refuse(RecordCorrupt, QStringLiteral("the trace pointers do not fit the file"));
+        return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("the trace pointers do not fit the file"));
 
     ParsedRecord record;
     record.Layout.Format = QStringLiteral("SEG-2");
@@ -254,28 +246,28 @@ ParsedRecord ParseSeg2(const QByteArray &bytes)
         firstBlock = qMin<qint64>(firstBlock, r.U32(kFixedSize + i * kPointerSize));
     Keywords fileKeys;
     if (!r.Strings(kFixedSize + pointerBlock, firstBlock, terminator, fileKeys))
-        return refuse(RecordCorrupt, QStringLiteral("the file descriptor strings run past their block"));
+        return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("the file descriptor strings run past their block"));
 
     bool allGains = traceCount > 0;
     for (int i = 0; i < traceCount; ++i) {
         const int k = i + 1;
         const qint64 at = r.U32(kFixedSize + i * kPointerSize);
         if (!r.Has(at, kFixedSize) || r.U16(at + kTraceIdPos) != kTraceBlockId)
-            return refuse(RecordCorrupt, QStringLiteral("trace %1's descriptor block is missing").arg(k));
+            return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("trace %1's descriptor block is missing").arg(k));
         const qint64 blockSize = r.U16(at + kBlockSizePos);
         const qint64 dataSize = r.U32(at + kDataSizePos);
         const qint64 samples = r.U32(at + kSampleCountPos);
         const quint8 format = quint8(*r.At(at + kFormatPos));
         if (blockSize < kFixedSize || !r.Has(at, blockSize) || !r.Has(at + blockSize, dataSize))
-            return refuse(RecordCorrupt, QStringLiteral("trace %1's blocks run past the end of the file").arg(k));
+            return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("trace %1's blocks run past the end of the file").arg(k));
         if (format == kPacked20Format || sampleSize(format) == 0)
-            return refuse(RecordUnrecognised, QStringLiteral("trace %1 holds samples in format %2, which this "
+            return ParsedRecord::Refused(RecordUnrecognised, QStringLiteral("trace %1 holds samples in format %2, which this "
                                                              "program does not read").arg(k).arg(format));
         if (samples > dataSize / sampleSize(format))
-            return refuse(RecordCorrupt, QStringLiteral("trace %1 claims more samples than its data block holds").arg(k));
+            return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("trace %1 claims more samples than its data block holds").arg(k));
         Keywords keys;
         if (!r.Strings(at + kFixedSize, at + blockSize, terminator, keys))
-            return refuse(RecordCorrupt, QStringLiteral("trace %1's strings run past their block").arg(k));
+            return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("trace %1's strings run past their block").arg(k));
 
         TracePlace place;
         // A source stated once for the file holds for every trace.
@@ -310,7 +302,7 @@ ParsedRecord ParseSeg2(const QByteArray &bytes)
     // Placed first: a file the record cannot hold gets the reason, not a half-read record.
     QString problem;
     if (PlaceSpread(places, kPositionResolutionM, record.Blocks.Header, &problem) != RecordOk)
-        return refuse(RecordNotPlaceable, problem);
+        return ParsedRecord::Refused(RecordNotPlaceable, problem);
     record.Blocks.HasGains = allGains;
     fileTexts(fileKeys, lineTerminator, record.Blocks);
     record.StoredSampleInterval = record.Blocks.Header.SampleInterval;

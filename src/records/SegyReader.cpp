@@ -31,14 +31,6 @@ struct SegyCloser
     void operator()(segy_file *fp) const { segy_close(fp); }
 };
 
-ParsedRecord refuse(int result, const QString &why)
-{
-    ParsedRecord r;
-    r.Result = result;
-    r.Problem = why;
-    return r;
-}
-
 int field(const char *header, int which)
 {
     int32_t v = 0;
@@ -127,12 +119,12 @@ SegyKind SniffSegy(const QByteArray &head, qint64 fileSize)
 ParsedRecord ReadSegyRecord(const QString &path, SegyKind kind)
 {
     if (kind == SegyKind::None)
-        return refuse(RecordUnrecognised, QStringLiteral("not a SEG-Y or SU file"));
+        return ParsedRecord::Refused(RecordUnrecognised, QStringLiteral("not a SEG-Y or SU file"));
     if (QFile(path).size() > RecordLayout::kMaxFileBytes)
-        return refuse(RecordCorrupt, QStringLiteral("far too large for a record"));
+        return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("far too large for a record"));
     std::unique_ptr<segy_file, SegyCloser> fp(segy_open(QFile::encodeName(path).constData(), "rb"));
     if (!fp)
-        return refuse(RecordUnrecognised, QStringLiteral("cannot open the file"));
+        return ParsedRecord::Refused(RecordUnrecognised, QStringLiteral("cannot open the file"));
 
     const bool su = kind != SegyKind::Segy;
     int format = SEGY_IEEE_FLOAT_4_BYTE;
@@ -143,12 +135,12 @@ ParsedRecord ReadSegyRecord(const QString &path, SegyKind kind)
     if (su) {
         segy_set_format(fp.get(), SEGY_IEEE_FLOAT_4_BYTE | (kind == SegyKind::SuLittle ? SEGY_LSB : SEGY_MSB));
         if (segy_traceheader(fp.get(), 0, header.data(), 0, kTraceHeaderSize) != SEGY_OK)
-            return refuse(RecordCorrupt, QStringLiteral("cannot read the first trace header"));
+            return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("cannot read the first trace header"));
         samples = field(header.data(), SEGY_TR_SAMPLE_COUNT);
     } else {
         std::vector<char> bin(static_cast<size_t>(segy_binheader_size()));
         if (segy_binheader(fp.get(), bin.data()) != SEGY_OK)
-            return refuse(RecordCorrupt, QStringLiteral("cannot read the binary header"));
+            return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("cannot read the binary header"));
         format = segy_format(bin.data());
         samples = segy_samples(bin.data());
         trace0 = segy_trace0(bin.data());
@@ -158,13 +150,13 @@ ParsedRecord ReadSegyRecord(const QString &path, SegyKind kind)
         segy_set_format(fp.get(), format);
     }
     if (!readable(format))
-        return refuse(RecordUnrecognised, QStringLiteral("samples in format %1, which this program does not read").arg(format));
+        return ParsedRecord::Refused(RecordUnrecognised, QStringLiteral("samples in format %1, which this program does not read").arg(format));
     if (samples < 1)
-        return refuse(RecordCorrupt, QStringLiteral("the traces hold no samples"));
+        return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("the traces hold no samples"));
     const int traceSize = segy_trsize(format, samples);
     int traces = 0;
     if (traceSize <= 0 || segy_traces(fp.get(), &traces, trace0, traceSize) != SEGY_OK)
-        return refuse(RecordCorrupt, QStringLiteral("the file does not hold whole traces of %1 samples").arg(samples));
+        return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("the file does not hold whole traces of %1 samples").arg(samples));
 
     ParsedRecord record;
     record.Layout.Format = su ? QStringLiteral("SU") : QStringLiteral("SEG-Y");
@@ -184,7 +176,7 @@ ParsedRecord ReadSegyRecord(const QString &path, SegyKind kind)
     bool allGains = true;
     for (int i = 0; i < traces; ++i) {
         if (segy_traceheader(fp.get(), i, header.data(), trace0, traceSize) != SEGY_OK)
-            return refuse(RecordCorrupt, QStringLiteral("cannot read trace %1's header").arg(i + 1));
+            return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("cannot read trace %1's header").arg(i + 1));
         const char *h = header.data();
         const int scalar = field(h, SEGY_TR_SOURCE_GROUP_SCALAR);
         where.push_back({scaled(field(h, SEGY_TR_SOURCE_X), scalar), scaled(field(h, SEGY_TR_GROUP_X), scalar),
@@ -213,7 +205,7 @@ ParsedRecord ReadSegyRecord(const QString &path, SegyKind kind)
             rh.Time = dated && time.isValid() ? time.toString(QStringLiteral("hh:mm:ss")) : QString();
         }
         if (segy_readtrace(fp.get(), i, raw.data(), trace0, traceSize) != SEGY_OK)
-            return refuse(RecordCorrupt, QStringLiteral("cannot read trace %1").arg(i + 1));
+            return ParsedRecord::Refused(RecordCorrupt, QStringLiteral("cannot read trace %1").arg(i + 1));
         record.Traces.push_back(samplesOf(raw, format, samples));
     }
 
@@ -225,14 +217,14 @@ ParsedRecord ReadSegyRecord(const QString &path, SegyKind kind)
         offsets = offsets || c.Offset != where.front().Offset || (where.size() == 1 && c.Offset != 0);
     }
     if (!coordinates && !offsets)
-        return refuse(RecordNotPlaceable, QStringLiteral("the traces state neither receiver coordinates nor offsets"));
+        return ParsedRecord::Refused(RecordNotPlaceable, QStringLiteral("the traces state neither receiver coordinates nor offsets"));
     for (size_t i = 0; i < places.size(); ++i) {
         places[i].SourceX = coordinates ? where[i].Source : 0.0;
         places[i].ReceiverX = coordinates ? where[i].Group : where[i].Offset;
     }
     QString problem;
     if (PlaceSpread(places, coordinates ? resolution : 1.0, record.Blocks.Header, &problem) != RecordOk)
-        return refuse(RecordNotPlaceable, problem);
+        return ParsedRecord::Refused(RecordNotPlaceable, problem);
     record.Blocks.Header.Delay = float(places.front().DelayMs);
     record.Blocks.HasGains = allGains;
     record.StoredSampleInterval = record.Blocks.Header.SampleInterval;
